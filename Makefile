@@ -1,0 +1,27 @@
+# The two commands a newcomer needs. Each does its own set-up first.
+#   make demo   build and run the main job on the bundled sample
+#   make test   build everything and run every test
+.PHONY: demo test setup bench clean
+
+setup:
+	bash scripts/setup.sh
+
+test: setup
+	cmake --preset release
+	cmake --build --preset release
+	cmake --preset debug
+	cmake --build --preset debug
+	ctest --preset debug
+
+demo: setup
+	cmake --preset release
+	cmake --build --preset release
+	ctest --preset release -R 'XmlRoundTrip' --verbose
+
+bench: setup
+	cmake --preset release
+	cmake --build --preset release
+	./build/release/bench/xml_parse_benchmark
+
+clean:
+	rm -rf build

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the benchmarks need on a Debian 12
+# machine. Safe to run again: when every package and the test locale are present
+# it changes nothing and asks no package server.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make
+  libgtest-dev libgmock-dev libbenchmark-dev
+  locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -q
+  as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The number tests run under a locale whose decimal separator is a comma, to
+# prove that the process locale never changes how numbers are read or written.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "setup: generating the de_DE.UTF-8 locale"
+  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  fi
+  as_root locale-gen >/dev/null
+fi
