@@ -1,0 +1,64 @@
+#include "uBufferedFileStream.h"
+
+#include <cstring>
+
+#include "uException.h"
+#include "uFileSystem.h"
+
+TBufferedFileStream::TBufferedFileStream(const std::string& fileName, std::size_t bufferSize)
+    : FFileName(fileName), FTempName(fileName + ".tmp"), FCapacity(bufferSize > 0 ? bufferSize : 1) {
+  FFile = std::fopen(FTempName.c_str(), "wb");
+  if (!FFile) RaiseError("Cannot create file %s", {FFileName});
+  FBuffer = std::make_unique<unsigned char[]>(FCapacity);
+}
+
+TBufferedFileStream::~TBufferedFileStream() {
+  if (FFile) {
+    std::fclose(FFile);
+    DeleteFileIfExists(FTempName);
+  }
+}
+
+std::size_t TBufferedFileStream::Write(const void* buffer, std::size_t count) {
+  auto bytes = static_cast<const unsigned char*>(buffer);
+  std::size_t rest = count;
+  while (FCapacity - FUsed < rest) {
+    const std::size_t part = FCapacity - FUsed;
+    if (part > 0) std::memcpy(FBuffer.get() + FUsed, bytes, part);
+    FUsed = FCapacity;
+    Flush();
+    bytes += part;
+    rest -= part;
+  }
+  if (rest > 0) {
+    std::memcpy(FBuffer.get() + FUsed, bytes, rest);
+    FUsed += rest;
+  }
+  return count;
+}
+
+int64_t TBufferedFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  if (offset != 0 || origin != TSeekOrigin::soCurrent)
+    RaiseError("Seek not supported on buffered file stream.");
+  return FWritten + static_cast<int64_t>(FUsed);
+}
+
+void TBufferedFileStream::Flush() {
+  if (FUsed == 0) return;
+  if (!FFile || std::fwrite(FBuffer.get(), 1, FUsed, FFile) != FUsed) FailWrite();
+  FWritten += static_cast<int64_t>(FUsed);
+  FUsed = 0;
+}
+
+void TBufferedFileStream::Close() {
+  Flush();
+  const bool flushed = std::fflush(FFile) == 0 && std::ferror(FFile) == 0;
+  const bool closed = std::fclose(FFile) == 0;
+  FFile = nullptr;
+  if (!flushed || !closed || !ReplaceFileWith(FTempName, FFileName)) {
+    DeleteFileIfExists(FTempName);
+    FailWrite();
+  }
+}
+
+void TBufferedFileStream::FailWrite() { RaiseError("Cannot write file %s", {FFileName}); }

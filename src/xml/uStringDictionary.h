@@ -1,0 +1,50 @@
+#pragma once
+// The attributes of one element: keys matched without regard to case, values
+// in insertion order. Up to 11 keys are searched one by one; a dictionary that
+// grows beyond that gets a hash index. Keys and values live in the arena of the
+// tree the dictionary belongs to.
+
+#include <cstdint>
+#include <string_view>
+
+#include "uXMLArena.h"
+
+class TStringDictionary {
+public:
+  struct TEntry {
+    const char* Value;
+    uint32_t ValueLength;
+    uint32_t KeyId;  // name number in the arena
+  };
+
+  explicit TStringDictionary(TXMLArena& arena) : FArena(&arena) {}
+
+  bool Contains(std::string_view key) const;
+  // Raises "Key "%s" not found." when absent.
+  std::string_view Get(std::string_view key) const;
+  // Adds the pair, or replaces the value of an existing key.
+  void Put(std::string_view key, std::string_view value);
+  int Count() const { return static_cast<int>(FCount); }
+
+  // Replaces the whole content with entries whose values are already stored
+  // in the arena; a repeated key keeps its first place and its last value.
+  void Assign(const TEntry* entries, uint32_t count);
+
+  TXMLArena& Arena() const { return *FArena; }
+
+private:
+  static constexpr uint32_t kLinearLimit = 11;
+  static constexpr uint32_t kNotFound = UINT32_MAX;
+
+  uint32_t IndexOf(std::string_view key) const;
+  uint32_t IndexOfId(uint32_t keyId) const;
+  void Append(const TEntry& entry);
+  void InsertIntoIndex(uint32_t entryIndex);
+  void BuildIndex(uint32_t capacity);
+
+  TXMLArena* FArena;
+  TEntry* FEntries = nullptr;
+  uint32_t* FIndex = nullptr;  // [0] = slot mask, then slots holding entry index + 1
+  uint32_t FCount = 0;
+  mutable uint32_t FRemembered = kNotFound;  // the last key found, for HasProperty then GetProperty
+};

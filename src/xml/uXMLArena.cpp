@@ -1,0 +1,119 @@
+#include "uXMLArena.h"
+
+#include <cstring>
+
+#include "uXMLEntities.h"
+
+namespace {
+constexpr std::size_t kMaxBlockSize = 1024 * 1024;
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// FNV-1a over the lower-cased bytes, so that names differing only in case meet.
+uint64_t HashName(std::string_view name) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(Lower(c));
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+bool SameNameIgnoringCase(std::string_view lowered, std::string_view name) {
+  if (lowered.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (lowered[i] != Lower(name[i])) return false;
+  return true;
+}
+}  // namespace
+
+void* TXMLArena::Allocate(std::size_t size, std::size_t alignment) {
+  auto aligned = [&](char* p) {
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    return p + ((alignment - address % alignment) % alignment);
+  };
+  if (FCursor) {
+    char* start = aligned(FCursor);
+    if (start <= FEnd && static_cast<std::size_t>(FEnd - start) >= size) {
+      FCursor = start + size;
+      return start;
+    }
+  }
+  // Large requests get a block of their own, so that the current block's free
+  // space stays usable.
+  const std::size_t needed = size + alignment;
+  if (needed > FNextBlockSize / 4) {
+    FBlocks.push_back(std::make_unique<char[]>(needed));
+    FBlockBytes += needed;
+    return aligned(FBlocks.back().get());
+  }
+  FBlocks.push_back(std::make_unique<char[]>(FNextBlockSize));
+  FBlockBytes += FNextBlockSize;
+  FCursor = FBlocks.back().get();
+  FEnd = FCursor + FNextBlockSize;
+  if (FNextBlockSize < kMaxBlockSize) FNextBlockSize *= 2;
+  char* start = aligned(FCursor);
+  FCursor = start + size;
+  return start;
+}
+
+std::string_view TXMLArena::StoreText(std::string_view text) {
+  if (text.empty()) return {};
+  char* chars = AllocateChars(text.size());
+  std::memcpy(chars, text.data(), text.size());
+  return {chars, text.size()};
+}
+
+std::string_view TXMLArena::StoreDecoded(std::string_view text) {
+  if (std::memchr(text.data(), '&', text.size()) == nullptr) return StoreText(text);
+  // Decoding never lengthens a text: decode into a block of the raw size and
+  // hand the unused tail back when it is the block's last allocation.
+  char* chars = AllocateChars(text.size());
+  const std::size_t length = DecodeEntitiesInto(text, chars);
+  if (FCursor == chars + text.size()) FCursor = chars + length;
+  return {chars, length};
+}
+
+uint32_t TXMLArena::Probe(std::string_view name, uint64_t hash) const {
+  const std::size_t mask = FSlots.size() - 1;
+  for (std::size_t i = hash & mask, step = 1;; i = (i + step++) & mask) {
+    const uint32_t slot = FSlots[i];
+    if (slot == 0) return static_cast<uint32_t>(i) | 0x80000000u;
+    if (SameNameIgnoringCase(FNames[slot - 1], name)) return slot - 1;
+  }
+}
+
+uint32_t TXMLArena::FindName(std::string_view name) const {
+  if (FSlots.empty()) return kNoName;
+  const uint32_t found = Probe(name, HashName(name));
+  return (found & 0x80000000u) ? kNoName : found;
+}
+
+uint32_t TXMLArena::InternName(std::string_view name) {
+  if ((FNames.size() + 1) * 2 > FSlots.size()) GrowNameTable();
+  const uint32_t found = Probe(name, HashName(name));
+  if (!(found & 0x80000000u)) return found;
+  char* chars = AllocateChars(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) chars[i] = Lower(name[i]);
+  const auto id = static_cast<uint32_t>(FNames.size());
+  FNames.emplace_back(chars, name.size());
+  FSlots[found & 0x7FFFFFFFu] = id + 1;
+  return id;
+}
+
+void TXMLArena::GrowNameTable() {
+  std::vector<uint32_t> slots(FSlots.empty() ? 64 : FSlots.size() * 2, 0);
+  const std::size_t mask = slots.size() - 1;
+  for (uint32_t id = 0; id < FNames.size(); ++id) {
+    std::size_t i = HashName(FNames[id]) & mask;
+    for (std::size_t step = 1; slots[i] != 0; i = (i + step++) & mask) {
+    }
+    slots[i] = id + 1;
+  }
+  FSlots = std::move(slots);
+}
+
+std::size_t TXMLArena::AllocatedBytes() const {
+  return FBlockBytes + FBlocks.capacity() * sizeof(FBlocks[0]) + FNames.capacity() * sizeof(FNames[0]) +
+         FSlots.capacity() * sizeof(FSlots[0]);
+}

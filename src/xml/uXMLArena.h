@@ -1,0 +1,62 @@
+#pragma once
+// The storage of one parsed document: every node, attribute and text of the
+// tree lives in a few large blocks instead of millions of small allocations,
+// and element and attribute names are stored once each, lower-cased, and
+// referred to by number.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <vector>
+
+class TXMLNode;
+
+class TXMLArena {
+public:
+  static constexpr uint32_t kNoName = UINT32_MAX;
+
+  TXMLArena() = default;
+  TXMLArena(const TXMLArena&) = delete;
+  TXMLArena& operator=(const TXMLArena&) = delete;
+
+  void* Allocate(std::size_t size, std::size_t alignment);
+  template <typename T>
+  T* AllocateArray(std::size_t count) {
+    return static_cast<T*>(Allocate(count * sizeof(T), alignof(T)));
+  }
+  // A copy of the text, or of the text with its entity references decoded.
+  std::string_view StoreText(std::string_view text);
+  std::string_view StoreDecoded(std::string_view text);
+
+  // The number of the name, lower-cased; added when new.
+  uint32_t InternName(std::string_view name);
+  // The number of the name compared without regard to case, or kNoName.
+  uint32_t FindName(std::string_view name) const;
+  std::string_view NameOf(uint32_t id) const { return FNames[id]; }
+
+  // The node that owns this arena; nodes of the arena that are not it live
+  // inside the arena's blocks and are never freed one by one.
+  TXMLNode* Owner = nullptr;
+  // Set once a node from elsewhere was added as a child to a node of this
+  // arena: only then must freeing the tree look for nodes to free.
+  bool HasForeignNodes = false;
+
+  // Bytes taken from the system for the blocks and the name table.
+  std::size_t AllocatedBytes() const;
+
+private:
+  char* AllocateChars(std::size_t count) { return static_cast<char*>(Allocate(count, 1)); }
+  uint32_t Probe(std::string_view name, uint64_t hash) const;
+  void GrowNameTable();
+
+  std::vector<std::unique_ptr<char[]>> FBlocks;
+  std::size_t FBlockBytes = 0;
+  std::size_t FNextBlockSize = 64 * 1024;
+  char* FCursor = nullptr;
+  char* FEnd = nullptr;
+
+  std::vector<std::string_view> FNames;  // lower-cased, chars in the blocks
+  std::vector<uint32_t> FSlots;          // open addressing: name number + 1, 0 = empty
+};

@@ -1,0 +1,100 @@
+#include "uXMLParser.h"
+
+#include "uException.h"
+#include "uXMLEntities.h"
+
+namespace {
+void LowerInto(std::string_view text, std::string& out) {
+  out.assign(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+}
+}  // namespace
+
+std::unique_ptr<TXMLNode> TXMLParser::Parse() {
+  TToken token;
+  int tokenCounter = 0;
+  for (;;) {
+    FScanner.NextToken(token);
+    if (token.Kind == tkNone) break;
+    if (++tokenCounter == 32) {
+      if (OnProgress) OnProgress(token.Position, FScanner.InputLength());
+      tokenCounter = 0;
+    }
+    switch (token.Kind) {
+      case tkStartTag:
+        StartElement(token);
+        break;
+      case tkAttrName:
+        FAttributeName = FArena->InternName(token.Text);
+        break;
+      case tkAttrValue: {
+        const std::string_view value = FArena->StoreDecoded(token.Text);
+        FAttributeOwner = FStack.back().Node;
+        FPendingAttributes.push_back({value.data(), static_cast<uint32_t>(value.size()), FAttributeName});
+        break;
+      }
+      case tkText:
+        AddText(token);
+        break;
+      case tkEndTag:
+      case tkEmptyEnd:
+        EndElement(token);
+        break;
+      default:
+        RaiseError("Unexpected token.");
+    }
+  }
+  if (!FStack.empty())
+    RaiseError("Closing tag missing for opening tag %s", {FStack.back().Node->Name()});
+  return std::move(FRoot);
+}
+
+void TXMLParser::AssignPendingAttributes() {
+  if (!FAttributeOwner) return;
+  FAttributeOwner->FProperties.Assign(FPendingAttributes.data(), static_cast<uint32_t>(FPendingAttributes.size()));
+  FPendingAttributes.clear();
+  FAttributeOwner = nullptr;
+}
+
+void TXMLParser::StartElement(const TToken& token) {
+  AssignPendingAttributes();
+  TXMLNode* node;
+  if (!FStack.empty()) {
+    node = TXMLNode::CreateIn(*FArena, FArena->InternName(token.Text), token.Position);
+    FChildren.push_back(node);
+  } else {
+    if (FRoot) RaiseError("Only 1 root node supported.");
+    LowerInto(token.Text, FLowered);
+    FRoot = std::make_unique<TXMLNode>(FLowered, token.Position);
+    FArena = &FRoot->FProperties.Arena();
+    node = FRoot.get();
+  }
+  FStack.push_back({node, FChildren.size()});
+}
+
+void TXMLParser::EndElement(const TToken& token) {
+  AssignPendingAttributes();
+  if (FStack.empty()) RaiseError("List index out of bounds (%d)", {"-1"});
+  const TOpenNode open = FStack.back();
+  FStack.pop_back();
+  open.Node->SetChildren(FChildren.data() + open.FirstChild,
+                         static_cast<uint32_t>(FChildren.size() - open.FirstChild));
+  FChildren.resize(open.FirstChild);
+  if (token.Kind == tkEndTag && !token.Text.empty()) {
+    LowerInto(token.Text, FLowered);
+    if (FLowered != open.Node->Name())
+      RaiseError("Opening tag \"%s\" doesn't mach closing tag \"%s\" (%d,%d)",
+                 {open.Node->Name(), FLowered, std::to_string(token.Line), std::to_string(token.Column)});
+  }
+}
+
+void TXMLParser::AddText(const TToken& token) {
+  AssignPendingAttributes();
+  if (FStack.empty()) RaiseError("Unexpected text encountered outside root node.");
+  TXMLNode* node = FStack.back().Node;
+  if (token.Text.find('&') == std::string_view::npos)
+    node->AppendText(token.Text);
+  else
+    node->AppendText(DecodeEntities(token.Text));
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Builds the node tree from the scanner's tokens. Names are lower-cased,
+// attribute values and text decoded; the whole tree is stored in the arena of
+// its root.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "uXMLNode.h"
+#include "uXMLScanner.h"
+
+class TXMLParser {
+public:
+  explicit TXMLParser(TXMLScanner& scanner) : FScanner(scanner) {}
+
+  // The root element, or nothing when the input holds no element at all.
+  std::unique_ptr<TXMLNode> Parse();
+
+  // Called every 32 tokens with the token's position and the input length.
+  std::function<void(int32_t position, int32_t total)> OnProgress;
+
+private:
+  struct TOpenNode {
+    TXMLNode* Node;
+    std::size_t FirstChild;  // where its children start in FChildren
+  };
+
+  void StartElement(const TToken& token);
+  void EndElement(const TToken& token);
+  void AddText(const TToken& token);
+  void AssignPendingAttributes();
+
+  TXMLScanner& FScanner;
+  std::unique_ptr<TXMLNode> FRoot;
+  TXMLArena* FArena = nullptr;
+  std::vector<TOpenNode> FStack;
+  // The children of every open element, innermost last; an element's share is
+  // moved into the arena, at its exact size, when it closes.
+  std::vector<TXMLNode*> FChildren;
+  std::vector<TStringDictionary::TEntry> FPendingAttributes;
+  TXMLNode* FAttributeOwner = nullptr;
+  uint32_t FAttributeName = 0;
+  std::string FLowered;
+};

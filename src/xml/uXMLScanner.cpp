@@ -1,0 +1,264 @@
+#include "uXMLScanner.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "uException.h"
+
+namespace {
+constexpr uint8_t kWhite = 1;
+constexpr uint8_t kName = 2;
+
+constexpr std::array<uint8_t, 256> MakeClasses() {
+  std::array<uint8_t, 256> classes{};
+  classes['\t'] = classes['\n'] = classes['\r'] = classes[' '] = kWhite;
+  for (int c = 'a'; c <= 'z'; ++c) classes[c] = kName;
+  for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kName;
+  for (int c = '0'; c <= '9'; ++c) classes[c] = kName;
+  classes['_'] = classes['.'] = classes['-'] = kName;
+  return classes;
+}
+constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
+
+inline bool IsWhite(unsigned char c) { return kClasses[c] & kWhite; }
+inline bool IsName(unsigned char c) { return kClasses[c] & kName; }
+
+// Index of the first character at or after `from` that is not of the class.
+inline std::size_t SkipClass(const char* s, std::size_t from, std::size_t n, uint8_t cls) {
+  while (from < n && (kClasses[static_cast<unsigned char>(s[from])] & cls)) ++from;
+  return from;
+}
+
+inline std::size_t Find(const char* s, std::size_t from, std::size_t n, char c) {
+  const void* hit = from < n ? std::memchr(s + from, c, n - from) : nullptr;
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s) : n;
+}
+}  // namespace
+
+TXMLScanner::TXMLScanner(std::string_view input) : FInput(input) {
+  if (input.size() > static_cast<std::size_t>(INT32_MAX) - 2) RaiseError("Input too large.");
+}
+
+void TXMLScanner::CountLinesUpTo(std::size_t end) {
+  const char* s = FInput.data();
+  std::size_t lastCR = end;
+  int32_t crs = 0;
+  for (std::size_t i = FCounted; i < end; ++i) crs += s[i] == '\r';
+  if (crs > 0)
+    for (lastCR = end; s[lastCR - 1] != '\r';) --lastCR;  // one past the last CR
+  const std::size_t from = crs > 0 ? lastCR : FCounted;
+  int32_t lfs = 0;
+  for (std::size_t i = from; i < end; ++i) lfs += s[i] == '\n';
+  const auto others = static_cast<int32_t>(end - from) - lfs;
+  if (crs > 0) {
+    FLine += crs;
+    FColumn = 1 + others;
+  } else {
+    FColumn += others;
+  }
+  FCounted = end;
+}
+
+void TXMLScanner::RaiseUnexpected(std::size_t index) const {
+  const std::string_view context =
+      index >= 9 ? FInput.substr(index - 9, 10) : FInput.substr(0, std::min<std::size_t>(10, FInput.size()));
+  TXMLScanner counter(FInput);
+  counter.CountLinesUpTo(index + 1);
+  RaiseError("Unexpected character '%s' in input (...%s), position (%d,%d).",
+             {FInput.substr(index, 1), context, std::to_string(counter.FLine), std::to_string(counter.FColumn)});
+}
+
+void TXMLScanner::NextToken(TToken& token) {
+  const char* s = FInput.data();
+  const std::size_t n = FInput.size();
+  std::size_t p = FNext;
+  std::size_t start = FTokenStart;
+  std::size_t last = p;  // index of the character read last
+  int32_t kind = tkNone;
+  TState state = FState;
+
+  while (p < n && kind == tkNone) {
+    last = p;
+    const auto c = static_cast<unsigned char>(s[p++]);
+    switch (state) {
+      case TState::Content:
+      case TState::CharData:
+        if (c == '<') {
+          start = last;
+          state = TState::TagOpen;
+          break;
+        }
+        {
+          // Character data runs to the next "<". Only character data that
+          // holds something besides white space becomes a token.
+          start = last;
+          const std::size_t lt = Find(s, p, n, '<');
+          bool hasContent = false;
+          for (std::size_t i = start; i < lt && !hasContent; ++i) hasContent = !IsWhite(static_cast<unsigned char>(s[i]));
+          if (lt == n) {
+            // Data that ends the input belongs to the text, down to its last
+            // character, so that trailing garbage is never silently dropped.
+            p = n;
+            last = n;
+            if (hasContent) kind = tkText;
+            state = TState::Content;
+          } else {
+            p = lt + 1;
+            last = lt;
+            if (hasContent) kind = tkText;
+            state = p < n ? TState::TagOpen : TState::Content;
+          }
+        }
+        break;
+      case TState::TagOpen:
+        start = last;
+        if (IsName(c)) {
+          state = TState::TagName;
+          p = SkipClass(s, p, n, kName);
+        } else if (c == '/') {
+          state = TState::EndTagStart;
+        } else if (c == '!') {
+          state = TState::CommentOpen1;
+        } else {
+          RaiseUnexpected(last);
+        }
+        break;
+      case TState::TagName:
+        if (c == '>') {
+          kind = tkStartTag;
+          state = TState::Content;
+        } else if (IsWhite(c)) {
+          kind = tkStartTag;
+          state = TState::InTag;
+        } else {
+          RaiseUnexpected(last);
+        }
+        break;
+      case TState::InTag:
+        if (c == '/') {
+          start = last;
+          kind = tkEmptyEnd;
+          state = TState::ExpectClose;
+        } else if (IsName(c)) {
+          start = last;
+          state = TState::AttrName;
+          p = SkipClass(s, p, n, kName);
+        } else if (c == '>') {
+          state = TState::Content;
+        } else if (IsWhite(c)) {
+          p = SkipClass(s, p, n, kWhite);
+        } else {
+          RaiseUnexpected(last);
+        }
+        break;
+      case TState::ExpectClose:
+        if (c != '>') RaiseUnexpected(last);
+        state = TState::Content;
+        break;
+      case TState::EndTagStart:
+        start = last;  // the first character after "</" belongs to the name, whatever it is
+        state = TState::EndTagName;
+        p = SkipClass(s, p, n, kName);
+        break;
+      case TState::EndTagName:
+        if (c != '>') RaiseUnexpected(last);
+        kind = tkEndTag;
+        state = TState::Content;
+        break;
+      case TState::AttrName:
+        if (IsWhite(c)) {
+          kind = tkAttrName;
+          state = TState::AfterAttrName;
+        } else if (c == '=') {
+          kind = tkAttrName;
+          state = TState::BeforeValue;
+        } else {
+          RaiseUnexpected(last);
+        }
+        break;
+      case TState::AfterAttrName:
+        if (c == '=')
+          state = TState::BeforeValue;
+        else if (!IsWhite(c))
+          RaiseUnexpected(last);
+        break;
+      case TState::BeforeValue:
+        if (c == '"')
+          state = TState::ValueStart;
+        else if (!IsWhite(c))
+          RaiseUnexpected(last);
+        break;
+      case TState::ValueStart:
+        start = last;
+        if (c == '"') {
+          kind = tkAttrValue;
+          state = TState::AfterValue;
+        } else {
+          state = TState::InValue;
+          p = Find(s, p, n, '"');
+        }
+        break;
+      case TState::InValue:  // c is the closing quote: the fast path stops only there
+        kind = tkAttrValue;
+        state = TState::AfterValue;
+        break;
+      case TState::AfterValue:
+        start = last;
+        if (IsName(c)) {
+          state = TState::AttrName;
+          p = SkipClass(s, p, n, kName);
+        } else if (IsWhite(c)) {
+          // stay
+        } else if (c == '/') {
+          kind = tkEndTag;
+          state = TState::ExpectClose;
+        } else if (c == '>') {
+          state = TState::Content;
+        } else {
+          RaiseUnexpected(last);
+        }
+        break;
+      case TState::CommentOpen1:
+        if (c != '-') RaiseUnexpected(last);
+        state = TState::CommentOpen2;
+        break;
+      case TState::CommentOpen2:
+        if (c != '-') RaiseUnexpected(last);
+        state = TState::InComment;
+        p = Find(s, p, n, '-');
+        break;
+      case TState::InComment:  // c is a hyphen: the fast path stops only there
+        state = TState::CommentDash;
+        break;
+      case TState::CommentDash:
+        if (c == '-') {
+          state = TState::CommentDashDash;
+        } else {
+          state = TState::InComment;
+          p = Find(s, p, n, '-');
+        }
+        break;
+      case TState::CommentDashDash:
+        if (c == '>') {
+          state = TState::Content;
+        } else {
+          state = TState::InComment;
+          p = Find(s, p, n, '-');
+        }
+        break;
+    }
+  }
+
+  FNext = p;
+  FTokenStart = start;
+  FState = state;
+  if (state != TState::Content && p >= n) RaiseError("Unexpected end of input.");
+
+  token.Kind = kind;
+  token.Text = kind == tkNone ? std::string_view{} : FInput.substr(start, last - start);
+  CountLinesUpTo(p);
+  token.Line = FLine;
+  token.Column = FColumn;
+  token.Position = static_cast<int32_t>(p + 1);
+}

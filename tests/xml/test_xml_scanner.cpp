@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "uException.h"
+#include "uXMLScanner.h"
+
+namespace {
+struct TSeen {
+  int32_t Kind;
+  std::string Text;
+  bool operator==(const TSeen&) const = default;
+};
+
+std::vector<TSeen> Tokens(std::string_view input) {
+  TXMLScanner scanner(input);
+  std::vector<TSeen> seen;
+  for (TToken token; scanner.NextToken(token), token.Kind != tkNone;) seen.push_back({token.Kind, std::string(token.Text)});
+  return seen;
+}
+
+std::string ScanError(std::string_view input) {
+  try {
+    Tokens(input);
+  } catch (const TException& e) {
+    return e.Message();
+  }
+  return "no error";
+}
+
+void PrintTo(const TSeen& seen, std::ostream* os) { *os << seen.Kind << ":\"" << seen.Text << '"'; }
+}  // namespace
+
+TEST(XmlScanner, TokensOfElementsAttributesAndText) {
+  EXPECT_EQ(Tokens("<a x=\"1\" y = \"\">t<b >"),
+            (std::vector<TSeen>{{tkStartTag, "a"}, {tkAttrName, "x"}, {tkAttrValue, "1"}, {tkAttrName, "y"},
+                                {tkAttrValue, ""}, {tkText, "t"}, {tkStartTag, "b"}}))
+      << "the scanner does not judge nesting";
+  EXPECT_EQ(Tokens("<a x=\"1\"/>"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkAttrName, "x"}, {tkAttrValue, "1"},
+                                                         {tkEndTag, ""}}));
+  EXPECT_EQ(Tokens("<a />"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+  EXPECT_EQ(Tokens("<a x=\"1\"y=\"2\">"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkAttrName, "x"}, {tkAttrValue, "1"},
+                                                               {tkAttrName, "y"}, {tkAttrValue, "2"}}));
+  EXPECT_EQ(Tokens("<A>&lt; x </A>"),
+            (std::vector<TSeen>{{tkStartTag, "A"}, {tkText, "&lt; x "}, {tkEndTag, "A"}}));
+}
+
+TEST(XmlScanner, WhiteSpaceAndCommentsMakeNoTokens) {
+  EXPECT_EQ(Tokens(" \r\n\t<!-- a - b -- c --->--><a>\r\n  </a>  "),
+            (std::vector<TSeen>{{tkStartTag, "a"}, {tkEndTag, "a"}}));
+  EXPECT_TRUE(Tokens("<!---->").empty());
+}
+
+TEST(XmlScanner, TheFirstCharacterAfterTheEndTagOpenerBelongsToTheName) {
+  EXPECT_EQ(Tokens("</?x>"), (std::vector<TSeen>{{tkEndTag, "?x"}}));
+}
+
+TEST(XmlScanner, TrailingCharacterDataIsKeptWhole) {
+  EXPECT_EQ(Tokens("<a />\n"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+  EXPECT_EQ(Tokens("<a />x"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkEmptyEnd, ""}, {tkText, "x"}}));
+  EXPECT_EQ(Tokens("ab?"), (std::vector<TSeen>{{tkText, "ab?"}}));
+  EXPECT_EQ(Tokens("<a /> \r\n x"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkEmptyEnd, ""}, {tkText, " \r\n x"}}));
+}
+
+TEST(XmlScanner, TokensCarryLineColumnAndPosition) {
+  TXMLScanner scanner("<a>\r\n  <bc x=\"1\" />\r\n</a>");
+  TToken token;
+  scanner.NextToken(token);
+  EXPECT_EQ(token.Kind, tkStartTag);
+  EXPECT_EQ(token.Line, 1);
+  EXPECT_EQ(token.Column, 4);
+  EXPECT_EQ(token.Position, 4);
+  scanner.NextToken(token);  // "bc": ended by the blank, the sixth character of line 2: column 7 (the LF counts nothing)
+  EXPECT_EQ(token.Text, "bc");
+  EXPECT_EQ(token.Line, 2);
+  EXPECT_EQ(token.Column, 7);
+  EXPECT_EQ(token.Position, 12);
+  scanner.NextToken(token);  // x
+  scanner.NextToken(token);  // 1
+  scanner.NextToken(token);  // empty end
+  EXPECT_EQ(token.Kind, tkEmptyEnd);
+  scanner.NextToken(token);  // </a>
+  EXPECT_EQ(token.Kind, tkEndTag);
+  EXPECT_EQ(token.Line, 3);
+  EXPECT_EQ(token.Column, 5);
+  EXPECT_EQ(token.Position, 26);
+  scanner.NextToken(token);
+  EXPECT_EQ(token.Kind, tkNone);
+}
+
+TEST(XmlScanner, UnexpectedCharactersNameContextAndPlace) {
+  EXPECT_EQ(ScanError("<a?"), "Unexpected character '?' in input (...<a?), position (1,4).");
+  EXPECT_EQ(ScanError("<a/>"), "Unexpected character '/' in input (...<a/>), position (1,4).");
+  EXPECT_EQ(ScanError("<?xml version=\"1.0\"?>"),
+            "Unexpected character '?' in input (...<?xml vers), position (1,3).");
+  EXPECT_EQ(ScanError("<a x='1'>"), "Unexpected character ''' in input (...<a x='1'>), position (1,7).");
+  EXPECT_EQ(ScanError("<root>\r\n  <item value=\"1\" <"),
+            "Unexpected character '<' in input (...alue=\"1\" <), position (2,20).");
+  EXPECT_EQ(ScanError("<a><![CDATA[x]]></a>"),
+            "Unexpected character '[' in input (...<a><![CDAT), position (1,7).");
+  EXPECT_EQ(ScanError("<a></a >"), "Unexpected character ' ' in input (...<a></a >), position (1,8).");
+  EXPECT_EQ(ScanError("<a><!- x -></a>"), "Unexpected character ' ' in input (...<a><!- x -), position (1,8).");
+}
+
+TEST(XmlScanner, InputThatEndsInsideMarkupIsRefused) {
+  for (const char* input : {"<", "<a", "<a ", "<a x", "<a x=", "<a x=\"1", "<a x=\"1\"", "<a></a", "<!-- x", "<a></a><"})
+    EXPECT_EQ(ScanError(input), "Unexpected end of input.") << input;
+  EXPECT_EQ(ScanError("<a />"), "no error");
+}
