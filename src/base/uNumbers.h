@@ -2,6 +2,8 @@
 // Reading and writing numbers exactly as the platform's files and the editor's
 // XML expect them: "." as decimal separator whatever the process locale, and
 // decimal rounding half away from zero from an 18-significant-digit expansion.
+// Writers give "NAN", "INF" and "-INF" for non-finite values, and never a minus
+// sign on a value that rounds to zero.
 
 #include <cstdint>
 #include <string>
@@ -21,10 +23,11 @@ bool IsValidFloat(std::string_view text);
 // IsValidFloat rejects raises "'%s' is not a valid floating point value".
 float StrToFloat(std::string_view text);
 
-// "%.7f": fixed point with exactly `decimals` decimals.
+// "%.7f": fixed point with exactly `decimals` decimals (a negative count means
+// none), never an exponent; large values show all their integer digits.
 std::string FormatFixed(double value, int decimals = 7);
 
-// "%.7g": at most `digits` significant digits, trailing zeros and a trailing
+// "%.7g": at most `digits` significant digits (clamped to 1..18), trailing zeros and a trailing
 // point dropped; plain notation when the value, rounded to its digits and
 // written d.ddd x 10^x, has minExponent <= x <= maxExponent, otherwise
 // scientific notation ("1.5E-6", "1E6").
