@@ -13,9 +13,9 @@ constexpr uint8_t kName = 2;
 constexpr std::array<uint8_t, 256> MakeClasses() {
   std::array<uint8_t, 256> classes{};
   classes['\t'] = classes['\n'] = classes['\r'] = classes[' '] = kWhite;
-  for (int c = 'a'; c <= 'z'; ++c) classes[c] = kName;
-  for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kName;
-  for (int c = '0'; c <= '9'; ++c) classes[c] = kName;
+  for (std::size_t c = 'a'; c <= 'z'; ++c) classes[c] = kName;
+  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] = kName;
+  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] = kName;
   classes['_'] = classes['.'] = classes['-'] = kName;
   return classes;
 }

@@ -40,7 +40,10 @@ TEST(BufferedFileStream, WritesLargerThanTheBufferArriveInOrder) {
 TEST(BufferedFileStream, NothingAppearsWithoutClose) {
   TTempDir dir;
   const std::string name = dir.File("f");
-  { TBufferedFileStream stream(name, 16).Write("0123456789012345678901234567890123456789", 40); }
+  {
+    TBufferedFileStream stream(name, 16);
+    stream.Write("0123456789012345678901234567890123456789", 40);
+  }
   EXPECT_FALSE(std::filesystem::exists(name));
   EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
 }

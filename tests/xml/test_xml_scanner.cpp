@@ -78,8 +78,9 @@ TEST(XmlScanner, TokensCarryLineColumnAndPosition) {
   EXPECT_EQ(token.Position, 12);
   scanner.NextToken(token);  // x
   scanner.NextToken(token);  // 1
-  scanner.NextToken(token);  // empty end
-  EXPECT_EQ(token.Kind, tkEmptyEnd);
+  scanner.NextToken(token);  // "/>" after an attribute value ends the element as an end tag without name
+  EXPECT_EQ(token.Kind, tkEndTag);
+  EXPECT_EQ(token.Text, "");
   scanner.NextToken(token);  // </a>
   EXPECT_EQ(token.Kind, tkEndTag);
   EXPECT_EQ(token.Line, 3);

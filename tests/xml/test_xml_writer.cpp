@@ -49,11 +49,20 @@ TEST(XmlWriter, DeclarationIsWrittenOnceBeforeTheFirstTag) {
 
 TEST(XmlWriter, DeclarationIsNeverWrittenAfterOtherOutput) {
   EXPECT_EQ(Capture([](TXMLWriter& w) {
+              w.OpenTag("a");
+              w.WriteDeclaration = true;
+              w.OpenTag("b");
+              w.CloseTag("b");
+              w.CloseTag("a");
+            }),
+            "<a>\r\n  <b />\r\n</a>");
+  // Text added before the first tag is only pending, so the declaration still comes first.
+  EXPECT_EQ(Capture([](TXMLWriter& w) {
               w.AddText("x");
               w.OpenTag("a");
               w.CloseTag("a");
             }, true),
-            "x<a />");
+            std::string(kDeclaration) + "x<a />");
 }
 
 TEST(XmlWriter, EmptyElements) {
