@@ -27,32 +27,24 @@ bool SameNameIgnoringCase(std::string_view lowered, std::string_view name) {
 }
 }  // namespace
 
-void* TXMLArena::Allocate(std::size_t size, std::size_t alignment) {
-  auto aligned = [&](char* p) {
-    const auto address = reinterpret_cast<std::uintptr_t>(p);
-    return p + ((alignment - address % alignment) % alignment);
+void* TXMLArena::AllocateInNewBlock(std::size_t size, std::size_t alignment) {
+  const auto align = [alignment](char* p) {
+    return p + ((0 - reinterpret_cast<std::uintptr_t>(p)) & (alignment - 1));
   };
-  if (FCursor) {
-    char* start = aligned(FCursor);
-    if (start <= FEnd && static_cast<std::size_t>(FEnd - start) >= size) {
-      FCursor = start + size;
-      return start;
-    }
-  }
   // Large requests get a block of their own, so that the current block's free
-  // space stays usable.
+  // space stays usable. Blocks are not cleared: every byte handed out is written.
   const std::size_t needed = size + alignment;
   if (needed > FNextBlockSize / 4) {
-    FBlocks.push_back(std::make_unique<char[]>(needed));
+    FBlocks.push_back(std::make_unique_for_overwrite<char[]>(needed));
     FBlockBytes += needed;
-    return aligned(FBlocks.back().get());
+    return align(FBlocks.back().get());
   }
-  FBlocks.push_back(std::make_unique<char[]>(FNextBlockSize));
+  FBlocks.push_back(std::make_unique_for_overwrite<char[]>(FNextBlockSize));
   FBlockBytes += FNextBlockSize;
   FCursor = FBlocks.back().get();
   FEnd = FCursor + FNextBlockSize;
   if (FNextBlockSize < kMaxBlockSize) FNextBlockSize *= 2;
-  char* start = aligned(FCursor);
+  char* start = align(FCursor);
   FCursor = start + size;
   return start;
 }
@@ -90,6 +82,22 @@ uint32_t TXMLArena::FindName(std::string_view name) const {
 }
 
 uint32_t TXMLArena::InternName(std::string_view name) {
+  TRecentName* recent = nullptr;
+  if (!name.empty() && name.size() <= sizeof(TRecentName::Text)) {
+    recent = &FRecent[(name.size() + static_cast<unsigned char>(name.front()) * 7u +
+                       static_cast<unsigned char>(name.back()) * 13u) % kRecentNames];
+    if (recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0) return recent->Id;
+  }
+  const uint32_t id = AddName(name);
+  if (recent) {
+    std::memcpy(recent->Text, name.data(), name.size());
+    recent->Length = static_cast<uint8_t>(name.size());
+    recent->Id = id;
+  }
+  return id;
+}
+
+uint32_t TXMLArena::AddName(std::string_view name) {
   if ((FNames.size() + 1) * 2 > FSlots.size()) GrowNameTable();
   const uint32_t found = Probe(name, HashName(name));
   if (!(found & 0x80000000u)) return found;

@@ -21,7 +21,16 @@ public:
   TXMLArena(const TXMLArena&) = delete;
   TXMLArena& operator=(const TXMLArena&) = delete;
 
-  void* Allocate(std::size_t size, std::size_t alignment);
+  // alignment: a power of two.
+  void* Allocate(std::size_t size, std::size_t alignment) {
+    const std::size_t padding = (0 - reinterpret_cast<std::uintptr_t>(FCursor)) & (alignment - 1);
+    if (FCursor && static_cast<std::size_t>(FEnd - FCursor) >= padding + size) {
+      char* start = FCursor + padding;
+      FCursor = start + size;
+      return start;
+    }
+    return AllocateInNewBlock(size, alignment);
+  }
   template <typename T>
   T* AllocateArray(std::size_t count) {
     return static_cast<T*>(Allocate(count * sizeof(T), alignof(T)));
@@ -47,7 +56,9 @@ public:
   std::size_t AllocatedBytes() const;
 
 private:
+  void* AllocateInNewBlock(std::size_t size, std::size_t alignment);
   char* AllocateChars(std::size_t count) { return static_cast<char*>(Allocate(count, 1)); }
+  uint32_t AddName(std::string_view name);
   uint32_t Probe(std::string_view name, uint64_t hash) const;
   void GrowNameTable();
 
@@ -59,4 +70,14 @@ private:
 
   std::vector<std::string_view> FNames;  // lower-cased, chars in the blocks
   std::vector<uint32_t> FSlots;          // open addressing: name number + 1, 0 = empty
+
+  // The names of a document repeat endlessly (vertex, vid, u0, v0...): a small
+  // cache of names as written saves hashing them again and again.
+  struct TRecentName {
+    char Text[15];
+    uint8_t Length = 0;  // 0: empty slot
+    uint32_t Id = 0;
+  };
+  static constexpr std::size_t kRecentNames = 64;
+  TRecentName FRecent[kRecentNames];
 };

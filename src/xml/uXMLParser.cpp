@@ -83,9 +83,12 @@ void TXMLParser::EndElement(const TToken& token) {
   FChildren.resize(open.FirstChild);
   if (token.Kind == tkEndTag && !token.Text.empty()) {
     LowerInto(token.Text, FLowered);
-    if (FLowered != open.Node->Name())
+    if (FLowered != open.Node->Name()) {
+      TToken located = token;
+      FScanner.Locate(located);
       RaiseError("Opening tag \"%s\" doesn't mach closing tag \"%s\" (%d,%d)",
-                 {open.Node->Name(), FLowered, std::to_string(token.Line), std::to_string(token.Column)});
+                 {open.Node->Name(), FLowered, std::to_string(located.Line), std::to_string(located.Column)});
+    }
   }
 }
 

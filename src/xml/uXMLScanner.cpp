@@ -40,33 +40,31 @@ TXMLScanner::TXMLScanner(std::string_view input) : FInput(input) {
   if (input.size() > static_cast<std::size_t>(INT32_MAX) - 2) RaiseError("Input too large.");
 }
 
-void TXMLScanner::CountLinesUpTo(std::size_t end) {
-  const char* s = FInput.data();
-  std::size_t lastCR = end;
-  int32_t crs = 0;
-  for (std::size_t i = FCounted; i < end; ++i) crs += s[i] == '\r';
-  if (crs > 0)
-    for (lastCR = end; s[lastCR - 1] != '\r';) --lastCR;  // one past the last CR
-  const std::size_t from = crs > 0 ? lastCR : FCounted;
-  int32_t lfs = 0;
-  for (std::size_t i = from; i < end; ++i) lfs += s[i] == '\n';
-  const auto others = static_cast<int32_t>(end - from) - lfs;
-  if (crs > 0) {
-    FLine += crs;
-    FColumn = 1 + others;
-  } else {
-    FColumn += others;
+TXMLScanner::TPlace TXMLScanner::PlaceAfter(std::size_t count) const {
+  TPlace place{1, 1};
+  for (std::size_t i = 0; i < count; ++i) {
+    if (FInput[i] == '\r') {
+      ++place.Line;
+      place.Column = 1;
+    } else if (FInput[i] != '\n') {
+      ++place.Column;
+    }
   }
-  FCounted = end;
+  return place;
+}
+
+void TXMLScanner::Locate(TToken& token) const {
+  const TPlace place = PlaceAfter(static_cast<std::size_t>(token.Position - 1));
+  token.Line = place.Line;
+  token.Column = place.Column;
 }
 
 void TXMLScanner::RaiseUnexpected(std::size_t index) const {
   const std::string_view context =
       index >= 9 ? FInput.substr(index - 9, 10) : FInput.substr(0, std::min<std::size_t>(10, FInput.size()));
-  TXMLScanner counter(FInput);
-  counter.CountLinesUpTo(index + 1);
+  const TPlace place = PlaceAfter(index + 1);
   RaiseError("Unexpected character '%s' in input (...%s), position (%d,%d).",
-             {FInput.substr(index, 1), context, std::to_string(counter.FLine), std::to_string(counter.FColumn)});
+             {FInput.substr(index, 1), context, std::to_string(place.Line), std::to_string(place.Column)});
 }
 
 void TXMLScanner::NextToken(TToken& token) {
@@ -257,8 +255,5 @@ void TXMLScanner::NextToken(TToken& token) {
 
   token.Kind = kind;
   token.Text = kind == tkNone ? std::string_view{} : FInput.substr(start, last - start);
-  CountLinesUpTo(p);
-  token.Line = FLine;
-  token.Column = FColumn;
   token.Position = static_cast<int32_t>(p + 1);
 }

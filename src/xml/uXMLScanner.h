@@ -24,9 +24,11 @@ enum TTokenKind : int32_t {
 struct TToken {
   int32_t Kind = tkNone;
   std::string_view Text;
-  int32_t Line = 1;      // counters when the token ended: CR starts a line, LF counts nothing
-  int32_t Column = 1;
-  int32_t Position = 1;  // 1 + the number of characters read
+  int32_t Position = 1;  // 1 + the number of characters read when the token ended
+  // The line and column there (CR starts a line, LF counts nothing); filled in
+  // by TXMLScanner::Locate, as only error messages need them.
+  int32_t Line = 0;
+  int32_t Column = 0;
 };
 
 class TXMLScanner {
@@ -37,6 +39,8 @@ public:
   // The next token, or kind tkNone at the end of the input. Raises
   // "Unexpected character ..." and "Unexpected end of input.".
   void NextToken(TToken& token);
+  // Fills in the token's line and column.
+  void Locate(TToken& token) const;
   int32_t InputLength() const { return static_cast<int32_t>(FInput.size()); }
 
 private:
@@ -46,17 +50,17 @@ private:
     InComment, CommentDash, CommentDashDash,
   };
 
+  struct TPlace {
+    int32_t Line;
+    int32_t Column;
+  };
+  // The line and column after reading the first `count` characters.
+  TPlace PlaceAfter(std::size_t count) const;
   [[noreturn]] void RaiseUnexpected(std::size_t index) const;
-  void CountLinesUpTo(std::size_t end);
 
   std::string_view FInput;
   std::size_t FNext = 0;        // index of the next character to read
   std::size_t FTokenStart = 0;
   bool FHasContent = false;
   TState FState = TState::Content;
-  // Line and column are only needed with a token, so they are brought up to
-  // date from where the previous token ended rather than per character.
-  std::size_t FCounted = 0;
-  int32_t FLine = 1;
-  int32_t FColumn = 1;
 };

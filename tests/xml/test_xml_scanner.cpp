@@ -66,12 +66,16 @@ TEST(XmlScanner, TrailingCharacterDataIsKeptWhole) {
 TEST(XmlScanner, TokensCarryLineColumnAndPosition) {
   TXMLScanner scanner("<a>\r\n  <bc x=\"1\" />\r\n</a>");
   TToken token;
-  scanner.NextToken(token);
+  const auto next = [&] {
+    scanner.NextToken(token);
+    scanner.Locate(token);
+  };
+  next();
   EXPECT_EQ(token.Kind, tkStartTag);
   EXPECT_EQ(token.Line, 1);
   EXPECT_EQ(token.Column, 4);
   EXPECT_EQ(token.Position, 4);
-  scanner.NextToken(token);  // "bc": ended by the blank, the sixth character of line 2: column 7 (the LF counts nothing)
+  next();  // "bc": ended by the blank, the sixth character of line 2: column 7 (the LF counts nothing)
   EXPECT_EQ(token.Text, "bc");
   EXPECT_EQ(token.Line, 2);
   EXPECT_EQ(token.Column, 7);
@@ -81,7 +85,7 @@ TEST(XmlScanner, TokensCarryLineColumnAndPosition) {
   scanner.NextToken(token);  // "/>" after an attribute value ends the element as an end tag without name
   EXPECT_EQ(token.Kind, tkEndTag);
   EXPECT_EQ(token.Text, "");
-  scanner.NextToken(token);  // </a>
+  next();  // </a>
   EXPECT_EQ(token.Kind, tkEndTag);
   EXPECT_EQ(token.Line, 3);
   EXPECT_EQ(token.Column, 5);

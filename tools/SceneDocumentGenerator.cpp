@@ -1,0 +1,165 @@
+#include "SceneDocumentGenerator.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <random>
+
+namespace {
+class TDocument {
+public:
+  explicit TDocument(uint32_t seed) : FRandom(seed) {}
+
+  void Line(int depth, const char* format, ...) __attribute__((format(printf, 3, 4))) {
+    FText.append(static_cast<std::size_t>(depth) * 2, ' ');
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    FText.append(buffer, static_cast<std::size_t>(length));
+    FText += "\r\n";
+  }
+  double Uniform(double low, double high) { return std::uniform_real_distribution<double>(low, high)(FRandom); }
+  int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(FRandom); }
+  std::string& Text() { return FText; }
+
+private:
+  std::mt19937 FRandom;
+  std::string FText;
+};
+
+constexpr int kMaterials = 24;
+
+void WriteMaterials(TDocument& doc) {
+  doc.Line(1, "<materials>");
+  doc.Line(2, "<category name=\"Architecture\">");
+  for (int m = 0; m < kMaterials; ++m) {
+    doc.Line(3, "<material id=\"mat%d\" name=\"Material %d\" used=\"true\">", m, m);
+    doc.Line(4, "<layer type=\"texture\" blend=\"modulate\">");
+    doc.Line(5, "<texture file=\"textures\\stone_%02d.jpg\" />", m);
+    doc.Line(4, "</layer>");
+    if (m % 3 == 0) {
+      doc.Line(4, "<layer type=\"lightmap\" blend=\"modulate\">");
+      doc.Line(5, "<texture file=\"lightmaps\\lm_%02d.png\" />", m);
+      doc.Line(4, "</layer>");
+    }
+    doc.Line(3, "</material>");
+  }
+  doc.Line(2, "</category>");
+  doc.Line(1, "</materials>");
+}
+
+int LayersOf(int material) { return material % 3 == 0 ? 2 : 1; }
+
+void WriteCorner(TDocument& doc, int vertex, int layers, double u, double v) {
+  if (layers == 2)
+    doc.Line(6, "<vertex vid=\"v%d\" u0=\"%.6f\" v0=\"%.6f\" u1=\"%.6f\" v1=\"%.6f\" />", vertex, u, v, u * 0.25,
+             v * 0.25);
+  else
+    doc.Line(6, "<vertex vid=\"v%d\" u0=\"%.6f\" v0=\"%.6f\" />", vertex, u, v);
+}
+
+void WritePrimitiveStart(TDocument& doc, int64_t id, const char* name, const char* type) {
+  doc.Line(2, "<primitive id=\"p%" PRId64 "\" name=\"%s\" type=\"%s\" visible=\"true\" snap=\"vertex\" autoUV=\"false\">",
+           id, name, type);
+}
+
+// A square grid of quads with gently rolling heights.
+void WriteTerrain(TDocument& doc, int64_t id, int cells) {
+  WritePrimitiveStart(doc, id, "Terrain", "grid");
+  doc.Line(3, "<vertices>");
+  for (int y = 0; y <= cells; ++y)
+    for (int x = 0; x <= cells; ++x)
+      doc.Line(4, "<vertex id=\"v%d\" x=\"%.6f\" y=\"%.6f\" z=\"%.6f\" />", y * (cells + 1) + x, x * 32.0,
+               doc.Uniform(-4.0, 4.0) + 20.0 * (x % 17) / 17.0, y * 32.0);
+  doc.Line(3, "</vertices>");
+  doc.Line(3, "<polygons>");
+  const int material = 1;
+  for (int y = 0; y < cells; ++y)
+    for (int x = 0; x < cells; ++x) {
+      doc.Line(5, "<poly mid=\"mat%d\">", material);
+      const int corners[4] = {y * (cells + 1) + x, y * (cells + 1) + x + 1, (y + 1) * (cells + 1) + x + 1,
+                              (y + 1) * (cells + 1) + x};
+      const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+      for (int c = 0; c < 4; ++c) WriteCorner(doc, corners[c], LayersOf(material), x + uv[c][0], y + uv[c][1]);
+      doc.Line(5, "</poly>");
+    }
+  doc.Line(3, "</polygons>");
+  doc.Line(2, "</primitive>");
+}
+
+// A box-shaped prop (six quads), or a collision box when its name says so.
+void WriteBox(TDocument& doc, int64_t id, const char* name, bool withMaterial) {
+  WritePrimitiveStart(doc, id, name, "cube");
+  const double cx = doc.Uniform(0, 8000), cy = doc.Uniform(0, 200), cz = doc.Uniform(0, 8000);
+  const double sx = doc.Uniform(5, 80), sy = doc.Uniform(5, 80), sz = doc.Uniform(5, 80);
+  doc.Line(3, "<vertices>");
+  for (int v = 0; v < 8; ++v)
+    doc.Line(4, "<vertex id=\"v%d\" x=\"%.6f\" y=\"%.6f\" z=\"%.6f\" />", v, cx + ((v & 1) ? sx : -sx),
+             cy + ((v & 2) ? sy : -sy), cz + ((v & 4) ? sz : -sz));
+  doc.Line(3, "</vertices>");
+  doc.Line(3, "<polygons>");
+  static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+  const int material = doc.Pick(kMaterials);
+  for (const auto& face : faces) {
+    if (withMaterial)
+      doc.Line(5, "<poly mid=\"mat%d\">", material);
+    else
+      doc.Line(5, "<poly mid=\"none\">");
+    const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (int c = 0; c < 4; ++c) {
+      if (withMaterial)
+        WriteCorner(doc, face[c], LayersOf(material), uv[c][0], uv[c][1]);
+      else
+        doc.Line(6, "<vertex vid=\"v%d\" />", face[c]);
+    }
+    doc.Line(5, "</poly>");
+  }
+  doc.Line(3, "</polygons>");
+  doc.Line(2, "</primitive>");
+}
+
+void WriteLights(TDocument& doc, int count) {
+  doc.Line(1, "<lights>");
+  for (int i = 0; i < count; ++i) {
+    doc.Line(2, "<light id=\"l%d\" type=\"point\" name=\"Lamp %d\" range=\"%d\" active=\"true\" intensity=\"100\">", i, i,
+             200 + doc.Pick(800));
+    doc.Line(3, "<position x=\"%.6f\" y=\"%.6f\" z=\"%.6f\" />", doc.Uniform(0, 8000), doc.Uniform(50, 300),
+             doc.Uniform(0, 8000));
+    doc.Line(3, "<diffuse r=\"255\" g=\"%d\" b=\"%d\" />", 128 + doc.Pick(128), 64 + doc.Pick(192));
+    doc.Line(2, "</light>");
+  }
+  doc.Line(1, "</lights>");
+}
+}  // namespace
+
+std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
+  TDocument doc(options.Seed);
+  // Half the polygons in the terrain, the rest in props of six quads each, and
+  // one collision box for every hundred props.
+  const auto terrainCells = static_cast<int>(std::sqrt(static_cast<double>(options.Polygons) / 2.0));
+  const int64_t props = (options.Polygons - int64_t{terrainCells} * terrainCells) / 6;
+  doc.Text().reserve(static_cast<std::size_t>(options.Polygons) * 330);
+
+  doc.Line(0, "<scene>");
+  doc.Line(1, "<settings name=\"Generated level\" author=\"generator\" comments=\"seed %" PRIu32 "\" shadowOpacity=\"50\">",
+           options.Seed);
+  doc.Line(2, "<ambient r=\"64\" g=\"64\" b=\"72\" />");
+  doc.Line(1, "</settings>");
+  WriteMaterials(doc);
+  doc.Line(1, "<primitives>");
+  int64_t id = 0;
+  WriteTerrain(doc, id++, terrainCells);
+  for (int64_t p = 0; p < props; ++p) {
+    if (p % 100 == 99)
+      WriteBox(doc, id++, "vdcv_box", false);
+    else
+      WriteBox(doc, id++, "Crate", true);
+  }
+  doc.Line(1, "</primitives>");
+  WriteLights(doc, 16);
+  doc.Text() += "</scene>";
+  return std::move(doc.Text());
+}
