@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "../support/ErrorOf.h"
+
 #include <string>
 
 #include "uException.h"
@@ -14,12 +16,7 @@ TEST(StringDictionary, KeysMatchWithoutRegardToCase) {
   EXPECT_EQ(dictionary.Count(), 1);
   EXPECT_TRUE(dictionary.Contains("name"));
   EXPECT_EQ(dictionary.Get("nAmE"), "second");
-  try {
-    dictionary.Get("other");
-    FAIL() << "no error";
-  } catch (const TException& e) {
-    EXPECT_EQ(e.Message(), "Key \"other\" not found.");
-  }
+  EXPECT_EQ(ErrorOf([&] { dictionary.Get("other"); }), "Key \"other\" not found.");
 }
 
 TEST(StringDictionary, LookupsStayRightAcrossTheSwitchToHashing) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "../support/ErrorOf.h"
+
 #include <string>
 #include <vector>
 
@@ -21,12 +23,7 @@ std::vector<TSeen> Tokens(std::string_view input) {
 }
 
 std::string ScanError(std::string_view input) {
-  try {
-    Tokens(input);
-  } catch (const TException& e) {
-    return e.Message();
-  }
-  return "no error";
+  return ErrorOf([&] { Tokens(input); });
 }
 
 void PrintTo(const TSeen& seen, std::ostream* os) { *os << seen.Kind << ":\"" << seen.Text << '"'; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "../support/ErrorOf.h"
+
 #include <filesystem>
 
 #include "../support/TempDir.h"
@@ -124,12 +126,7 @@ TEST(XmlWriter, SpecialCharactersAreEscaped) {
 TEST(XmlWriter, PropertyWithoutOpenTagIsRefused) {
   TXMLStringWriter writer;
   writer.WriteDeclaration = false;
-  try {
-    writer.AddProperty("version", "1");
-    FAIL() << "no error";
-  } catch (const TException& e) {
-    EXPECT_EQ(e.Message(), "Couldn't add property \"version\". No tag opened.");
-  }
+  EXPECT_EQ(ErrorOf([&] { writer.AddProperty("version", "1"); }), "Couldn't add property \"version\". No tag opened.");
   writer.OpenTag("a");
   writer.OpenTag("b");
   writer.CloseTag("b");
@@ -166,12 +163,7 @@ TEST(XmlFileWriter, AnInterruptedDocumentLeavesTheEarlierFileIntact) {
 TEST(XmlFileWriter, CreationFailureNamesTheFile) {
   TTempDir dir;
   const std::string name = dir.File("missing/sub/file.xml");
-  try {
-    TXMLFileWriter writer(name);
-    FAIL() << "no error";
-  } catch (const TException& e) {
-    EXPECT_EQ(e.Message(), "Cannot create file " + name);
-  }
+  EXPECT_EQ(ErrorOf([&] { TXMLFileWriter writer(name); }), "Cannot create file " + name);
 }
 
 TEST(XmlFileWriter, ARefusedReplacementIsReportedAndCleanedUp) {
@@ -180,12 +172,7 @@ TEST(XmlFileWriter, ARefusedReplacementIsReportedAndCleanedUp) {
   std::filesystem::create_directories(name + "/inside");  // a directory cannot be replaced by a file
   TXMLFileWriter writer(name);
   writer.AddElement("a", "x");
-  try {
-    writer.Close();
-    FAIL() << "no error";
-  } catch (const TException& e) {
-    EXPECT_EQ(e.Message(), "Cannot write file " + name);
-  }
+  EXPECT_EQ(ErrorOf([&] { writer.Close(); }), "Cannot write file " + name);
   EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
   EXPECT_TRUE(std::filesystem::is_directory(name + "/inside"));
 }
