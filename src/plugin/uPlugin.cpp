@@ -1,0 +1,127 @@
+#include "uPlugin.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "uException.h"
+#include "uIniFile.h"
+#include "uXMLReader.h"
+#include "uXMLWriter.h"
+
+TPluginCallback HostCallback = nullptr;
+
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kHostSettingsName = "\\Tarnix.ini";
+#else
+// The command-line tool and the tests stand in for the editor on POSIX hosts,
+// where the separator is "/"; everything else about the path is the same.
+constexpr std::string_view kHostSettingsName = "/Tarnix.ini";
+#endif
+
+// Calls the editor with a fresh zero-terminated copy of the request, freed as
+// soon as the call returns: the editor gets a writable text it may not keep,
+// and whatever it does to it cannot reach the caller's request or the next call.
+int32_t CallHost(TPluginCallback callback, TCallbackData& data, std::string_view request) {
+  std::vector<char> copy(request.size() + 1, '\0');
+  std::copy(request.begin(), request.end(), copy.begin());
+  data.Request = copy.data();
+  const int32_t result = callback(&data);
+  data.Request = nullptr;
+  return result;
+}
+
+void CheckHostResult(int32_t result) {
+  if (result != 0) RaiseError("Tarnix callback returned error code %d", {std::to_string(result)});
+}
+
+}  // namespace
+
+std::string SendHostRequest(std::string_view request) {
+  // Both stages go to the same callback, even should the editor hand over a
+  // new one while it answers.
+  const TPluginCallback callback = HostCallback;
+  if (callback == nullptr) return {};
+
+  TCallbackData data{0, nullptr, nullptr, 0};
+  CheckHostResult(CallHost(callback, data, request));
+
+  // The size announced now is the size of our buffer and of the reply, whatever
+  // the editor later stores in the record: it can neither make us read past the
+  // buffer nor shorten what it promised.
+  const int32_t replySize = data.ReplySize;
+  if (replySize < 0) RaiseError("Tarnix callback reported an invalid reply size %d", {std::to_string(replySize)});
+
+  // One zero byte more than announced, so that an editor that counts the
+  // terminating zero and one that does not both find room for it.
+  std::vector<char> reply(static_cast<std::size_t>(replySize) + 1, '\0');
+  data.Stage = 1;
+  data.Reply = reply.data();
+  CheckHostResult(CallHost(callback, data, request));
+
+  return {reply.data(), static_cast<std::size_t>(replySize)};
+}
+
+std::string_view TrimHostReply(std::string_view reply) {
+  const auto isFiller = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  std::size_t first = 0;
+  std::size_t last = reply.size();
+  while (first < last && isFiller(reply[first])) ++first;
+  while (last > first && isFiller(reply[last - 1])) --last;
+  return reply.substr(first, last - first);
+}
+
+std::string BuildHostRequest(std::initializer_list<std::string_view> childNames,
+                             std::initializer_list<std::pair<std::string_view, std::string_view>> childAttributes) {
+  TXMLStringWriter writer;
+  writer.WriteDeclaration = false;
+  writer.OpenTag("request");
+  writer.AddProperty("version", TarnixInterfaceVersion);
+  for (const std::string_view name : childNames) {
+    writer.OpenTag(name);
+    for (const auto& [attribute, value] : childAttributes) writer.AddProperty(attribute, value);
+    writer.CloseTag(name);
+  }
+  writer.CloseTag("request");
+  return writer.GetText();
+}
+
+std::string GetInstallDirectory() {
+  const std::string reply = SendHostRequest(BuildHostRequest({"installdirectory"}));
+  const std::unique_ptr<TXMLNode> root = TXMLStringReader(std::string(TrimHostReply(reply))).GetRootNode();
+
+  // Only the root's own children count, and the last one named wins.
+  std::string directory;
+  for (int i = 0; i < root->ChildCount(); ++i) {
+    const TXMLNode* child = root->GetChild(i);
+    if (child->Name() == "installdirectory") directory = child->Text();
+  }
+  return directory;
+}
+
+std::string HostSettingsFile(std::string_view installDirectory) {
+  std::string fileName(installDirectory);
+  fileName += kHostSettingsName;
+  return fileName;
+}
+
+std::string GetTextureDirectory() {
+  return ReadIniString(HostSettingsFile(GetInstallDirectory()), "Dirs", "texturefiles", "");
+}
+
+std::string ColorToHex(uint32_t color) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex(8, '0');
+  for (std::size_t i = hex.size(); i > 0; --i) {
+    hex[i - 1] = kDigits[color & 0xFu];
+    color >>= 4;
+  }
+  return hex;
+}
+
+TColorBytes SplitColor(uint32_t color) {
+  return {static_cast<uint8_t>(color & 0xFFu), static_cast<uint8_t>((color >> 8) & 0xFFu),
+          static_cast<uint8_t>((color >> 16) & 0xFFu), static_cast<uint8_t>(color >> 24)};
+}

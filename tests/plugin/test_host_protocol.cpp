@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include "../support/ErrorOf.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../support/TempDir.h"
+#include "uException.h"
+#include "uPlugin.h"
+#include "uXMLReader.h"
+
+namespace {
+
+// What the fake editor saw on entry to one call.
+struct TSeenCall {
+  int32_t Stage;
+  std::string Request;     // read up to the zero byte: ASan objects if there is none
+  bool ReplyWasNull;
+  int32_t ReplySize;
+  std::string ReplyBuffer;  // stage 1: the ReplySize + 1 bytes it was given
+};
+
+// How the fake editor answers. It stores AnnouncedSize in stage 0 and copies
+// Delivered into the reply buffer in stage 1.
+struct THostScript {
+  std::string Delivered;
+  int32_t AnnouncedSize = 0;
+  int32_t Results[2] = {0, 0};
+  bool ScribbleOnRequest = false;     // overwrite the request text it was given
+  bool ChangeSizeInStageOne = false;  // store SizeInStageOne during stage 1
+  int32_t SizeInStageOne = 0;
+};
+
+std::vector<TSeenCall> Calls;
+THostScript Script;
+
+int32_t PLUGIN_STDCALL FakeHost(TCallbackData* data) {
+  TSeenCall seen{data->Stage, data->Request, data->Reply == nullptr, data->ReplySize, {}};
+  if (data->Stage == 1 && data->Reply != nullptr && data->ReplySize >= 0)
+    seen.ReplyBuffer.assign(data->Reply, static_cast<std::size_t>(data->ReplySize) + 1);
+  Calls.push_back(seen);
+
+  if (Script.ScribbleOnRequest) std::memset(data->Request, 'X', std::strlen(data->Request));
+  if (data->Stage == 0) {
+    data->ReplySize = Script.AnnouncedSize;
+    return Script.Results[0];
+  }
+  std::copy(Script.Delivered.begin(), Script.Delivered.end(), data->Reply);
+  if (Script.ChangeSizeInStageOne) data->ReplySize = Script.SizeInStageOne;
+  return Script.Results[1];
+}
+
+// The editor delivers the text with a zero byte behind it, and counts that
+// byte in the size it announces or not.
+void Answer(const std::string& reply, bool countsTerminatingZero = false) {
+  Script.Delivered = reply + '\0';
+  Script.AnnouncedSize = static_cast<int32_t>(reply.size() + (countsTerminatingZero ? 1 : 0));
+}
+
+std::string Parsed(std::string_view reply) {
+  auto root = TXMLStringReader(std::string(TrimHostReply(reply))).GetRootNode();
+  return std::string(root->Name());
+}
+
+constexpr const char* kInstallRequest = "<request version=\"1.6\">\r\n  <installdirectory />\r\n</request>";
+constexpr const char* kNoData = "Could not read rootnode from xml: no data available.";
+
+class HostFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Calls.clear();
+    Script = THostScript{};
+    HostCallback = FakeHost;
+  }
+  void TearDown() override { HostCallback = nullptr; }
+};
+
+class SendHostRequestTest : public HostFixture {};
+class InstallDirectory : public HostFixture {};
+class TextureDirectory : public HostFixture {};
+
+}  // namespace
+
+// --- The two-stage exchange ------------------------------------------------
+
+TEST_F(SendHostRequestTest, StageZeroAsksForTheSizeAndStageOneFillsTheBuffer) {
+  Answer("<reply />");
+  EXPECT_EQ(SendHostRequest("<request />"), "<reply />");
+
+  ASSERT_EQ(Calls.size(), 2u);
+  EXPECT_EQ(Calls[0].Stage, 0);
+  EXPECT_TRUE(Calls[0].ReplyWasNull);
+  EXPECT_EQ(Calls[0].ReplySize, 0);
+
+  EXPECT_EQ(Calls[1].Stage, 1);
+  EXPECT_FALSE(Calls[1].ReplyWasNull);
+  EXPECT_EQ(Calls[1].ReplySize, 9);
+  EXPECT_EQ(Calls[1].ReplyBuffer, std::string(10, '\0'));
+}
+
+TEST_F(SendHostRequestTest, EachCallGetsItsOwnZeroTerminatedCopyOfTheRequest) {
+  // The editor scribbles over the text it is given; the second call must still
+  // see the request, and the caller's text must stay as it was.
+  Script.ScribbleOnRequest = true;
+  Answer("<r/>");
+  const std::string request = "<request version=\"1.6\">\r\n  <x />\r\n</request>";
+  EXPECT_EQ(SendHostRequest(request), "<r/>");
+  EXPECT_EQ(request, "<request version=\"1.6\">\r\n  <x />\r\n</request>");
+  ASSERT_EQ(Calls.size(), 2u);
+  EXPECT_EQ(Calls[0].Request, request);
+  EXPECT_EQ(Calls[1].Request, request);
+}
+
+TEST_F(SendHostRequestTest, AnEmptyReplyStillGetsStageOneWithASingleZeroByte) {
+  Answer("");
+  EXPECT_EQ(SendHostRequest("<request />"), "");
+  ASSERT_EQ(Calls.size(), 2u);
+  EXPECT_EQ(Calls[1].Stage, 1);
+  EXPECT_FALSE(Calls[1].ReplyWasNull);
+  EXPECT_EQ(Calls[1].ReplySize, 0);
+  EXPECT_EQ(Calls[1].ReplyBuffer, std::string(1, '\0'));
+}
+
+TEST_F(SendHostRequestTest, ReplyComesBackWithAllAnnouncedBytesWhetherTheZeroIsCountedOrNot) {
+  const std::string document = "\r\n <reply>\r\n  <a />\r\n</reply>\r\n";
+
+  Answer(document, true);
+  const std::string counted = SendHostRequest("<request />");
+  EXPECT_EQ(counted, document + '\0');
+  EXPECT_EQ(Parsed(counted), "reply");
+
+  Calls.clear();
+  Answer(document, false);
+  const std::string uncounted = SendHostRequest("<request />");
+  EXPECT_EQ(uncounted, document);
+  EXPECT_EQ(Parsed(uncounted), "reply");
+  // This editor writes its zero into the spare byte behind the announced size.
+  ASSERT_EQ(Calls.size(), 2u);
+  EXPECT_EQ(Calls[1].ReplyBuffer.size(), document.size() + 1);
+}
+
+TEST_F(SendHostRequestTest, ASizeChangedDuringStageOneIsIgnored) {
+  // The buffer was made for the size announced in stage 0; a larger size
+  // stored afterwards must not make us read past it, a smaller one not cut it.
+  Answer("<abc/>");
+  Script.ChangeSizeInStageOne = true;
+  Script.SizeInStageOne = 100000;
+  EXPECT_EQ(SendHostRequest("<request />"), "<abc/>");
+  Script.SizeInStageOne = 2;
+  EXPECT_EQ(SendHostRequest("<request />"), "<abc/>");
+}
+
+TEST_F(SendHostRequestTest, FailingStageZeroReportsItsCodeAndSkipsStageOne) {
+  Answer("<r/>");
+  Script.Results[0] = 5;
+  EXPECT_EQ(ErrorOf([] { SendHostRequest("<request />"); }), "Tarnix callback returned error code 5");
+  ASSERT_EQ(Calls.size(), 1u);
+  EXPECT_EQ(Calls[0].Stage, 0);
+}
+
+TEST_F(SendHostRequestTest, FailingStageOneReportsItsCode) {
+  Answer("<r/>");
+  Script.Results[1] = -3;
+  EXPECT_EQ(ErrorOf([] { SendHostRequest("<request />"); }), "Tarnix callback returned error code -3");
+  EXPECT_EQ(Calls.size(), 2u);
+}
+
+TEST_F(SendHostRequestTest, NegativeAnnouncedSizeIsAnErrorWithoutStageOne) {
+  Script.AnnouncedSize = -1;
+  EXPECT_EQ(ErrorOf([] { SendHostRequest("<request />"); }), "Tarnix callback reported an invalid reply size -1");
+  Script.AnnouncedSize = INT32_MIN;
+  EXPECT_EQ(ErrorOf([] { SendHostRequest("<request />"); }),
+            "Tarnix callback reported an invalid reply size -2147483648");
+  EXPECT_EQ(Calls.size(), 2u);  // one stage 0 call for each request
+  for (const TSeenCall& call : Calls) EXPECT_EQ(call.Stage, 0);
+}
+
+TEST_F(SendHostRequestTest, WithoutCallbackTheReplyIsEmptyAndTheParseFails) {
+  HostCallback = nullptr;
+  Answer("<r/>");
+  EXPECT_EQ(SendHostRequest("<request />"), "");
+  EXPECT_EQ(ErrorOf([] { GetInstallDirectory(); }), kNoData);
+  EXPECT_TRUE(Calls.empty());
+}
+
+// --- Shared request conventions -------------------------------------------
+
+TEST(HostReply, TrimmingDropsEveryCodeUpToTheSpaceAtBothEndsOnly) {
+  using namespace std::string_literals;
+  EXPECT_EQ(TrimHostReply("\0\x01\t\r\n <a> \0 </a>\r\n \x1f\0\0"s), "<a> \0 </a>"s);
+  EXPECT_EQ(TrimHostReply("!x!"), "!x!");
+  // Bytes above 127 are not blanks, however a plain char compares them.
+  EXPECT_EQ(TrimHostReply(" \xA0x\xFF "), "\xA0x\xFF");
+  EXPECT_EQ(TrimHostReply(" \r\n\0 "s), "");
+  EXPECT_EQ(TrimHostReply(""), "");
+}
+
+TEST(HostReply, RequestsHaveTheVersionedRootAndNoDeclaration) {
+  EXPECT_EQ(BuildHostRequest({"installdirectory"}), kInstallRequest);
+  EXPECT_EQ(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}}),
+            "<request version=\"1.6\">\r\n"
+            "  <materials subset=\"all\" />\r\n"
+            "  <primitives subset=\"all\" />\r\n"
+            "  <lights subset=\"all\" />\r\n"
+            "</request>");
+}
+
+// --- Install directory -----------------------------------------------------
+
+TEST_F(InstallDirectory, SendsTheInstallDirectoryRequest) {
+  Answer("<reply><installdirectory>C:\\Tarnix</installdirectory></reply>");
+  EXPECT_EQ(GetInstallDirectory(), "C:\\Tarnix");
+  ASSERT_EQ(Calls.size(), 2u);
+  EXPECT_EQ(Calls[0].Request, kInstallRequest);
+  EXPECT_EQ(Calls[1].Request, kInstallRequest);
+}
+
+TEST_F(InstallDirectory, TheLastMatchingChildOfTheRootWins) {
+  Answer("\r\n<reply>\r\n  <installdirectory>C:\\First</installdirectory>\r\n  <other>x</other>\r\n"
+         "  <installdirectory>D:\\Second\\</installdirectory>\r\n</reply>\r\n",
+         true);
+  EXPECT_EQ(GetInstallDirectory(), "D:\\Second\\");
+}
+
+TEST_F(InstallDirectory, ElementNamesMatchInAnyLetterCase) {
+  Answer("<Reply><InstallDirectory>C:\\Tarnix</InstallDirectory></Reply>");
+  EXPECT_EQ(GetInstallDirectory(), "C:\\Tarnix");
+}
+
+TEST_F(InstallDirectory, OnlyTheRootsOwnChildrenCount) {
+  Answer("<reply><other /></reply>");
+  EXPECT_EQ(GetInstallDirectory(), "");
+  Answer("<installdirectory>C:\\Root</installdirectory>");
+  EXPECT_EQ(GetInstallDirectory(), "");
+  Answer("<reply><group><installdirectory>C:\\Nested</installdirectory></group></reply>");
+  EXPECT_EQ(GetInstallDirectory(), "");
+}
+
+TEST_F(InstallDirectory, HostAndReaderErrorsPassUnchanged) {
+  Answer("<reply><installdirectory>C:\\</reply>");
+  EXPECT_EQ(ErrorOf([] { GetInstallDirectory(); }),
+            "Opening tag \"installdirectory\" doesn't mach closing tag \"reply\" (1,37)");
+  Answer("   ");
+  EXPECT_EQ(ErrorOf([] { GetInstallDirectory(); }), kNoData);
+  Script.Results[0] = 7;
+  EXPECT_EQ(ErrorOf([] { GetInstallDirectory(); }), "Tarnix callback returned error code 7");
+}
+
+// --- Texture directory -----------------------------------------------------
+
+TEST(HostSettings, FileNameFollowsTheDirectoryDirectly) {
+#ifdef _WIN32
+  EXPECT_EQ(HostSettingsFile("C:\\Tarnix"), "C:\\Tarnix\\Tarnix.ini");
+  EXPECT_EQ(HostSettingsFile("C:\\Tarnix\\"), "C:\\Tarnix\\\\Tarnix.ini");
+  EXPECT_EQ(HostSettingsFile(""), "\\Tarnix.ini");
+#else
+  EXPECT_EQ(HostSettingsFile("/opt/tarnix"), "/opt/tarnix/Tarnix.ini");
+  EXPECT_EQ(HostSettingsFile("/opt/tarnix/"), "/opt/tarnix//Tarnix.ini");
+  EXPECT_EQ(HostSettingsFile(""), "/Tarnix.ini");
+#endif
+}
+
+TEST_F(TextureDirectory, ComesFromTheHostSettingsFileUnchanged) {
+  TTempDir dir;
+  TTempDir::Write(dir.File("Tarnix.ini"),
+                  "[General]\r\ntexturefiles=wrong\r\n[Dirs]\r\nmeshfiles=C:\\Meshes\r\ntexturefiles=C:\\Textures\\\r\n");
+  Answer("<reply><installdirectory>" + dir.Path().string() + "</installdirectory></reply>");
+  EXPECT_EQ(GetTextureDirectory(), "C:\\Textures\\");
+
+  // A separator already at the end of the directory doubles; the file is still found.
+  Answer("<reply><installdirectory>" + dir.Path().string() + "/</installdirectory></reply>");
+  EXPECT_EQ(GetTextureDirectory(), "C:\\Textures\\");
+}
+
+TEST_F(TextureDirectory, IsEmptyWhenNotConfigured) {
+  TTempDir dir;
+  TTempDir::Write(dir.File("Tarnix.ini"), "[Dirs]\r\nmeshfiles=C:\\Meshes\r\n");
+  Answer("<reply><installdirectory>" + dir.Path().string() + "</installdirectory></reply>");
+  EXPECT_EQ(GetTextureDirectory(), "");
+
+  // No settings file in the directory.
+  TTempDir empty;
+  Answer("<reply><installdirectory>" + empty.Path().string() + "</installdirectory></reply>");
+  EXPECT_EQ(GetTextureDirectory(), "");
+
+  // No install directory: the settings file is looked for at the root.
+  Answer("<reply />");
+  std::string directory = "unset";
+  EXPECT_EQ(ErrorOf([&] { directory = GetTextureDirectory(); }), "no error");
+  EXPECT_EQ(directory, "");
+}
+
+TEST_F(TextureDirectory, HostErrorsPassUnchanged) {
+  Script.Results[1] = 12;
+  Answer("<reply />");
+  EXPECT_EQ(ErrorOf([] { GetTextureDirectory(); }), "Tarnix callback returned error code 12");
+}
+
+// --- Colours ---------------------------------------------------------------
+
+TEST(Colors, HexHasEightUpperCaseDigitsMostSignificantFirst) {
+  EXPECT_EQ(ColorToHex(0), "00000000");
+  EXPECT_EQ(ColorToHex(255), "000000FF");
+  EXPECT_EQ(ColorToHex(4294967295u), "FFFFFFFF");
+  EXPECT_EQ(ColorToHex(0x1A2B3C4Du), "1A2B3C4D");
+  EXPECT_EQ(ColorToHex(0x80000000u), "80000000");
+}
+
+TEST(Colors, SplitTakesRedFromTheLowestByte) {
+  const TColorBytes bytes = SplitColor(0x80402010u);
+  EXPECT_EQ(bytes.Red, 0x10);
+  EXPECT_EQ(bytes.Green, 0x20);
+  EXPECT_EQ(bytes.Blue, 0x40);
+  EXPECT_EQ(bytes.Alpha, 0x80);
+
+  const TColorBytes white = SplitColor(0xFFFFFFFFu);
+  EXPECT_EQ(white.Red, 255);
+  EXPECT_EQ(white.Green, 255);
+  EXPECT_EQ(white.Blue, 255);
+  EXPECT_EQ(white.Alpha, 255);
+}
