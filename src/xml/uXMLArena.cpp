@@ -68,7 +68,7 @@ std::string_view TXMLArena::StoreDecoded(std::string_view text) {
 
 uint32_t TXMLArena::Probe(std::string_view name, uint64_t hash) const {
   const std::size_t mask = FSlots.size() - 1;
-  for (std::size_t i = hash & mask, step = 1;; i = (i + step++) & mask) {
+  for (std::size_t i = static_cast<std::size_t>(hash) & mask, step = 1;; i = (i + step++) & mask) {
     const uint32_t slot = FSlots[i];
     if (slot == 0) return static_cast<uint32_t>(i) | 0x80000000u;
     if (SameNameIgnoringCase(FNames[slot - 1], name)) return slot - 1;
@@ -113,7 +113,7 @@ void TXMLArena::GrowNameTable() {
   std::vector<uint32_t> slots(FSlots.empty() ? 64 : FSlots.size() * 2, 0);
   const std::size_t mask = slots.size() - 1;
   for (uint32_t id = 0; id < FNames.size(); ++id) {
-    std::size_t i = HashName(FNames[id]) & mask;
+    std::size_t i = static_cast<std::size_t>(HashName(FNames[id])) & mask;
     for (std::size_t step = 1; slots[i] != 0; i = (i + step++) & mask) {
     }
     slots[i] = id + 1;
