@@ -151,9 +151,14 @@ TEST(MatrixToAxisAngle, QuarterTurnsTakeTheGeneralFormula) {
   ExpectAxisAngle(MatrixToAxisAngle(Rows(0, 0, -1, 0, 1, 0, 1, 0, 0)), 0, -1, 0, std::numbers::pi / 2, 1e-15);
 }
 
-TEST(MatrixToAxisAngle, SixtyDegreesAboutZ) {
+TEST(MatrixToAxisAngle, SixtyDegreesAboutZRoundsTheSineFactorToSingle) {
+  // sin 60 as a single is 0.866025388..., and 1 / (2 sin(arccos 0.5)) rounds
+  // to 0.57735025882720947; their product gives Z a little below 1.
   const float c = 0.5f, s = 0.866025403784438646763723f;
-  ExpectAxisAngle(MatrixToAxisAngle(Rows(c, -s, 0, s, c, 0, 0, 0, 1)), 0, 0, 1, std::numbers::pi / 3, 1e-6);
+  const TAxisAngle result = MatrixToAxisAngle(Rows(c, -s, 0, s, c, 0, 0, 0, 1));
+  ExpectAxisAngle(result, 0, 0, 1, std::numbers::pi / 3, 1e-6);
+  EXPECT_EQ(result.Z, 0.9999999641035373);
+  EXPECT_EQ(result.Angle, 1.0471975511965979);
 }
 
 TEST(MatrixToAxisAngle, HalfTurnsAboutCoordinateAxesAndDiagonals) {
