@@ -12,8 +12,8 @@ namespace {
 constexpr float kSymmetryTolerance = 1e-6f;
 // A symmetric matrix this close to the identity is taken for no rotation.
 constexpr float kIdentityTolerance = 0.1f;
-// Factor for a vector of length zero; the components are zero, so any finite
-// value yields the zero vector.
+// Factor when the length is zero in single precision: the zero vector stays
+// the zero vector, and a vector too short for a single stays finite.
 constexpr float kZeroLengthFactor = 999999.0f;
 
 float Element(const TMatrix3& m, int row, int column) { return m.M[3 * row + column]; }
@@ -29,8 +29,9 @@ bool NearZero(double component) { return SameFloat(static_cast<float>(component)
 TAxisAngle HalfTurn(const TMatrix3& m) {
   TAxisAngle result{HalfTurnComponent(Element(m, 0, 0)), HalfTurnComponent(Element(m, 1, 1)),
                     HalfTurnComponent(Element(m, 2, 2)), std::numbers::pi};
-  // The square roots lose the signs; one off-diagonal element restores the
-  // relative sign of the two components that are not zero.
+  // The square roots lose the signs. When one component is zero, one
+  // off-diagonal element restores the relative sign of the other two; when
+  // none is, all three stay positive.
   const bool xZero = NearZero(result.X);
   const bool yZero = NearZero(result.Y);
   const bool zZero = NearZero(result.Z);
