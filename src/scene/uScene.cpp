@@ -1,0 +1,396 @@
+#include "uScene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <utility>
+
+#include "uException.h"
+#include "uVector.h"
+
+namespace {
+
+// Below this length a face normal is divided by it instead, so that a
+// degenerate polygon gives a short vector rather than a division by zero.
+constexpr double kMinimumNormalLength = 0.001;
+
+[[noreturn]] void RaiseIndexError(long long index) {
+  RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+}
+
+void CheckIndex(int index, std::size_t count) {
+  if (index < 0 || static_cast<std::size_t>(index) >= count) RaiseIndexError(index);
+}
+
+template <typename T>
+void CheckPresent(const T& object) {
+  if (!object) RaiseError("Cannot add a missing object.");
+}
+
+// Identifiers and names from the editor are matched without regard to the
+// case of ASCII letters; other bytes must be equal.
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+// FNV-1a over the lower-cased bytes with a final mix, because the index uses
+// the low bits and vertex identifiers tend to differ only in their last digits.
+uint32_t HashIgnoringCase(std::string_view text) {
+  uint32_t hash = 2166136261u;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(Lower(c));
+    hash *= 16777619u;
+  }
+  hash ^= hash >> 16;
+  hash *= 0x85EBCA6Bu;
+  hash ^= hash >> 13;
+  hash *= 0xC2B2AE35u;
+  hash ^= hash >> 16;
+  return hash;
+}
+
+// Blanks and control characters.
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string Trim(const std::string& text) {
+  std::size_t first = 0, last = text.size();
+  while (first < last && IsTrimmed(text[first])) ++first;
+  while (last > first && IsTrimmed(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+template <typename T>
+int AppendOwned(std::vector<std::unique_ptr<T>>& list, std::unique_ptr<T> object) {
+  CheckPresent(object);
+  list.push_back(std::move(object));
+  return static_cast<int>(list.size() - 1);
+}
+
+template <typename T>
+T& OwnedAt(const std::vector<std::unique_ptr<T>>& list, int index) {
+  CheckIndex(index, list.size());
+  return *list[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+// ---- TUVCoordinates ----
+
+void TUVCoordinates::Add(float u, float v) { FCoordinates.push_back({u, v}); }
+
+TUVCoordinate& TUVCoordinates::GetCoordinate(int index) {
+  if (index < 0) RaiseIndexError(index);
+  const auto position = static_cast<std::size_t>(index);
+  if (position >= FCoordinates.size()) FCoordinates.resize(position + 1);
+  return FCoordinates[position];
+}
+
+// ---- TProperties ----
+
+void TProperties::Parse(std::string_view text) {
+  std::string name, value;
+  bool inValue = false;
+  for (const char c : text) {
+    if (c == '|') {
+      // Even an empty entry gives a pair.
+      Add(Trim(name), std::move(value));
+      name.clear();
+      value.clear();
+      inValue = false;
+    } else if (inValue) {
+      value += c;
+    } else if (c == ' ') {
+      inValue = true;
+    } else {
+      name += c;
+    }
+  }
+  // Without a closing bar only an entry that has a name counts, so that a
+  // trailing bar adds nothing more.
+  if (!name.empty()) Add(Trim(name), std::move(value));
+}
+
+void TProperties::Add(std::string name, std::string value) {
+  Names.push_back(std::move(name));
+  Values.push_back(std::move(value));
+}
+
+std::string TProperties::GetValue(std::string_view name) const {
+  for (std::size_t i = 0; i < Names.size() && i < Values.size(); ++i)
+    if (SameTextIgnoringCase(Names[i], name)) return Values[i];
+  return {};
+}
+
+const std::string& TProperties::GetName(int index) const {
+  CheckIndex(index, Names.size());
+  return Names[static_cast<std::size_t>(index)];
+}
+
+const std::string& TProperties::GetValueAt(int index) const {
+  CheckIndex(index, Values.size());
+  return Values[static_cast<std::size_t>(index)];
+}
+
+// ---- TPolygon ----
+
+int TPolygon::AddVertex(TVertex* vertex) {
+  CheckPresent(vertex);
+  FVertices.push_back(vertex);
+  return static_cast<int>(FVertices.size() - 1);
+}
+
+TVertex* TPolygon::GetVertex(int index) const {
+  CheckIndex(index, FVertices.size());
+  return FVertices[static_cast<std::size_t>(index)];
+}
+
+TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
+  if (layer < 0) RaiseIndexError(layer);
+  const auto position = static_cast<std::size_t>(layer);
+  if (position >= FUVSets.size()) FUVSets.resize(position + 1);
+  return FUVSets[position];
+}
+
+const TVertex& TPolygon::CalculateNormal() {
+  // Newell's sums with the sign reversed, accumulated in double from the
+  // single-precision corners; starting from the last corner closes the loop.
+  const TVertex* previous = GetVertex(VertexCount() - 1);
+  double nx = 0, ny = 0, nz = 0;
+  for (const TVertex* current : FVertices) {
+    nx += (static_cast<double>(previous->Z) + current->Z) * (static_cast<double>(current->Y) - previous->Y);
+    ny += (static_cast<double>(previous->X) + current->X) * (static_cast<double>(current->Z) - previous->Z);
+    nz += (static_cast<double>(previous->Y) + current->Y) * (static_cast<double>(current->X) - previous->X);
+    previous = current;
+  }
+  const double length = std::max(std::sqrt(nx * nx + ny * ny + nz * nz), kMinimumNormalLength);
+  FaceNormal.X = static_cast<float>(nx / length);
+  FaceNormal.Y = static_cast<float>(ny / length);
+  FaceNormal.Z = static_cast<float>(nz / length);
+  return FaceNormal;
+}
+
+void TPolygon::AddNormal(float x, float y, float z) {
+  // One normal per corner is what will be added; growing by doubling would
+  // waste room in every polygon.
+  if (FNormals.empty()) FNormals.reserve(std::max<std::size_t>(FVertices.size(), 1));
+  FNormals.emplace_back(x, y, z);
+}
+
+const TVertex& TPolygon::GetNormal(int index) const {
+  if (FNormals.empty()) RaiseError("Normals have not been calculated yet.");
+  CheckIndex(index, FNormals.size());
+  return FNormals[static_cast<std::size_t>(index)];
+}
+
+// ---- TMaterial ----
+
+int TMaterial::AddLayer(std::unique_ptr<TMaterialLayer> layer) { return AppendOwned(FLayers, std::move(layer)); }
+
+TMaterialLayer& TMaterial::GetLayer(int index) const { return OwnedAt(FLayers, index); }
+
+bool TMaterial::HasLightmap() const {
+  return std::any_of(FLayers.begin(), FLayers.end(), [](const auto& layer) { return layer->IsLightmap; });
+}
+
+// ---- TMaterialCategory ----
+
+void TMaterialCategory::AddMaterial(TMaterial* material) {
+  CheckPresent(material);
+  FMaterials.push_back(material);
+}
+
+TMaterial* TMaterialCategory::GetMaterial(int index) const {
+  CheckIndex(index, FMaterials.size());
+  return FMaterials[static_cast<std::size_t>(index)];
+}
+
+// ---- TPrimitive ----
+
+void TPrimitive::AddVertex(std::unique_ptr<TVertex> vertex) {
+  CheckPresent(vertex);
+  // At most three quarters of the slots in use keeps probe sequences short.
+  if ((static_cast<std::size_t>(FIndexedVertices) + 1) * 4 > FVertexSlots.size() * 3)
+    RebuildVertexIndex(std::max<std::size_t>(16, FVertexSlots.size() * 2));
+  FVertices.push_back(std::move(vertex));
+  IndexVertex(static_cast<uint32_t>(FVertices.size() - 1));
+}
+
+int TPrimitive::IndexOfVertexId(std::string_view id) const {
+  if (FVertexSlots.empty()) return -1;
+  const std::size_t mask = FVertexSlots.size() - 1;
+  // Triangular probing visits every slot of a power-of-two table, and one
+  // slot at least is always free.
+  for (std::size_t i = HashIgnoringCase(id) & mask, step = 1;; i = (i + step++) & mask) {
+    const uint32_t slot = FVertexSlots[i];
+    if (slot == 0) return -1;
+    if (SameTextIgnoringCase(FVertices[slot - 1]->Id, id)) return static_cast<int>(slot - 1);
+  }
+}
+
+void TPrimitive::IndexVertex(uint32_t index) {
+  const std::string& id = FVertices[index]->Id;
+  const std::size_t mask = FVertexSlots.size() - 1;
+  for (std::size_t i = HashIgnoringCase(id) & mask, step = 1;; i = (i + step++) & mask) {
+    uint32_t& slot = FVertexSlots[i];
+    if (slot == 0) {
+      slot = index + 1;
+      ++FIndexedVertices;
+      return;
+    }
+    // An identifier already present stays with its first vertex.
+    if (SameTextIgnoringCase(FVertices[slot - 1]->Id, id)) return;
+  }
+}
+
+void TPrimitive::RebuildVertexIndex(std::size_t slotCount) {
+  FVertexSlots.assign(slotCount, 0);
+  FIndexedVertices = 0;
+  for (std::size_t i = 0; i < FVertices.size(); ++i) IndexVertex(static_cast<uint32_t>(i));
+}
+
+TVertex* TPrimitive::FindVertex(std::string_view id) const {
+  const int index = IndexOfVertexId(id);
+  return index < 0 ? nullptr : FVertices[static_cast<std::size_t>(index)].get();
+}
+
+TVertex& TPrimitive::GetVertex(int index) const { return OwnedAt(FVertices, index); }
+
+int TPrimitive::AddPolygon(std::unique_ptr<TPolygon> polygon) { return AppendOwned(FPolygons, std::move(polygon)); }
+
+TPolygon& TPrimitive::GetPolygon(int index) const { return OwnedAt(FPolygons, index); }
+
+TProperties& TPrimitive::Properties() {
+  if (!FProperties) FProperties = std::make_unique<TProperties>(Tag);
+  return *FProperties;
+}
+
+TMaterial* TPrimitive::GetMainMaterial() const { return FPolygons.empty() ? nullptr : FPolygons.front()->Material; }
+
+void TPrimitive::CalculateNormals(float smoothingAngle) {
+  // Unit face normals are compared by their dot product: a neighbour counts
+  // when the angle between the faces is below the smoothing angle.
+  const auto threshold = static_cast<float>(std::cos(static_cast<double>(smoothingAngle) * (std::numbers::pi / 180)));
+
+  // The index in FVertices of every corner, polygon after polygon. Corners are
+  // matched to vertices by identity, so polygons that merely touch through
+  // other vertices at the same position, or in another primitive, stay apart.
+  using TVertexEntry = std::pair<const TVertex*, uint32_t>;
+  std::vector<TVertexEntry> byAddress(FVertices.size());
+  for (std::size_t i = 0; i < FVertices.size(); ++i) byAddress[i] = {FVertices[i].get(), static_cast<uint32_t>(i)};
+  const auto addressLess = [](const TVertexEntry& a, const TVertexEntry& b) {
+    return std::less<const TVertex*>()(a.first, b.first);
+  };
+  std::sort(byAddress.begin(), byAddress.end(), addressLess);
+
+  std::size_t cornerCount = 0;
+  for (const auto& polygon : FPolygons) cornerCount += static_cast<std::size_t>(polygon->VertexCount());
+  std::vector<uint32_t> cornerVertex;
+  cornerVertex.reserve(cornerCount);
+  for (const auto& polygon : FPolygons) {
+    for (int j = 0; j < polygon->VertexCount(); ++j) {
+      const TVertexEntry key{polygon->GetVertex(j), 0};
+      const auto found = std::lower_bound(byAddress.begin(), byAddress.end(), key, addressLess);
+      if (found == byAddress.end() || found->first != key.first) RaiseIndexError(-1);
+      cornerVertex.push_back(found->second);
+    }
+  }
+  byAddress = {};
+
+  // Every face normal once, before any polygon receives normals: a polygon
+  // without corners fails here and leaves the primitive as it was. The
+  // results are the same as recomputing each neighbour's normal at every
+  // corner that meets it.
+  for (const auto& polygon : FPolygons) polygon->CalculateNormal();
+
+  // For every vertex the polygons meeting at it, in polygon and corner order,
+  // as one array: the polygons of vertex v are neighbours[first[v]] up to
+  // neighbours[first[v + 1]]. A polygon using a vertex twice is listed twice.
+  std::vector<uint32_t> first(FVertices.size() + 1, 0);
+  for (const uint32_t vertex : cornerVertex) ++first[vertex];
+  for (std::size_t v = 1; v < first.size(); ++v) first[v] += first[v - 1];  // first[v] = end of v's run
+  std::vector<uint32_t> neighbours(cornerVertex.size());
+  std::size_t corner = cornerVertex.size();
+  for (std::size_t p = FPolygons.size(); p-- > 0;) {
+    // Filling from the back moves each end down to its start and keeps the order.
+    for (int j = FPolygons[p]->VertexCount(); j-- > 0;) {
+      const uint32_t vertex = cornerVertex[--corner];
+      neighbours[--first[vertex]] = static_cast<uint32_t>(p);
+    }
+  }
+
+  corner = 0;
+  for (std::size_t p = 0; p < FPolygons.size(); ++p) {
+    TPolygon& polygon = *FPolygons[p];
+    const TVector normal = VertexToVector(polygon.FaceNormal);
+    for (int j = 0; j < polygon.VertexCount(); ++j) {
+      const uint32_t vertex = cornerVertex[corner++];
+      TVector sum = normal;
+      for (uint32_t k = first[vertex]; k < first[vertex + 1]; ++k) {
+        const uint32_t other = neighbours[k];
+        if (other == p) continue;
+        const TVector otherNormal = VertexToVector(FPolygons[other]->FaceNormal);
+        if (VectorDot(otherNormal, normal) > threshold) sum = VectorAdd(sum, otherNormal);
+      }
+      const TVector smoothed = VectorNormalize(sum);
+      polygon.AddNormal(static_cast<float>(smoothed.X), static_cast<float>(smoothed.Y), static_cast<float>(smoothed.Z));
+    }
+  }
+}
+
+// ---- TScene ----
+
+void TScene::AddMaterial(std::unique_ptr<TMaterial> material) {
+  CheckPresent(material);
+  TMaterialCategory* category = nullptr;
+  for (const auto& candidate : FCategories) {
+    if (SameTextIgnoringCase(candidate->Name, material->Category)) {
+      category = candidate.get();
+      break;
+    }
+  }
+  if (!category) {
+    auto created = std::make_unique<TMaterialCategory>();
+    created->Name = material->Category;
+    category = created.get();
+    FCategories.push_back(std::move(created));
+  }
+  TMaterial* filed = material.get();
+  FMaterials.push_back(std::move(material));
+  FMaterialIndex.emplace(filed, static_cast<int>(FMaterials.size() - 1));
+  category->AddMaterial(filed);
+}
+
+int TScene::AddPrimitive(std::unique_ptr<TPrimitive> primitive) { return AppendOwned(FPrimitives, std::move(primitive)); }
+
+int TScene::AddLight(std::unique_ptr<TLight> light) { return AppendOwned(FLights, std::move(light)); }
+
+TMaterial& TScene::GetMaterial(int index) const { return OwnedAt(FMaterials, index); }
+
+TPrimitive& TScene::GetPrimitive(int index) const { return OwnedAt(FPrimitives, index); }
+
+TLight& TScene::GetLight(int index) const { return OwnedAt(FLights, index); }
+
+TMaterialCategory& TScene::GetCategory(int index) const { return OwnedAt(FCategories, index); }
+
+int TScene::IndexOfMaterial(const TMaterial* material) const {
+  const auto found = FMaterialIndex.find(material);
+  return found == FMaterialIndex.end() ? -1 : found->second;
+}
+
+TMaterial* TScene::FindMaterial(std::string_view id) const {
+  // A plain search: the reader files a material before it reads its Id, so an
+  // index keyed by Id at filing time would be wrong, and scenes hold few materials.
+  for (const auto& material : FMaterials)
+    if (material->Id == id) return material.get();
+  return nullptr;
+}
+
+void TScene::CalculateNormals(float smoothingAngle) {
+  for (const auto& primitive : FPrimitives) primitive->CalculateNormals(smoothingAngle);
+}

@@ -1,0 +1,295 @@
+#pragma once
+// The in-memory scene: what the scene reader builds from the editor's XML and
+// the exporters read. A scene owns its materials, primitives and lights; a
+// primitive owns its vertices and polygons; a polygon only refers to vertices
+// of its own primitive and to one material of the scene.
+//
+// Scenes reach millions of vertices and polygons inside a 32-bit process, so
+// the per-object classes carry nothing that is not used: UV sets, coordinates
+// and normals are created when first asked for.
+//
+// Colours are packed as red in bits 0-7, green 8-15, blue 16-23, alpha 24-31.
+// Every index outside a list raises "List index out of bounds (%d)"; adding a
+// missing object (nullptr) raises "Cannot add a missing object.".
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Stored as the one-byte ordinal; other units index tables by it.
+enum TPrimitiveType : uint8_t {
+  ptRectangle,
+  ptCube,
+  ptPyramid,
+  ptCylinder,
+  ptPolyline,
+  ptVertice,
+  ptSphere,
+  ptTorus,
+  ptPlane,
+  ptUserDefined,
+  ptPrefab,
+  ptUndefined,
+  ptGrid,
+  ptPointLight,
+  ptDirectionalLight,
+  ptSpotlight,
+  ptPrimitive,
+  ptLight,
+  ptEllipse,
+  ptText
+};
+
+// A lightmap layer has the type lyTexture and IsLightmap set.
+enum TLayerType : uint8_t { lyTexture, lyColor };
+
+enum TBlendOperation : uint8_t { boIgnore, boReplace, boAdd, boModulate, boAlphaBlend };
+
+enum TSnapMethod : uint8_t { smNone, smVertex, smCenter, smLocation };
+
+enum TLightType : uint8_t { ltPoint, ltDirectional, ltSpot };
+
+class TMaterial;
+
+// A primitive's vertex, a normal (Id empty) or a light's position or direction.
+class TVertex {
+public:
+  TVertex() = default;
+  TVertex(float x, float y, float z) : X(x), Y(y), Z(z) {}
+
+  float X = 0, Y = 0, Z = 0;
+  std::string Id;
+};
+
+struct TUVCoordinate {
+  float U = 0, V = 0;
+};
+
+// Coordinate j belongs to corner j of the polygon. References returned by
+// GetCoordinate stay valid until the set grows.
+class TUVCoordinates {
+public:
+  void Add(float u, float v);
+  // Appends coordinates (0, 0) until `index` exists.
+  TUVCoordinate& GetCoordinate(int index);
+  int Count() const { return static_cast<int>(FCoordinates.size()); }
+
+private:
+  std::vector<TUVCoordinate> FCoordinates;
+};
+
+// Name/value pairs taken from a primitive's tag, e.g. "type box|shape sphere".
+class TProperties {
+public:
+  TProperties() = default;
+  explicit TProperties(std::string_view text) { Parse(text); }
+
+  // Entries are separated by "|"; in each, the first blank separates the name
+  // from the value. Names lose surrounding blanks and control characters,
+  // values are kept as they are. Pairs are appended to those already held.
+  void Parse(std::string_view text);
+  void Add(std::string name, std::string value);
+  // The value of the first pair whose name matches ignoring letter case, or "".
+  std::string GetValue(std::string_view name) const;
+
+  int Count() const { return static_cast<int>(Names.size()); }
+  const std::string& GetName(int index) const;
+  const std::string& GetValueAt(int index) const;
+
+  // Parallel lists: Values[i] belongs to Names[i].
+  std::vector<std::string> Names;
+  std::vector<std::string> Values;
+};
+
+class TPolygon {
+public:
+  // Corners refer to vertices of the polygon's own primitive. A missing vertex
+  // raises an error: no later step could use such a corner.
+  int AddVertex(TVertex* vertex);
+  int VertexCount() const { return static_cast<int>(FVertices.size()); }
+  TVertex* GetVertex(int index) const;
+
+  // UV set `layer` belongs to material layer `layer`; missing sets up to it
+  // are appended empty. References stay valid until the list of sets grows.
+  TUVCoordinates& GetUVCoordinates(int layer);
+  int UVSetCount() const { return static_cast<int>(FUVSets.size()); }
+
+  // The face normal by Newell's method, pointing to the side from which the
+  // corners run clockwise; stored in FaceNormal, which is returned. A polygon
+  // without corners raises the index error of its last corner (-1).
+  const TVertex& CalculateNormal();
+
+  // Smoothed normals, one per corner in corner order, appended by
+  // TPrimitive::CalculateNormals.
+  void AddNormal(float x, float y, float z);
+  // Raises "Normals have not been calculated yet." before the first AddNormal.
+  const TVertex& GetNormal(int index) const;
+  bool HasNormals() const { return !FNormals.empty(); }
+  int NormalCount() const { return static_cast<int>(FNormals.size()); }
+
+  TMaterial* Material = nullptr;  // not owned
+  TVertex FaceNormal;
+
+private:
+  std::vector<TVertex*> FVertices;  // not owned
+  std::vector<TUVCoordinates> FUVSets;
+  std::vector<TVertex> FNormals;
+};
+
+class TMaterialLayer {
+public:
+  std::string TextureFile;
+  uint32_t Color = 0;
+  TBlendOperation Blend = boReplace;
+  TLayerType LayerType = lyTexture;
+  bool IsLightmap = false;
+};
+
+class TMaterial {
+public:
+  // Takes ownership; returns the index of the layer.
+  int AddLayer(std::unique_ptr<TMaterialLayer> layer);
+  int LayerCount() const { return static_cast<int>(FLayers.size()); }
+  TMaterialLayer& GetLayer(int index) const;
+  bool HasLightmap() const;
+
+  std::string Id;  // polygons refer to materials by it
+  std::string Name;
+  std::string Tag;
+  std::string Category;  // fixed before the material is added to a scene
+  bool Used = false;
+
+private:
+  std::vector<std::unique_ptr<TMaterialLayer>> FLayers;
+};
+
+// The materials of one category; it refers to them, the scene owns them.
+class TMaterialCategory {
+public:
+  void AddMaterial(TMaterial* material);
+  int MaterialCount() const { return static_cast<int>(FMaterials.size()); }
+  TMaterial* GetMaterial(int index) const;
+
+  std::string Name;
+
+private:
+  std::vector<TMaterial*> FMaterials;
+};
+
+class TPrimitive {
+public:
+  // Takes ownership and files the vertex under its Id, which must be set
+  // before and not changed after. When several vertices share an identifier
+  // (letter case ignored), lookups find the first of them.
+  void AddVertex(std::unique_ptr<TVertex> vertex);
+  // Letter case ignored; nullptr when no vertex has the identifier.
+  TVertex* FindVertex(std::string_view id) const;
+  int VertexCount() const { return static_cast<int>(FVertices.size()); }
+  TVertex& GetVertex(int index) const;  // in insertion order
+
+  // Takes ownership; returns the index of the polygon.
+  int AddPolygon(std::unique_ptr<TPolygon> polygon);
+  int PolygonCount() const { return static_cast<int>(FPolygons.size()); }
+  TPolygon& GetPolygon(int index) const;
+
+  // Parsed from Tag on the first call and kept; later changes of Tag are not seen.
+  TProperties& Properties();
+  // The material of the first polygon; nullptr without polygons.
+  TMaterial* GetMainMaterial() const;
+
+  // Appends to every polygon one normal per corner: the corner's face normal
+  // plus the face normals of the other polygons meeting at that same vertex
+  // object whose angle to it is below `smoothingAngle` degrees, normalised.
+  // Raises "List index out of bounds (-1)" for a polygon without corners or a
+  // corner whose vertex is not one of this primitive's; no normals are added then.
+  void CalculateNormals(float smoothingAngle);
+
+  std::string Id;
+  std::string Name;
+  std::string Tag;
+  TPrimitiveType PrimitiveType = ptUserDefined;
+  TSnapMethod SnapMethod = smNone;
+  bool Visible = true;
+  bool AutoUV = false;
+
+private:
+  int IndexOfVertexId(std::string_view id) const;
+  void IndexVertex(uint32_t index);
+  void RebuildVertexIndex(std::size_t slotCount);
+
+  std::vector<std::unique_ptr<TVertex>> FVertices;
+  // Open-addressed hash index over the vertices' identifiers, letter case
+  // ignored: each slot holds a vertex index + 1, or 0 when free. Only the
+  // first vertex of an identifier is entered. Its size is a power of two.
+  std::vector<uint32_t> FVertexSlots;
+  uint32_t FIndexedVertices = 0;
+  std::vector<std::unique_ptr<TPolygon>> FPolygons;
+  std::unique_ptr<TProperties> FProperties;
+};
+
+class TLight {
+public:
+  std::string Id;
+  std::string Name;
+  std::string Tag;
+  TVertex Position;
+  TVertex Direction;
+  uint32_t DiffuseColor = 0;
+  uint32_t SpecularColor = 0;
+  int32_t Intensity = 100;
+  float ConstantAttenuation = 1.0f;
+  float LinearAttenuation = 0;
+  float QuadraticAttenuation = 3.0E-6f;
+  int32_t Range = 1000;
+  int32_t ConeInner = 0;
+  int32_t ConeOuter = 0;
+  int32_t ConeFalloff = 0;
+  TLightType LightType = ltPoint;
+  bool Active = true;
+};
+
+class TScene {
+public:
+  // Takes ownership and files the material into the category named by its
+  // Category; categories match ignoring letter case and keep the spelling of
+  // the first material that named them.
+  void AddMaterial(std::unique_ptr<TMaterial> material);
+  // Take ownership; return the index.
+  int AddPrimitive(std::unique_ptr<TPrimitive> primitive);
+  int AddLight(std::unique_ptr<TLight> light);
+
+  int MaterialCount() const { return static_cast<int>(FMaterials.size()); }
+  TMaterial& GetMaterial(int index) const;
+  int PrimitiveCount() const { return static_cast<int>(FPrimitives.size()); }
+  TPrimitive& GetPrimitive(int index) const;
+  int LightCount() const { return static_cast<int>(FLights.size()); }
+  TLight& GetLight(int index) const;
+  int CategoryCount() const { return static_cast<int>(FCategories.size()); }
+  TMaterialCategory& GetCategory(int index) const;
+
+  // The index of that very material object, or -1.
+  int IndexOfMaterial(const TMaterial* material) const;
+  // The first material whose Id equals `id` exactly, letter case included; nullptr when none.
+  TMaterial* FindMaterial(std::string_view id) const;
+
+  // Smoothed normals for every primitive in order; see TPrimitive.
+  void CalculateNormals(float smoothingAngle);
+
+  std::string Name = "Tarnix Scene";
+  std::string Author;
+  std::string Comments;
+  uint32_t AmbientColor = 0xFFFFFFFF;
+  int32_t ShadowOpacity = 75;
+
+private:
+  // Declared in reverse order of freeing: lights, then primitives (whose
+  // polygons refer to materials), then materials, then categories.
+  std::vector<std::unique_ptr<TMaterialCategory>> FCategories;
+  std::vector<std::unique_ptr<TMaterial>> FMaterials;
+  std::unordered_map<const TMaterial*, int> FMaterialIndex;  // the exporter asks once per polygon
+  std::vector<std::unique_ptr<TPrimitive>> FPrimitives;
+  std::vector<std::unique_ptr<TLight>> FLights;
+};
