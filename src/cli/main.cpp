@@ -1,0 +1,5 @@
+#include <iostream>
+
+#include "uCommandLine.h"
+
+int main(int argc, char** argv) { return RunCommandLine(argc, argv, std::cout, std::cerr); }

@@ -1,0 +1,8 @@
+#pragma once
+// The veldara-export command line: parses the arguments, runs the command and
+// returns the exit status (0 success, 1 failure of the job, 2 usage error).
+// Errors end standard error with a line "error: " and the message.
+
+#include <ostream>
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

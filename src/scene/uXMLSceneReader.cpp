@@ -1,0 +1,275 @@
+#include "uXMLSceneReader.h"
+
+#include <cmath>
+#include <limits>
+
+#include "uException.h"
+#include "uPlugin.h"
+#include "uXMLNode.h"
+#include "uXMLReader.h"
+#include "uXMLSceneConstants.h"
+
+namespace {
+// Percentages are rounded to the nearest integer, halves to the even one.
+int RoundPercent(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+// r, g and b (and a, when asked for and present) packed into one colour. A
+// component outside 0..255 keeps its low 8 bits, so it never spills into its
+// neighbour's byte.
+uint32_t ReadColor(const TXMLNode& node, bool withAlpha) {
+  const auto byte = [&](std::string_view name) { return static_cast<uint32_t>(node.GetIntProperty(name)) & 0xFFu; };
+  uint32_t color = byte("r") | byte("g") << 8 | byte("b") << 16;
+  if (withAlpha) color |= (node.HasProperty("a") ? byte("a") : 0xFFu) << 24;
+  return color;
+}
+
+void ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
+  for (auto [name, field] : {std::pair{"x", &point.X}, std::pair{"y", &point.Y}, std::pair{"z", &point.Z}})
+    *field = static_cast<float>(static_cast<double>(node.GetFloatProperty(name)) * scale);
+}
+}  // namespace
+
+std::unique_ptr<TScene> TXMLSceneReader::ReadScene() { return ReadSceneText(
+      SendHostRequest(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}}))); }
+
+std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
+  // Trimmed in place: the document may be hundreds of megabytes.
+  const std::string_view trimmed = TrimHostReply(text);
+  const auto start = static_cast<std::size_t>(trimmed.data() - text.data());
+  text.resize(start + trimmed.size());
+  text.erase(0, start);
+
+  FTotal = 0;
+  std::unique_ptr<TXMLNode> root;
+  {
+    TXMLStringReader reader(std::move(text));
+    reader.OnProgress = [this](int32_t position, int32_t total) { ReportParseProgress(position, total); };
+    root = reader.GetRootNode();
+  }
+
+  auto scene = std::make_unique<TScene>();
+  FMaterialsById.clear();
+  for (int i = 0; i < root->ChildCount(); ++i) {
+    const TXMLNode& child = *root->GetChild(i);
+    const std::string_view name = child.Name();
+    if (name == "settings")
+      ReadSettings(child, *scene);
+    else if (name == "materials")
+      ReadMaterials(child, *scene);
+    else if (name == "primitives")
+      ReadPrimitives(child, *scene);
+    else if (name == "lights")
+      ReadLights(child, *scene);
+  }
+  return scene;
+}
+
+void TXMLSceneReader::ReportParseProgress(int32_t position, int32_t total) {
+  FTotal = total;
+  if (OnProgress && total > 0) OnProgress(RoundPercent(static_cast<double>(position) / total * 50.0));
+}
+
+void TXMLSceneReader::ReportBuildProgress(const TXMLNode& node) {
+  if (!OnProgress) return;
+  // A document too short for the parser to report leaves the total unknown.
+  OnProgress(FTotal > 0 ? RoundPercent(static_cast<double>(node.Position()) / FTotal * 50.0 + 50.0) : 50);
+}
+
+void TXMLSceneReader::ReadSettings(const TXMLNode& node, TScene& scene) {
+  scene.Name = node.GetProperty("name");
+  scene.Author = node.GetProperty("author");
+  scene.Comments = node.GetProperty("comments");
+  scene.ShadowOpacity = node.GetIntProperty("shadowopacity");
+  for (int i = 0; i < node.ChildCount(); ++i)
+    if (node.GetChild(i)->Name() == "ambient") scene.AmbientColor = ReadColor(*node.GetChild(i), false);
+}
+
+void TXMLSceneReader::ReadMaterials(const TXMLNode& node, TScene& scene) {
+  ReportBuildProgress(node);
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& category = *node.GetChild(i);
+    if (category.Name() != "category") continue;
+    const std::string categoryName(category.GetProperty("name"));
+    for (int j = 0; j < category.ChildCount(); ++j)
+      if (category.GetChild(j)->Name() == "material") ReadMaterial(*category.GetChild(j), categoryName, scene);
+  }
+}
+
+void TXMLSceneReader::ReadMaterial(const TXMLNode& node, const std::string& category, TScene& scene) {
+  auto owned = std::make_unique<TMaterial>();
+  TMaterial& material = *owned;
+  material.Category = category;
+  scene.AddMaterial(std::move(owned));
+  material.Id = node.GetProperty("id");
+  material.Name = node.GetProperty("name");
+  material.Used = node.GetBoolProperty("used");
+  FMaterialsById.try_emplace(material.Id, &material);
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& child = *node.GetChild(i);
+    if (child.Name() == "tag")
+      material.Tag = child.Text();
+    else if (child.Name() == "layer")
+      ReadLayer(child, material);
+  }
+}
+
+void TXMLSceneReader::ReadLayer(const TXMLNode& node, TMaterial& material) {
+  auto owned = std::make_unique<TMaterialLayer>();
+  TMaterialLayer& layer = *owned;
+  material.AddLayer(std::move(owned));
+
+  const std::string_view type = node.GetProperty("type");
+  const TLayerKeyword* layerType = FindKeyword(LayerTypeKeywords, type);
+  if (!layerType) RaiseError("Unknown layer type \"%s\".", {type});
+  layer.LayerType = layerType->Value;
+
+  const std::string_view blend = node.GetProperty("blend");
+  const auto* blendOperation = FindKeyword(BlendOperationKeywords, blend);
+  if (!blendOperation) RaiseError("Unknown blend operation \"%s\".", {blend});
+  layer.Blend = blendOperation->Value;
+
+  // At most one lightmap, and nothing after it.
+  if (material.HasLightmap()) {
+    if (layerType->IsLightmap) RaiseError("Multiple lightmaps encountered for material \"%s\"", {material.Name});
+    RaiseError("Layers encountered after lightmap for material \"%s\"", {material.Name});
+  }
+  layer.IsLightmap = layerType->IsLightmap;
+
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& child = *node.GetChild(i);
+    if (child.Name() == "color")
+      layer.Color = ReadColor(child, true);
+    else if (child.Name() == "texture")
+      layer.TextureFile = child.GetProperty("file");
+  }
+  if (layer.LayerType == lyTexture && layer.TextureFile.empty()) layer.LayerType = lyColor;
+}
+
+void TXMLSceneReader::ReadPrimitives(const TXMLNode& node, TScene& scene) {
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& element = *node.GetChild(i);
+    if (element.Name() != "primitive") continue;
+    ReportBuildProgress(element);
+    auto owned = std::make_unique<TPrimitive>();
+    TPrimitive& primitive = *owned;
+    scene.AddPrimitive(std::move(owned));
+
+    primitive.Id = element.GetProperty("id");
+    primitive.Name = element.GetProperty("name");
+    const std::string_view type = element.GetProperty("type");
+    const auto* primitiveType = FindKeyword(PrimitiveTypeKeywords, type);
+    if (!primitiveType) RaiseError("Unknown primitive type \"%s\".", {type});
+    primitive.PrimitiveType = primitiveType->Value;
+    primitive.Visible = element.GetBoolProperty("visible");
+    const std::string_view snap = element.GetProperty("snap");
+    const auto* snapMethod = FindKeyword(SnapMethodKeywords, snap);
+    if (!snapMethod) RaiseError("Unknown snap method \"%s\".", {snap});
+    primitive.SnapMethod = snapMethod->Value;
+    primitive.AutoUV = element.GetBoolProperty("autouv");
+
+    for (int j = 0; j < element.ChildCount(); ++j) {
+      const TXMLNode& child = *element.GetChild(j);
+      if (child.Name() == "tag")
+        primitive.Tag = child.Text();
+      else if (child.Name() == "vertices")
+        ReadVertices(child, primitive);
+      else if (child.Name() == "polygons")
+        ReadPolygons(child, primitive);
+    }
+  }
+}
+
+void TXMLSceneReader::ReadVertices(const TXMLNode& node, TPrimitive& primitive) {
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& element = *node.GetChild(i);
+    if (element.Name() != "vertex") continue;
+    auto vertex = std::make_unique<TVertex>();
+    vertex->Id = element.GetProperty("id");
+    TVertex& added = *vertex;
+    primitive.AddVertex(std::move(vertex));
+    ReadPoint(element, added, Scale);
+  }
+}
+
+void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) {
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& element = *node.GetChild(i);
+    if (element.Name() != "poly") continue;
+    auto owned = std::make_unique<TPolygon>();
+    TPolygon& polygon = *owned;
+    primitive.AddPolygon(std::move(owned));
+    const auto found = FMaterialsById.find(element.GetProperty("mid"));
+    polygon.Material = found == FMaterialsById.end() ? nullptr : found->second;
+    const int layers = polygon.Material ? polygon.Material->LayerCount() : 0;
+    for (int n = static_cast<int>(FUVNames.size()); n < layers; ++n)
+      FUVNames.emplace_back("u" + std::to_string(n), "v" + std::to_string(n));
+
+    for (int j = 0; j < element.ChildCount(); ++j) {
+      const TXMLNode& corner = *element.GetChild(j);
+      if (corner.Name() != "vertex") continue;
+      const std::string_view id = corner.GetProperty("vid");
+      TVertex* vertex = primitive.FindVertex(id);
+      if (!vertex) RaiseError("Unknown vertex \"%s\" in primitive \"%s\".", {id, primitive.Name});
+      polygon.AddVertex(vertex);
+      for (int n = 0; n < layers; ++n) {
+        const float u = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].first);
+        const float v = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].second);
+        polygon.GetUVCoordinates(n).Add(u, v);
+      }
+    }
+  }
+}
+
+void TXMLSceneReader::ReadLights(const TXMLNode& node, TScene& scene) {
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& element = *node.GetChild(i);
+    if (element.Name() != "light") continue;
+    ReportBuildProgress(element);
+    auto owned = std::make_unique<TLight>();
+    TLight& light = *owned;
+    scene.AddLight(std::move(owned));
+    ReadLight(element, light);
+  }
+}
+
+void TXMLSceneReader::ReadLight(const TXMLNode& node, TLight& light) {
+  light.Id = node.GetProperty("id");
+  const std::string_view type = node.GetProperty("type");
+  const auto* lightType = FindKeyword(LightTypeKeywords, type);
+  if (!lightType) RaiseError("Unknown light type \"%s\".", {type});
+  light.LightType = lightType->Value;
+  light.Name = node.GetProperty("name");
+  // The product of a 32-bit integer and a float is exact in long double;
+  // halves round to the even neighbour.
+  const long double range = std::nearbyint(static_cast<long double>(node.GetIntProperty("range")) * Scale);
+  if (!(range >= std::numeric_limits<int32_t>::min() && range <= std::numeric_limits<int32_t>::max()))
+    RaiseError("The range of light \"%s\" is out of range.", {light.Name});
+  light.Range = static_cast<int32_t>(range);
+  light.Active = node.GetBoolProperty("active");
+  light.Intensity = node.GetIntProperty("intensity");
+
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    const TXMLNode& child = *node.GetChild(i);
+    const std::string_view name = child.Name();
+    if (name == "tag") {
+      light.Tag = child.Text();
+    } else if (name == "attenuation") {
+      light.ConstantAttenuation = child.GetFloatProperty("constant");
+      light.LinearAttenuation = child.GetFloatProperty("linear");
+      light.QuadraticAttenuation = child.GetFloatProperty("quadratic");
+    } else if (name == "position") {
+      ReadPoint(child, light.Position, Scale);
+    } else if (name == "direction") {
+      ReadPoint(child, light.Direction, 1.0f);
+    } else if (name == "cone") {
+      if (light.LightType != ltSpot) RaiseError("Cone properties only supported for spotlights.");
+      light.ConeInner = child.GetIntProperty("inner");
+      light.ConeOuter = child.GetIntProperty("outer");
+      light.ConeFalloff = child.GetIntProperty("falloff");
+    } else if (name == "diffuse") {
+      light.DiffuseColor = ReadColor(child, false);
+    } else if (name == "specular") {
+      light.SpecularColor = ReadColor(child, false);
+    }
+  }
+}

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/TempDir.h"
+#include "uCommandLine.h"
+
+namespace {
+struct TRun {
+  int Status;
+  std::string Out;
+  std::string Err;
+
+  // The last line of standard error, where the error message stands.
+  std::string LastErrorLine() const {
+    std::string text = Err;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text.substr(text.rfind('\n') + 1);
+  }
+};
+
+TRun RunTool(std::vector<std::string> args) {
+  args.insert(args.begin(), "veldara-export");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out, err;
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::string kExample = std::string(VELDARA_EXAMPLES_DIR) + "/courtyard.xml";
+}  // namespace
+
+TEST(CommandLineInspect, SummarisesTheBundledExample) {
+  const TRun run = RunTool({"inspect", kExample});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(run.Out,
+            "Scene: Courtyard\n"
+            "Author: Level design\n"
+            "Categories: 2\n"
+            "Materials: 3\n"
+            "Layers: 4\n"
+            "Primitives: 3\n"
+            "Vertices: 20\n"
+            "Polygons: 13\n"
+            "Lights: 2\n"
+            "\n"
+            "Materials:\n"
+            "  m1 \"Stone wall\" (category Walls)\n"
+            "    layer 0: texture, replace, file stone wall.jpg\n"
+            "    layer 1: lightmap, modulate, file lm_courtyard.png\n"
+            "  m2 \"Plaster\" (category Walls)\n"
+            "    layer 0: color, replace, color r=230 g=220 b=200 a=255\n"
+            "  m3 \"Tinted glass\" (category Glass)\n"
+            "    layer 0: color, alphablend, color r=40 g=90 b=160 a=128\n"
+            "\n"
+            "Primitives:\n"
+            "  p1 \"Floor\": rectangle, 4 vertices, 1 polygon\n"
+            "  p2 \"Pillar\": cube, 8 vertices, 6 polygons\n"
+            "  p3 \"vdcv_box_pillar\": cube, 8 vertices, 6 polygons\n");
+}
+
+TEST(CommandLineInspect, ReaderErrorsEndStandardErrorWithStatusOne) {
+  TTempDir dir;
+  const std::string scene = dir.File("broken.xml");
+  TTempDir::Write(scene, "<scene><lights><light id=\"l\" type=\"Point\" /></lights></scene>");
+  TRun run = RunTool({"inspect", scene});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: Unknown light type \"Point\".");
+  EXPECT_EQ(run.Out, "");
+
+  run = RunTool({"inspect", dir.File("missing.xml")});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: Cannot open file " + dir.File("missing.xml"));
+}
+
+TEST(CommandLineInspect, ScaleIsValidatedLikeTheDialog) {
+  for (const char* scale : {"", "1,5", "ten", "10 "}) {
+    const TRun run = RunTool({"inspect", kExample, "--scale", scale});
+    EXPECT_EQ(run.Status, 2) << scale;
+    EXPECT_EQ(run.LastErrorLine(), "error: Please specify a (valid) scale.") << scale;
+  }
+  EXPECT_EQ(RunTool({"inspect", kExample, "--scale", " 2.5e1"}).Status, 0);
+}
+
+TEST(CommandLine, UsageErrorsHelpAndVersion) {
+  EXPECT_EQ(RunTool({}).Status, 2);
+  EXPECT_EQ(RunTool({"inspect"}).Status, 2);
+  EXPECT_EQ(RunTool({"frobnicate"}).Status, 2);
+  EXPECT_EQ(RunTool({"inspect", kExample, "--bogus"}).Status, 2);
+  const TRun help = RunTool({"--help"});
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Out.find("inspect"), std::string::npos);
+  const TRun version = RunTool({"--version"});
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out, "veldara-export 1.0\n");
+}
