@@ -16,7 +16,7 @@ test: setup
 demo: setup
 	cmake --preset release
 	cmake --build --preset release
-	ctest --preset release -R 'XmlRoundTrip' --verbose
+	./build/release/src/cli/veldara-export inspect examples/courtyard.xml
 
 bench: setup
 	cmake --preset release
