@@ -1,0 +1,42 @@
+#include "QZOgreMeshModelCl.h"
+
+#include <algorithm>
+#include <string>
+
+#include "uException.h"
+
+namespace {
+template <typename TList>
+const typename TList::value_type& At(const TList& list, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= list.size())
+    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+  return list[static_cast<std::size_t>(index)];
+}
+}  // namespace
+
+const QZOgreTextureCoordinatesT& QZOgreVertexT::GetTextureCoordinates(int index) const {
+  return At(TextureCoordinates, index);
+}
+
+const QZOgreTextureUnitT& QZOgreMaterialT::GetTextureUnit(int index) const { return At(TextureUnits, index); }
+
+int QZOgreSubMeshT::AddVertex(QZOgreVertexT vertex) {
+  Vertices.push_back(std::move(vertex));
+  return VertexCount() - 1;
+}
+
+const QZOgreVertexT& QZOgreSubMeshT::GetVertex(int index) const { return At(Vertices, index); }
+
+const QZOgreFaceInfoT& QZOgreSubMeshT::GetFace(int index) const { return At(Faces, index); }
+
+void QZOgreSubMeshT::SortFaces() {
+  const auto order = [](const QZOgreFaceInfoT& face) { return face.Material ? face.Material->CreationOrder : -1; };
+  std::stable_sort(Faces.begin(), Faces.end(),
+                   [&](const QZOgreFaceInfoT& a, const QZOgreFaceInfoT& b) { return order(a) < order(b); });
+}
+
+int QZOgreSubMeshT::ExportedSetCount(bool exportLightmaps) const {
+  if (!Material) return 0;
+  const int units = Material->TextureUnitCount();
+  return Material->Lightmapped && !exportLightmaps ? units - 1 : units;
+}
