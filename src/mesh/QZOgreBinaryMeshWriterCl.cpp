@@ -1,0 +1,339 @@
+#include "QZOgreBinaryMeshWriterCl.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "uBufferedFileStream.h"
+#include "uException.h"
+
+// Each chunk has one function that describes its content as a sequence of
+// values, written against an output "sink". The same description runs twice:
+// once on a counter, which gives the chunk's length before its header has to
+// be written, and once on the writer, which packs the bytes. The length can
+// therefore not drift from what is written, and the writer checks this all the
+// same: a chunk that comes out longer or shorter than it announced is an
+// internal error, raised before the file is committed.
+//
+// Runs of equal-sized records (indices, vertices) are not walked by the
+// counter: it multiplies their number by the record size the description
+// states, and the writer checks every record against that size.
+
+namespace {
+constexpr uint16_t kFileHeader = 0x1000;
+constexpr std::string_view kVersion = "[MeshSerializer_v1.30]";
+
+constexpr uint16_t kMeshChunk = 0x3000;
+constexpr uint16_t kSubMeshChunk = 0x4000;
+constexpr uint16_t kGeometryChunk = 0x5000;
+constexpr uint16_t kDeclarationChunk = 0x5100;
+constexpr uint16_t kElementChunk = 0x5110;
+constexpr uint16_t kBufferChunk = 0x5200;
+constexpr uint16_t kVertexDataChunk = 0x5210;
+constexpr uint16_t kBoundsChunk = 0x9000;
+
+// Vertex element types and meanings of the declaration.
+constexpr uint16_t kTypeFloat2 = 1;
+constexpr uint16_t kTypeFloat3 = 2;
+constexpr uint16_t kSemanticPosition = 1;
+constexpr uint16_t kSemanticNormal = 4;
+constexpr uint16_t kSemanticTexCoords = 7;
+
+constexpr std::size_t kFloatBytes = 4;
+constexpr std::size_t kFaceBytes = 3 * 2;  // three 16-bit indices
+constexpr int64_t kIndexLimit = 65536;     // indices are 16-bit, there is no 32-bit form
+
+constexpr std::size_t kStreamBufferSize = 64 * 1024;
+constexpr std::size_t kPackBufferSize = 16 * 1024;
+
+std::string Decimal(uint64_t value) { return std::to_string(value); }
+
+std::string Hex(uint16_t value) {
+  char digits[8];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+  return "0x" + std::string(digits, end);
+}
+
+// Counts and sizes that do not fit their field. Unreachable for any mesh the
+// 16-bit indices allow, except through absurd numbers of texture units or
+// sub-meshes; refused rather than written truncated.
+template <typename T, typename U>
+T Narrow(U value) {
+  if (static_cast<uint64_t>(value) > std::numeric_limits<T>::max())
+    RaiseError("Mesh too large for the binary mesh file.");
+  return static_cast<T>(value);
+}
+
+// A negative index (a broken model) cannot be written either; it is refused
+// the same way rather than wrapped into some other vertex.
+uint16_t IndexValue(int32_t index) {
+  if (index < 0 || index >= kIndexLimit) RaiseError("Submeshes containing > 65536 vertices not supported.");
+  return static_cast<uint16_t>(index);
+}
+
+struct TVertexElement {
+  uint16_t Type;
+  uint16_t Semantic;
+  uint16_t Offset;
+  uint16_t Index;
+};
+
+// The values of one vertex in the order they lie in it. The declaration chunk
+// announces these elements and the vertex data packs them, so both follow the
+// same list; the size comes from the element types alone, and the writer's
+// record check catches a vertex that packs something else.
+class TVertexFormat {
+public:
+  TVertexFormat(bool normals, int sets) {
+    Add(kTypeFloat3, kSemanticPosition, 0);
+    if (normals) Add(kTypeFloat3, kSemanticNormal, 0);
+    for (int k = 0; k < sets; ++k) Add(kTypeFloat2, kSemanticTexCoords, k);
+  }
+  const std::vector<TVertexElement>& Elements() const { return FElements; }
+  std::size_t Size() const { return FSize; }
+
+private:
+  void Add(uint16_t type, uint16_t semantic, int index) {
+    FElements.push_back({type, semantic, Narrow<uint16_t>(FSize), Narrow<uint16_t>(index)});
+    FSize += (type == kTypeFloat3 ? 3u : 2u) * kFloatBytes;
+  }
+
+  std::vector<TVertexElement> FElements;
+  std::size_t FSize = 0;
+};
+
+// Adds up the bytes a description produces without producing them.
+class TByteCounter {
+public:
+  void U8(uint8_t) { FCount += 1; }
+  void U16(uint16_t) { FCount += 2; }
+  void U32(uint32_t) { FCount += 4; }
+  void F32(float) { FCount += 4; }
+  void Text(std::string_view text) { FCount += text.size() + 1; }
+
+  template <typename Body>
+  void Chunk(uint16_t id, Body&& body) {
+    U16(id);
+    U32(0);
+    body(*this);
+  }
+  template <typename Items, typename Record>
+  void Run(const Items& items, std::size_t recordSize, Record&&) {
+    FCount += static_cast<uint64_t>(items.size()) * recordSize;
+  }
+
+  uint64_t Count() const { return FCount; }
+
+private:
+  uint64_t FCount = 0;
+};
+
+// Packs the values little-endian into a local buffer and hands the stream
+// whole blocks, so the stream's virtual Write runs once per block and not
+// once per value.
+class TByteWriter {
+public:
+  explicit TByteWriter(TStream& stream) : FStream(stream), FBuffer(kPackBufferSize) {}
+
+  void U8(uint8_t value) { *Claim(1) = value; }
+  void U16(uint16_t value) {
+    unsigned char* const at = Claim(2);
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+  }
+  void U32(uint32_t value) {
+    unsigned char* const at = Claim(4);
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+    at[2] = static_cast<unsigned char>(value >> 16);
+    at[3] = static_cast<unsigned char>(value >> 24);
+  }
+  // The float's own bits, whatever the host's byte order.
+  void F32(float value) { U32(std::bit_cast<uint32_t>(value)); }
+  // The string's bytes as they are, then a line feed; no length, no zero byte.
+  void Text(std::string_view text) {
+    while (!text.empty()) {
+      if (FUsed == FBuffer.size()) Flush();
+      const std::size_t part = std::min(text.size(), FBuffer.size() - FUsed);
+      std::memcpy(Claim(part), text.data(), part);
+      text.remove_prefix(part);
+    }
+    U8(0x0A);
+  }
+
+  template <typename Body>
+  void Chunk(uint16_t id, Body&& body) {
+    TByteCounter counter;
+    counter.Chunk(id, body);
+    const uint64_t length = counter.Count();
+    const uint64_t start = Position();
+    U16(id);
+    U32(Narrow<uint32_t>(length));
+    body(*this);
+    const uint64_t written = Position() - start;
+    if (written != length)
+      RaiseError("Internal error: mesh chunk %s announced %d bytes but holds %d.",
+                 {Hex(id), Decimal(length), Decimal(written)});
+  }
+  template <typename Items, typename Record>
+  void Run(const Items& items, std::size_t recordSize, Record&& record) {
+    for (const auto& item : items) {
+      const uint64_t start = Position();
+      record(*this, item);
+      const uint64_t written = Position() - start;
+      if (written != recordSize)
+        RaiseError("Internal error: mesh record announced %d bytes but holds %d.",
+                   {Decimal(recordSize), Decimal(written)});
+    }
+  }
+
+  void Flush() {
+    if (FUsed > 0) FStream.Write(FBuffer.data(), FUsed);
+    FFlushed += FUsed;
+    FUsed = 0;
+  }
+
+private:
+  uint64_t Position() const { return FFlushed + FUsed; }
+  // Room for `count` bytes at the end of the buffer, counted as used. The
+  // callers store through the returned pointer byte by byte, lowest first;
+  // written out like that the compiler merges the stores into one on
+  // little-endian hosts.
+  unsigned char* Claim(std::size_t count) {
+    if (FBuffer.size() - FUsed < count) Flush();
+    unsigned char* const at = FBuffer.data() + FUsed;
+    FUsed += count;
+    return at;
+  }
+
+  TStream& FStream;
+  std::vector<unsigned char> FBuffer;
+  std::size_t FUsed = 0;
+  uint64_t FFlushed = 0;
+};
+
+template <typename Out>
+void PutVertexElement(Out& out, const TVertexElement& element) {
+  out.Chunk(kElementChunk, [&](auto& body) {
+    body.U16(0);  // source: the sub-mesh's only vertex buffer
+    body.U16(element.Type);
+    body.U16(element.Semantic);
+    body.U16(element.Offset);
+    body.U16(element.Index);
+  });
+}
+
+template <typename Out>
+void PutVertexDeclaration(Out& out, const TVertexFormat& format) {
+  out.Chunk(kDeclarationChunk, [&](auto& body) {
+    for (const TVertexElement& element : format.Elements()) PutVertexElement(body, element);
+  });
+}
+
+template <typename Out>
+void PutVertex(Out& out, const QZOgreVertexT& vertex, const TVertexFormat& format) {
+  for (const TVertexElement& element : format.Elements()) {
+    switch (element.Semantic) {
+      case kSemanticPosition:
+        out.F32(vertex.X);
+        out.F32(vertex.Y);
+        out.F32(vertex.Z);
+        break;
+      case kSemanticNormal:
+        out.F32(vertex.Normal.X);
+        out.F32(vertex.Normal.Y);
+        out.F32(vertex.Normal.Z);
+        break;
+      default: {
+        // Raises the list's index error for a vertex with fewer sets than its material has units.
+        const QZOgreTextureCoordinatesT& coordinates = vertex.GetTextureCoordinates(element.Index);
+        out.F32(coordinates.U);
+        out.F32(coordinates.V);
+        break;
+      }
+    }
+  }
+}
+
+template <typename Out>
+void PutVertexData(Out& out, const QZOgreSubMeshT& subMesh, const TVertexFormat& format) {
+  out.Chunk(kVertexDataChunk, [&](auto& body) {
+    body.Run(subMesh.Vertices, format.Size(),
+             [&](auto& record, const QZOgreVertexT& vertex) { PutVertex(record, vertex, format); });
+  });
+}
+
+template <typename Out>
+void PutVertexBuffer(Out& out, const QZOgreSubMeshT& subMesh, const TVertexFormat& format) {
+  out.Chunk(kBufferChunk, [&](auto& body) {
+    body.U16(0);  // bind index of the only buffer
+    body.U16(Narrow<uint16_t>(format.Size()));
+    PutVertexData(body, subMesh, format);
+  });
+}
+
+template <typename Out>
+void PutGeometry(Out& out, const QZOgreSubMeshT& subMesh, const TVertexFormat& format) {
+  out.Chunk(kGeometryChunk, [&](auto& body) {
+    body.U32(Narrow<uint32_t>(subMesh.Vertices.size()));
+    PutVertexDeclaration(body, format);
+    PutVertexBuffer(body, subMesh, format);
+  });
+}
+
+template <typename Out>
+void PutSubMesh(Out& out, const QZOgreSubMeshT& subMesh, bool exportNormals, bool exportLightmaps) {
+  const TVertexFormat format(exportNormals, subMesh.ExportedSetCount(exportLightmaps));
+  // A sub-mesh without material (not built by the exporter) has no units and an empty name.
+  const std::string_view material = subMesh.Material ? std::string_view(subMesh.Material->Name) : std::string_view();
+  out.Chunk(kSubMeshChunk, [&](auto& body) {
+    body.Text(material);
+    body.U8(0);  // no shared vertices: every sub-mesh has its own geometry
+    body.U32(Narrow<uint32_t>(subMesh.Faces.size() * 3));
+    body.U8(0);  // 16-bit indices
+    // Every index is checked just before it is packed.
+    body.Run(subMesh.Faces, kFaceBytes, [](auto& record, const QZOgreFaceInfoT& face) {
+      for (const int32_t index : face.Indices) record.U16(IndexValue(index));
+    });
+    PutGeometry(body, subMesh, format);
+  });
+}
+
+template <typename Out>
+void PutBounds(Out& out, const TMeshBounds& bounds) {
+  out.Chunk(kBoundsChunk, [&](auto& body) {
+    for (const float value : {bounds.MinX, bounds.MinY, bounds.MinZ, bounds.MaxX, bounds.MaxY, bounds.MaxZ})
+      body.F32(value);
+    body.F32(bounds.Radius);
+  });
+}
+
+template <typename Out>
+void PutMesh(Out& out, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes, const TMeshBounds& bounds,
+             bool exportNormals, bool exportLightmaps) {
+  out.Chunk(kMeshChunk, [&](auto& body) {
+    body.U8(0);  // not skeletally animated
+    for (const auto& subMesh : subMeshes) PutSubMesh(body, *subMesh, exportNormals, exportLightmaps);
+    PutBounds(body, bounds);
+  });
+}
+}  // namespace
+
+void WriteBinaryMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
+                     const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps) {
+  TBufferedFileStream stream(fileName, kStreamBufferSize);
+  TByteWriter out(stream);
+  out.U16(kFileHeader);  // the header has no length field
+  out.Text(kVersion);
+  PutMesh(out, subMeshes, bounds, exportNormals, exportLightmaps);
+  out.Flush();
+  // Only a complete file replaces the target; an error above leaves the
+  // stream to remove its temporary file.
+  stream.Close();
+}
