@@ -1,0 +1,15 @@
+#pragma once
+// Writes the output model as an XML mesh document: the text counterpart of the
+// binary mesh file, with the same sub-meshes, faces and vertex values.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QZOgreMeshModelCl.h"
+
+// The document appears under the name only once it is complete; an error
+// leaves no file behind and an earlier one as it was. Raises the file layer's
+// "Cannot create file %s" and "Cannot write file %s".
+void WriteXMLMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
+                  bool exportNormals, bool exportLightmaps);
