@@ -10,16 +10,16 @@ bool QZOgreVertexListTraits::KeyOf(const QZOgreVertexT& vertex, KeyT& key) {
   key = {std::bit_cast<uint32_t>(vertex.X), std::bit_cast<uint32_t>(vertex.Y), std::bit_cast<uint32_t>(vertex.Z)};
   // A NaN coordinate makes the position unequal to every position, its own
   // included, so such a vertex could never be found: it is not indexed.
-  return !IsNaN(key[0]) && !IsNaN(key[1]) && !IsNaN(key[2]);
+  return !IsNaN(key.X) && !IsNaN(key.Y) && !IsNaN(key.Z);
 }
 
 uint64_t QZOgreVertexListTraits::HashKey(const KeyT& key) {
   // Positions of one mesh lie close together and differ mostly in the low
   // mantissa bits; two multiply-xorshift rounds spread those into the top
   // bits, which pick the slot.
-  uint64_t h = (uint64_t{key[0]} | uint64_t{key[1]} << 32) * 0x9E3779B97F4A7C15u;
+  uint64_t h = (uint64_t{key.X} | uint64_t{key.Y} << 32) * 0x9E3779B97F4A7C15u;
   h ^= h >> 32;
-  h = (h ^ key[2]) * 0xBF58476D1CE4E5B9u;
+  h = (h ^ key.Z) * 0xBF58476D1CE4E5B9u;
   h ^= h >> 29;
   return h * 0x94D049BB133111EBu;
 }

@@ -11,7 +11,6 @@
 // the sign of a zero are never merged, and a position with a NaN is never
 // merged at all.
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +18,11 @@
 #include "QZOgreMeshModelCl.h"
 
 struct QZOgreVertexListTraits {
-  using KeyT = std::array<uint32_t, 3>;  // bit patterns of X, Y, Z
+  // The bit patterns of X, Y and Z.
+  struct KeyT {
+    uint32_t X, Y, Z;
+    bool operator==(const KeyT&) const = default;
+  };
 
   static bool KeyOf(const QZOgreVertexT& vertex, KeyT& key);
   static uint64_t HashKey(const KeyT& key);
