@@ -6,8 +6,11 @@
 #include <iterator>
 #include <sstream>
 
+#include "QZOgreMeshExporterCl.h"
 #include "uException.h"
+#include "uFileSystem.h"
 #include "uNumbers.h"
+#include "uScene.h"
 #include "uSceneSummary.h"
 #include "uXMLSceneReader.h"
 
@@ -39,6 +42,45 @@ std::unique_ptr<TScene> ReadSceneFile(const std::string& fileName, const std::st
   reader.Scale = ParseScale(scale);
   return reader.ReadSceneText(ReadFile(fileName));
 }
+
+// The folder part of a path, "" for a bare file name.
+std::string FolderOf(const std::string& path) {
+  const std::size_t delimiter = path.find_last_of("\\/");
+  return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
+}
+
+// The editor's texture directory as the exporter joins it to texture names:
+// with exactly one delimiter at its end.
+std::string AsTextureSourceDirectory(std::string folder) {
+  if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+  return folder;
+}
+
+void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
+             const std::string& textureDirectory, std::ostream& out, std::ostream& err) {
+  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
+  scene->CalculateNormals(66);
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.ExportNormals = true;
+  const std::string sourceDirectory = AsTextureSourceDirectory(textureDirectory);
+  exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
+  const auto report = [&] {
+    for (const std::string& warning : exporter.Warnings) err << "warning: " << warning << '\n';
+  };
+  try {
+    exporter.Export(output);
+  } catch (...) {
+    report();
+    throw;
+  }
+  report();
+  out << output << '\n';
+  const std::string name = output.substr(FolderOf(output).size());
+  const std::size_t dot = name.rfind('.');
+  const std::string materials = AbsoluteDirectory(FolderOf(output), "");
+  out << materials << (dot == std::string::npos ? name : name.substr(0, dot)) << ".material\n";
+  for (const std::string& texture : exporter.PlacedTextures) out << materials << texture << '\n';
+}
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -52,6 +94,14 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   inspect->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
   inspect->add_option("--scale", scale, "millimetres per editor unit (default 10)");
 
+  std::string output;
+  std::string textureDirectory;
+  CLI::App* mesh = app.add_subcommand("mesh", "Export a scene file as an OGRE mesh with its material script and textures.");
+  mesh->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
+  mesh->add_option("OUTPUT", output, "mesh file to write (\".xml\": the XML form, otherwise binary)")->required();
+  mesh->add_option("--scale", scale, "millimetres per editor unit (default 10)");
+  mesh->add_option("--texture-dir", textureDirectory, "the editor's texture directory (default: the scene file's folder)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
@@ -63,6 +113,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
   try {
     if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, scale), out);
+    if (mesh->parsed())
+      RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, out, err);
     return 0;
   } catch (const TUsageError& e) {
     err << "error: " << e.Message() << '\n';

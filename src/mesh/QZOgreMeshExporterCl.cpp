@@ -1,0 +1,316 @@
+#include "QZOgreMeshExporterCl.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "QZOgreBinaryMeshWriterCl.h"
+#include "QZOgreMaterialWriterCl.h"
+#include "QZOgreVertexListCl.h"
+#include "QZOgreXMLMeshWriterCl.h"
+#include "uException.h"
+#include "uFileSystem.h"
+#include "uPlugin.h"
+#include "uScene.h"
+
+namespace {
+// Where the directory part of a path ends: after its last "\" or "/", or after
+// a drive colon. The editor writes Windows paths, also to files we read elsewhere.
+std::size_t FileNameStart(const std::string& path) {
+  const std::size_t delimiter = path.find_last_of("\\/:");
+  return delimiter == std::string::npos ? 0 : delimiter + 1;
+}
+
+std::string DirectoryPart(const std::string& path) { return path.substr(0, FileNameStart(path)); }
+
+std::string FileNamePart(const std::string& path) { return path.substr(FileNameStart(path)); }
+
+// The extension of the file-name part, from its last ".", in lower case.
+std::string LowerExtension(const std::string& path) {
+  const std::string name = FileNamePart(path);
+  const std::size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+  for (char& c : extension)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  return extension;
+}
+
+std::string ReplaceExtension(const std::string& name, const std::string& extension) {
+  const std::size_t dot = name.rfind('.');
+  return (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
+}
+
+std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
+  if (layerIndex == 0 && layer.Blend == boReplace) return "modulate";
+  return std::string(OgreBlendNames[layer.Blend]);
+}
+}  // namespace
+
+std::string TextureTargetName(const std::string& path) {
+  std::string name = FileNamePart(path);
+  std::replace(name.begin(), name.end(), ' ', '_');
+  return name;
+}
+
+QZOgreMeshExporterT::QZOgreMeshExporterT(TScene& scene) : Scene(scene), GetTextureSourceDirectory(GetTextureDirectory) {}
+
+void QZOgreMeshExporterT::Export(const std::string& fileName) {
+  Build();
+  if (LowerExtension(fileName) == ".xml")
+    WriteXMLMesh(fileName);
+  else
+    WriteBinaryMesh(fileName);
+  if (ExportMaterials)
+    WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNamePart(fileName), ".material"));
+  if (CopyTextures) CopyTextureFiles(GetTexturePath(fileName));
+}
+
+void QZOgreMeshExporterT::Build() {
+  if (FBuilt) return;
+  FBuilt = true;
+  ProcessMaterials();
+  ProcessPrimitives();
+  RemoveUnusedMaterials();
+  RemoveUnusedTextures();
+  SplitSubMeshes();
+}
+
+void QZOgreMeshExporterT::SetStatus(const std::string& text) {
+  if (!OnProgress) return;
+  StatusText = text;
+  OnProgress(text, 0);
+}
+
+void QZOgreMeshExporterT::SetProgress(int percent) {
+  if (OnProgress) OnProgress(StatusText, percent);
+}
+
+QZOgreTextureT& QZOgreMeshExporterT::FindOrAddTexture(const std::string& name) {
+  for (const auto& texture : Textures)
+    if (texture->FileName == name) return *texture;
+  Textures.push_back(std::make_unique<QZOgreTextureT>(name));
+  return *Textures.back();
+}
+
+void QZOgreMeshExporterT::ProcessMaterials() {
+  SetStatus("Processing materials...");
+  const int count = Scene.MaterialCount();
+  for (int i = 0; i < count; ++i) {
+    const TMaterial& source = Scene.GetMaterial(i);
+    auto material = std::make_unique<QZOgreMaterialT>();
+    material->Name = NamePrefix + source.Name;
+    material->CreationOrder = i;
+    for (int j = 0; j < source.LayerCount(); ++j) {
+      const TMaterialLayer& layer = source.GetLayer(j);
+      const bool isColor = layer.LayerType == lyColor;
+      QZOgreTextureT& texture =
+          FindOrAddTexture(isColor ? "color" + ColorToHex(layer.Color) + ".bmp" : layer.TextureFile);
+      if (isColor) {
+        texture.IsColor = true;
+        texture.Color = layer.Color;
+      }
+      if (layer.IsLightmap) {
+        material->Lightmapped = true;
+        texture.IsLightmap = true;
+        material->Name = NamePrefix + "LightMapped" + std::to_string(LightmapCount++);
+      }
+      material->AddTextureUnit(&texture, BlendText(layer, j), j);
+    }
+    Materials.push_back(std::move(material));
+    SetProgress(i * 100 / count);
+  }
+}
+
+void QZOgreMeshExporterT::ProcessPrimitives() {
+  SetStatus("Processing primitives...");
+  const int count = Scene.PrimitiveCount();
+  for (int p = 0; p < count; ++p) {
+    TPrimitive& primitive = Scene.GetPrimitive(p);
+    if (!OnFilterPrimitive || OnFilterPrimitive(primitive)) BuildPrimitive(primitive);
+    SetProgress(static_cast<int>(std::lround(p * 100.0 / count)));
+  }
+}
+
+void QZOgreMeshExporterT::BuildPrimitive(TPrimitive& primitive) {
+  for (int i = 0; i < primitive.PolygonCount(); ++i)
+    if (!primitive.GetPolygon(i).Material)
+      RaiseError("Primitive \"%s\" has a polygon without material.", {primitive.Name});
+
+  auto subMesh = std::make_unique<QZOgreSubMeshT>();
+  QZOgreVertexListT vertices;
+  QZOgreVertexT corner;  // reused for every corner: no allocation per corner
+  std::vector<int32_t> indices;
+  for (int i = 0; i < primitive.PolygonCount(); ++i) {
+    TPolygon& polygon = primitive.GetPolygon(i);
+    const int materialIndex = Scene.IndexOfMaterial(polygon.Material);
+    if (materialIndex < 0) RaiseError("List index out of bounds (%d)", {"-1"});
+    QZOgreMaterialT* material = Materials[static_cast<std::size_t>(materialIndex)].get();
+    const int cornerCount = polygon.VertexCount();
+    if (cornerCount < 3) continue;
+    material->Used = true;
+
+    indices.resize(static_cast<std::size_t>(cornerCount));
+    const int sets = material->TextureUnitCount();
+    for (int k = 0; k < cornerCount; ++k) {
+      const TVertex& position = *polygon.GetVertex(k);
+      corner.X = position.X;
+      corner.Y = position.Y;
+      corner.Z = position.Z;
+      const TVertex& normal = polygon.GetNormal(k);
+      corner.Normal.X = normal.X;
+      corner.Normal.Y = normal.Y;
+      corner.Normal.Z = normal.Z;
+      corner.ClearTextureCoordinates();
+      for (int s = 0; s < sets; ++s) {
+        const TUVCoordinate& uv = polygon.GetUVCoordinates(s).GetCoordinate(k);
+        corner.AddTextureCoordinates(uv.U, uv.V);
+      }
+      indices[static_cast<std::size_t>(k)] = vertices.AddOrMerge(corner);
+    }
+    // A fan around corner 0, in reversed corner order.
+    for (std::size_t t = 0; t + 2 < indices.size(); ++t)
+      subMesh->AddFace(indices[t + 2], indices[t + 1], indices[0], material);
+  }
+  subMesh->Vertices = vertices.TakeVertices();
+  SubMeshes.push_back(std::move(subMesh));
+}
+
+void QZOgreMeshExporterT::RemoveUnusedMaterials() {
+  std::erase_if(Materials, [](const auto& material) { return !material->Used; });
+}
+
+void QZOgreMeshExporterT::RemoveUnusedTextures() {
+  std::vector<bool> referenced(Textures.size(), false);
+  for (const auto& material : Materials)
+    for (const QZOgreTextureUnitT& unit : material->TextureUnits) {
+      const auto found = std::find_if(Textures.begin(), Textures.end(),
+                                      [&](const auto& texture) { return texture.get() == unit.Texture; });
+      if (found == Textures.end()) RaiseError("Texture not found in list.");
+      referenced[static_cast<std::size_t>(found - Textures.begin())] = true;
+    }
+  std::size_t i = 0;
+  std::erase_if(Textures, [&](const auto&) { return !referenced[i++]; });
+}
+
+void QZOgreMeshExporterT::SplitSubMeshes() {
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(SubMeshes);
+  SubMeshes.clear();
+  std::vector<int32_t> newIndex;
+  for (const auto& source : old) {
+    source->SortFaces();
+    const std::vector<QZOgreFaceInfoT>& faces = source->Faces;
+    const bool singleRun = !faces.empty() && faces.front().Material == faces.back().Material;
+    for (std::size_t first = 0; first < faces.size();) {
+      QZOgreMaterialT* material = faces[first].Material;
+      std::size_t end = first;
+      while (end < faces.size() && faces[end].Material == material) ++end;
+
+      auto target = std::make_unique<QZOgreSubMeshT>();
+      target->Material = material;
+      // The run's vertices keep their old order; each index becomes the number
+      // of used vertices before it.
+      newIndex.assign(source->Vertices.size(), -1);
+      for (std::size_t f = first; f < end; ++f)
+        for (int32_t index : faces[f].Indices) newIndex[static_cast<std::size_t>(index)] = 0;
+      int32_t used = 0;
+      for (std::size_t v = 0; v < newIndex.size(); ++v) {
+        if (newIndex[v] < 0) continue;
+        newIndex[v] = used++;
+        // With one material the old sub-mesh is not needed again: move, don't copy.
+        target->AddVertex(singleRun ? std::move(source->Vertices[v]) : source->Vertices[v].Clone());
+      }
+      target->Faces.reserve(end - first);
+      for (std::size_t f = first; f < end; ++f) {
+        target->AddFaceCopy(faces[f]);
+        for (int32_t& index : target->Faces.back().Indices) index = newIndex[static_cast<std::size_t>(index)];
+      }
+      SubMeshes.push_back(std::move(target));
+      first = end;
+    }
+  }
+}
+
+TMeshBounds QZOgreMeshExporterT::CalculateBounds() const {
+  TMeshBounds bounds;
+  bool first = true;
+  for (const auto& subMesh : SubMeshes)
+    for (const QZOgreVertexT& v : subMesh->Vertices) {
+      if (first) {
+        bounds.MinX = bounds.MaxX = v.X;
+        bounds.MinY = bounds.MaxY = v.Y;
+        bounds.MinZ = bounds.MaxZ = v.Z;
+        first = false;
+        continue;
+      }
+      bounds.MinX = std::min(bounds.MinX, v.X);
+      bounds.MinY = std::min(bounds.MinY, v.Y);
+      bounds.MinZ = std::min(bounds.MinZ, v.Z);
+      bounds.MaxX = std::max(bounds.MaxX, v.X);
+      bounds.MaxY = std::max(bounds.MaxY, v.Y);
+      bounds.MaxZ = std::max(bounds.MaxZ, v.Z);
+    }
+  if (first) return bounds;  // no vertex: all zeros
+  // The centre, the differences and the squared distances are single values.
+  const float centreX = (bounds.MinX + bounds.MaxX) / 2, centreY = (bounds.MinY + bounds.MaxY) / 2,
+              centreZ = (bounds.MinZ + bounds.MaxZ) / 2;
+  float largest = 0;
+  for (const auto& subMesh : SubMeshes)
+    for (const QZOgreVertexT& v : subMesh->Vertices) {
+      const float dx = v.X - centreX, dy = v.Y - centreY, dz = v.Z - centreZ;
+      largest = std::max(largest, static_cast<float>(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
+                                                     static_cast<double>(dz) * dz));
+    }
+  bounds.Radius = static_cast<float>(std::sqrt(static_cast<double>(largest)));
+  return bounds;
+}
+
+std::string QZOgreMeshExporterT::GetMaterialPath(const std::string& meshFileName) const {
+  const std::string path = AbsoluteDirectory(DirectoryPart(meshFileName), MaterialDirectory);
+  CreateDirectories(path);
+  return path;
+}
+
+std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName) const {
+  const std::string path = AbsoluteDirectory(DirectoryPart(meshFileName), TextureDirectory);
+  CreateDirectories(path);
+  return path;
+}
+
+void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName) {
+  ::WriteBinaryMesh(fileName, SubMeshes, CalculateBounds(), ExportNormals, ExportLightmaps);
+}
+
+void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName) {
+  ::WriteXMLMesh(fileName, SubMeshes, ExportNormals, ExportLightmaps);
+}
+
+void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName) {
+  SetStatus("Saving material file...");
+  const int count = static_cast<int>(Materials.size());
+  WriteMaterialScript(fileName, Materials, ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); });
+}
+
+std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture) const {
+  std::string path = (GetTextureSourceDirectory ? GetTextureSourceDirectory() : std::string()) + texture.FileName;
+  if constexpr (PathDelimiter == '/') std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory) {
+  SetStatus("Copying texture files...");
+  const int count = static_cast<int>(Textures.size());
+  for (int i = 0; i < count; ++i) {
+    const QZOgreTextureT& texture = *Textures[static_cast<std::size_t>(i)];
+    if (ExportLightmaps || !texture.IsLightmap) {
+      const std::string name = TextureTargetName(texture.FileName);
+      CopiedTextures.push_back(name);
+      if (!texture.IsColor) {
+        const std::string source = TextureSourcePath(texture);
+        if (CopyFileReplacing(source, directory + name))
+          PlacedTextures.push_back(name);
+        else
+          Warnings.push_back("Texture file \"" + source + "\" not found.");
+      }
+    }
+    SetProgress(i * 100 / count);
+  }
+}

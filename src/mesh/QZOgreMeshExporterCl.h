@@ -1,0 +1,81 @@
+#pragma once
+// Turns a scene into the geometry and materials of one OGRE mesh and writes
+// them: the mesh file (binary, or XML for a ".xml" name), the material script
+// and the copies of the texture files.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QZOgreMeshModelCl.h"
+
+class TScene;
+class TPrimitive;
+
+class QZOgreMeshExporterT {
+public:
+  explicit QZOgreMeshExporterT(TScene& scene);
+
+  // Builds the output model on the first call, then writes the mesh file, the
+  // material script and the texture copies as the settings ask.
+  void Export(const std::string& fileName);
+  void Build();
+  TMeshBounds CalculateBounds() const;
+  QZOgreTextureT& FindOrAddTexture(const std::string& name);
+  // Directories of the script and the texture copies for a mesh file, created
+  // with their parents; they end with a path delimiter.
+  std::string GetMaterialPath(const std::string& meshFileName) const;
+  std::string GetTexturePath(const std::string& meshFileName) const;
+
+  void WriteBinaryMesh(const std::string& fileName);
+  void WriteXMLMesh(const std::string& fileName);
+  void WriteMaterialFile(const std::string& fileName);
+  void CopyTextureFiles(const std::string& directory);
+
+  TScene& Scene;
+  bool ExportMaterials = true;
+  std::string MaterialDirectory;  // relative to the mesh file's directory
+  bool CopyTextures = true;
+  std::string TextureDirectory;  // relative to the mesh file's directory
+  bool ExportLightmaps = true;
+  std::string NamePrefix;
+  // Asked for every primitive whether it is exported; all are when unset.
+  std::function<bool(const TPrimitive&)> OnFilterPrimitive;
+  bool ExportNormals = false;
+  // Where the editor keeps the texture files; the plug-in asks the editor
+  // (its settings file), the command line is told. Joined to a texture's file
+  // name without a delimiter in between.
+  std::function<std::string()> GetTextureSourceDirectory;
+  std::function<void(const std::string& status, int percent)> OnProgress;
+
+  std::vector<std::unique_ptr<QZOgreTextureT>> Textures;
+  std::vector<std::unique_ptr<QZOgreMaterialT>> Materials;
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> SubMeshes;
+  int32_t LightmapCount = 0;
+  // Target names of the texture entries handled by the copy runs, colours included.
+  std::vector<std::string> CopiedTextures;
+  // Target names of the texture files actually placed in the texture directory.
+  std::vector<std::string> PlacedTextures;
+  // What went wrong without stopping the export, e.g. a missing texture file.
+  std::vector<std::string> Warnings;
+  std::string StatusText;
+
+private:
+  void ProcessMaterials();
+  void ProcessPrimitives();
+  void BuildPrimitive(TPrimitive& primitive);
+  void RemoveUnusedMaterials();
+  void RemoveUnusedTextures();
+  void SplitSubMeshes();
+  void SetStatus(const std::string& text);
+  void SetProgress(int percent);
+  std::string TextureSourcePath(const QZOgreTextureT& texture) const;
+
+  bool FBuilt = false;
+};
+
+// The file-name part of a path ("\", "/" and a drive colon end the directory
+// part) with every blank replaced by "_": the name a texture gets in the
+// texture directory and in the material script.
+std::string TextureTargetName(const std::string& path);

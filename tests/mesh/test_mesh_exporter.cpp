@@ -1,0 +1,381 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../support/ErrorOf.h"
+#include "../support/TempDir.h"
+#include "QZOgreMaterialWriterCl.h"
+#include "QZOgreMeshExporterCl.h"
+#include "uXMLSceneReader.h"
+
+namespace {
+// A scene document from its materials and primitives, as the editor writes it.
+std::unique_ptr<TScene> Scene(const std::string& materials, const std::string& primitives, bool normals = true) {
+  auto scene = TXMLSceneReader().ReadSceneText("<scene><materials><category name=\"C\">" + materials +
+                                               "</category></materials><primitives>" + primitives +
+                                               "</primitives></scene>");
+  if (normals) scene->CalculateNormals(66);
+  return scene;
+}
+
+std::string Material(const std::string& id, const std::string& name, const std::string& layers) {
+  return "<material id=\"" + id + "\" name=\"" + name + "\" used=\"true\">" + layers + "</material>";
+}
+
+std::string Texture(const std::string& file, const std::string& blend = "replace", const std::string& type = "texture") {
+  return "<layer type=\"" + type + "\" blend=\"" + blend + "\"><texture file=\"" + file + "\" /></layer>";
+}
+
+std::string Colour(int r, int g, int b, int a, const std::string& blend = "replace") {
+  return "<layer type=\"color\" blend=\"" + blend + "\"><color r=\"" + std::to_string(r) + "\" g=\"" +
+         std::to_string(g) + "\" b=\"" + std::to_string(b) + "\" a=\"" + std::to_string(a) + "\" /></layer>";
+}
+
+// A primitive of a unit-square grid: vertex i at (x, y, 0) = (i % 3, i / 3), polygons given as
+// (material id, vertex numbers); every corner gets u = x, v = y for each of `layers` layers.
+struct TPoly {
+  std::string Mid;
+  std::vector<int> Corners;
+};
+
+std::string Primitive(const std::string& name, const std::vector<TPoly>& polys, int layers = 1) {
+  std::string text = "<primitive id=\"" + name + "\" name=\"" + name +
+                     "\" type=\"userdefined\" visible=\"true\" snap=\"none\" autoUV=\"false\"><vertices>";
+  for (int i = 0; i < 9; ++i)
+    text += "<vertex id=\"v" + std::to_string(i) + "\" x=\"" + std::to_string(i % 3) + "\" y=\"" +
+            std::to_string(i / 3) + "\" z=\"0\" />";
+  text += "</vertices><polygons>";
+  for (const TPoly& poly : polys) {
+    text += "<poly mid=\"" + poly.Mid + "\">";
+    for (int corner : poly.Corners) {
+      text += "<vertex vid=\"v" + std::to_string(corner) + "\"";
+      for (int l = 0; l < layers; ++l)
+        text += " u" + std::to_string(l) + "=\"" + std::to_string(corner % 3) + "\" v" + std::to_string(l) + "=\"" +
+                std::to_string(corner / 3) + "\"";
+      text += " />";
+    }
+    text += "</poly>";
+  }
+  return text + "</polygons></primitive>";
+}
+
+std::vector<std::array<int32_t, 3>> Faces(const QZOgreSubMeshT& subMesh) {
+  std::vector<std::array<int32_t, 3>> faces;
+  for (const QZOgreFaceInfoT& face : subMesh.Faces) faces.push_back(face.Indices);
+  return faces;
+}
+
+std::string Script(const QZOgreMeshExporterT& exporter) {
+  std::string script;
+  for (const auto& material : exporter.Materials) WriteMaterial(*material, exporter.ExportLightmaps, script);
+  return script;
+}
+}  // namespace
+
+TEST(MeshExporterGeometry, FanTriangulationReversesTheCornerOrder) {
+  auto scene = Scene(Material("m", "M", Texture("t.jpg")),
+                     Primitive("P", {{"m", {0, 1, 4, 3}}, {"m", {1, 2, 5, 8, 7, 4}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.Build();
+  ASSERT_EQ(exporter.SubMeshes.size(), 1u);
+  const QZOgreSubMeshT& mesh = *exporter.SubMeshes[0];
+  // Vertices in first-use order: v0 v1 v4 v3 v2 v5 v8 v7 -> 0 1 2 3 4 5 6 7.
+  EXPECT_EQ(Faces(mesh), (std::vector<std::array<int32_t, 3>>{{2, 1, 0}, {3, 2, 0}, {5, 4, 1}, {6, 5, 1}, {7, 6, 1}, {2, 7, 1}}));
+  EXPECT_EQ(mesh.VertexCount(), 8) << "corners shared by both polygons are welded";
+  EXPECT_EQ(mesh.Material, exporter.Materials[0].get());
+  EXPECT_EQ(mesh.GetVertex(2).X, 1.0f);
+  EXPECT_EQ(mesh.GetVertex(2).Y, 1.0f);
+  EXPECT_EQ(mesh.GetVertex(2).Normal.Z, -1.0f) << "the smoothed normal, whether or not normals are written";
+  ASSERT_EQ(mesh.GetVertex(2).TextureCoordinateCount(), 1);
+  EXPECT_EQ(mesh.GetVertex(2).GetTextureCoordinates(0).U, 1.0f);
+}
+
+TEST(MeshExporterGeometry, WeldingStaysInsideOnePrimitive) {
+  auto scene = Scene(Material("m", "M", Texture("t.jpg")),
+                     Primitive("A", {{"m", {0, 1, 4}}}) + Primitive("B", {{"m", {0, 1, 4}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.Build();
+  ASSERT_EQ(exporter.SubMeshes.size(), 2u) << "two primitives with one material give two sub-meshes";
+  EXPECT_EQ(exporter.SubMeshes[0]->VertexCount(), 3);
+  EXPECT_EQ(exporter.SubMeshes[1]->VertexCount(), 3);
+}
+
+TEST(MeshExporterGeometry, OneSubMeshPerMaterialWithBorderVerticesInBoth) {
+  auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Texture("b.jpg")),
+                     Primitive("P", {{"b", {1, 2, 5, 4}}, {"a", {0, 1, 4, 3}}, {"b", {4, 5, 8, 7}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.Build();
+  ASSERT_EQ(exporter.SubMeshes.size(), 2u);
+  const QZOgreSubMeshT& a = *exporter.SubMeshes[0];
+  const QZOgreSubMeshT& b = *exporter.SubMeshes[1];
+  EXPECT_EQ(a.Material->Name, "A") << "sub-meshes follow the order of the materials";
+  EXPECT_EQ(b.Material->Name, "B");
+  EXPECT_EQ(a.VertexCount(), 4);
+  EXPECT_EQ(b.VertexCount(), 6);
+  EXPECT_EQ(a.FaceCount(), 2);
+  EXPECT_EQ(b.FaceCount(), 4);
+  // Welded order v1 v2 v5 v4 v0 v3 v8 v7; material A uses v1 v4 v0 v3, kept in that order.
+  EXPECT_EQ(Faces(a), (std::vector<std::array<int32_t, 3>>{{1, 0, 2}, {3, 1, 2}}));
+  EXPECT_EQ(a.GetVertex(0).X, 1.0f);
+  EXPECT_EQ(a.GetVertex(1).Y, 1.0f);
+  EXPECT_EQ(Faces(b), (std::vector<std::array<int32_t, 3>>{{2, 1, 0}, {3, 2, 0}, {4, 2, 3}, {5, 4, 3}}))
+      << "faces keep their order inside a run";
+  for (const QZOgreFaceInfoT& face : b.Faces) EXPECT_EQ(face.Material, nullptr);
+}
+
+TEST(MeshExporterGeometry, DegenerateAndEmptyPrimitivesGiveNothing) {
+  auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Texture("b.jpg")),
+                     Primitive("Empty", {}) + Primitive("Lines", {{"b", {0, 1}}, {"b", {2}}}) +
+                         Primitive("Real", {{"a", {0, 1, 2}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.Build();
+  ASSERT_EQ(exporter.SubMeshes.size(), 1u);
+  ASSERT_EQ(exporter.Materials.size(), 1u) << "a material of two-corner polygons only is unused";
+  EXPECT_EQ(exporter.Materials[0]->Name, "A");
+  ASSERT_EQ(exporter.Textures.size(), 1u);
+  EXPECT_EQ(exporter.Textures[0]->FileName, "a.jpg");
+}
+
+TEST(MeshExporterGeometry, FilteredPrimitivesTakeTheirMaterialsAlong) {
+  auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Texture("b.jpg")),
+                     Primitive("keep", {{"a", {0, 1, 2}}}) + Primitive("vdcv_drop", {{"b", {0, 1, 2}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.OnFilterPrimitive = [](const TPrimitive& primitive) { return primitive.Name == "keep"; };
+  exporter.Build();
+  EXPECT_EQ(exporter.SubMeshes.size(), 1u);
+  ASSERT_EQ(exporter.Materials.size(), 1u);
+  ASSERT_EQ(exporter.Textures.size(), 1u);
+  EXPECT_EQ(exporter.Textures[0]->FileName, "a.jpg");
+}
+
+TEST(MeshExporterGeometry, MissingUVsBecomeZeros) {
+  auto scene = Scene(Material("m", "M", Texture("a.jpg")), Primitive("P", {{"m", {0, 4, 8}}}, 1));
+  // A second layer that the polygon has no coordinates for.
+  auto layer = std::make_unique<TMaterialLayer>();
+  layer->TextureFile = "b.jpg";
+  scene->GetMaterial(0).AddLayer(std::move(layer));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.Build();
+  const QZOgreVertexT& vertex = exporter.SubMeshes[0]->GetVertex(1);
+  ASSERT_EQ(vertex.TextureCoordinateCount(), 2);
+  EXPECT_EQ(vertex.GetTextureCoordinates(0).U, 1.0f);
+  EXPECT_EQ(vertex.GetTextureCoordinates(1).U, 0.0f);
+  EXPECT_EQ(vertex.GetTextureCoordinates(1).V, 0.0f);
+  EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).UVSetCount(), 2) << "the polygon receives the set it lacked";
+}
+
+TEST(MeshExporterFailures, PolygonsNeedMaterialsAndNormals) {
+  auto noMaterial = Scene(Material("m", "M", Texture("t.jpg")), Primitive("Wall", {{"m", {0, 1, 2}}, {"none", {0, 1, 2}}}));
+  QZOgreMeshExporterT exporter(*noMaterial);
+  EXPECT_EQ(ErrorOf([&] { exporter.Build(); }), "Primitive \"Wall\" has a polygon without material.");
+
+  auto noNormals = Scene(Material("m", "M", Texture("t.jpg")), Primitive("P", {{"m", {0, 1, 2}}}), false);
+  QZOgreMeshExporterT second(*noNormals);
+  EXPECT_EQ(ErrorOf([&] { second.Build(); }), "Normals have not been calculated yet.");
+}
+
+TEST(MeshExporterMaterials, TextureEntriesNamesAndBlends) {
+  auto scene = Scene(Material("a", "Stone", Texture("t.jpg") + Texture("T.jpg", "replace") + Colour(255, 0, 0, 255, "add")) +
+                         Material("b", "Brick", Texture("t.jpg", "add") + Texture("lm.png", "modulate", "lightmap")) +
+                         Material("c", "Glass", Texture("lm.png", "alphablend") + Texture("x.png", "modulate", "lightmap")),
+                     Primitive("P", {{"a", {0, 1, 2}}, {"b", {3, 4, 5}}, {"c", {6, 7, 8}}}, 3));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.NamePrefix = "A_";
+  exporter.Build();
+  ASSERT_EQ(exporter.Materials.size(), 3u);
+  EXPECT_EQ(exporter.Materials[0]->Name, "A_Stone");
+  EXPECT_EQ(exporter.Materials[1]->Name, "A_LightMapped0");
+  EXPECT_EQ(exporter.Materials[2]->Name, "A_LightMapped1");
+  EXPECT_EQ(exporter.LightmapCount, 2);
+  ASSERT_EQ(exporter.Textures.size(), 5u) << "t.jpg is shared; T.jpg differs in case";
+  EXPECT_EQ(exporter.Textures[2]->FileName, "colorFF0000FF.bmp");
+  EXPECT_TRUE(exporter.Textures[2]->IsColor);
+  EXPECT_EQ(exporter.Textures[2]->Color, 0xFF0000FFu);
+  EXPECT_TRUE(exporter.Textures[3]->IsLightmap) << "lm.png is a lightmap once and an ordinary texture once";
+  EXPECT_EQ(exporter.Materials[2]->TextureUnits[0].Texture, exporter.Textures[3].get());
+
+  const auto blends = [&](int m) {
+    std::vector<std::string> texts;
+    for (const QZOgreTextureUnitT& unit : exporter.Materials[static_cast<std::size_t>(m)]->TextureUnits) texts.push_back(unit.Blend);
+    return texts;
+  };
+  EXPECT_EQ(blends(0), (std::vector<std::string>{"modulate", "src_colour zero", "add"}));
+  EXPECT_EQ(blends(1), (std::vector<std::string>{"add", "modulate"}));
+  EXPECT_EQ(blends(2), (std::vector<std::string>{"alpha_blend", "modulate"}));
+}
+
+TEST(MaterialScript, TheWorkedExampleByteForByte) {
+  auto scene = Scene(Material("m", "Stone", Texture("stone wall.jpg") + Texture("lm.png", "modulate", "lightmap")),
+                     Primitive("P", {{"m", {0, 1, 2}}}, 2));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.NamePrefix = "A_";
+  exporter.Build();
+  EXPECT_EQ(Script(exporter),
+            "material A_LightMapped0\r\n"
+            "{\r\n"
+            "    technique\r\n"
+            "    {\r\n"
+            "        pass\r\n"
+            "        {\r\n"
+            "            texture_unit\r\n"
+            "            {\r\n"
+            "                texture stone_wall.jpg\r\n"
+            "                filtering trilinear\r\n"
+            "            }\r\n"
+            "            texture_unit\r\n"
+            "            {\r\n"
+            "                texture lm.png\r\n"
+            "                colour_op modulate\r\n"
+            "                tex_coord_set 1\r\n"
+            "                tex_address_mode clamp\r\n"
+            "                filtering linear linear none\r\n"
+            "            }\r\n"
+            "        }\r\n"
+            "    }\r\n"
+            "}\r\n");
+  exporter.ExportLightmaps = false;
+  const std::string withoutLightmap = Script(exporter);
+  EXPECT_EQ(withoutLightmap.find("lm.png"), std::string::npos);
+  EXPECT_NE(withoutLightmap.find("stone_wall.jpg"), std::string::npos);
+}
+
+TEST(MaterialScript, ColoursBlendsAndEmptyMaterials) {
+  QZOgreTextureT opaque("colorFF0000FF.bmp"), translucent("color8000FF00.bmp"), file("a.png");
+  opaque.IsColor = translucent.IsColor = true;
+  opaque.Color = 0xFF0000FF;
+  translucent.Color = 0x8000FF00;
+
+  QZOgreMaterialT empty;
+  empty.Name = "E";
+  std::string script;
+  WriteMaterial(empty, true, script);
+  EXPECT_EQ(script, "material E\r\n{\r\n    technique\r\n    {\r\n        pass\r\n        {\r\n        }\r\n    }\r\n}\r\n");
+
+  QZOgreMaterialT colours;
+  colours.Name = "C";
+  colours.AddTextureUnit(&opaque, "add", 0);
+  colours.AddTextureUnit(&translucent, "", 1);
+  colours.AddTextureUnit(&file, "src_colour zero", 2);
+  script.clear();
+  WriteMaterial(colours, true, script);
+  EXPECT_NE(script.find("        {\r\n            scene_blend add\r\n            depth_write off\r\n            texture_unit\r\n"),
+            std::string::npos);
+  EXPECT_NE(script.find("                colour_op_ex source1 src_manual src_current 1 0 0\r\n"
+                        "                filtering trilinear\r\n"),
+            std::string::npos)
+      << "alpha 255: no alpha_op_ex; the first unit gets no colour_op";
+  EXPECT_NE(script.find("                colour_op_ex source1 src_manual src_current 0 1 0\r\n"
+                        "                alpha_op_ex source1 src_manual src_current 0.5019608\r\n"
+                        "                tex_coord_set 1\r\n"),
+            std::string::npos)
+      << "an empty blend text gives no colour_op";
+  EXPECT_NE(script.find("                texture a.png\r\n                colour_op src_colour zero\r\n                tex_coord_set 2\r\n"),
+            std::string::npos);
+
+  for (const char* blend : {"modulate", "", "src_colour zero", "alpha_blend"}) {
+    QZOgreMaterialT first;
+    first.Name = "F";
+    first.AddTextureUnit(&file, blend, 0);
+    script.clear();
+    WriteMaterial(first, true, script);
+    EXPECT_EQ(script.find("scene_blend") != std::string::npos, std::string(blend) == "alpha_blend") << blend;
+  }
+}
+
+TEST(MaterialScript, FileHoldsBlocksSeparatedByOneEmptyLine) {
+  TTempDir dir;
+  std::vector<std::unique_ptr<QZOgreMaterialT>> materials;
+  for (const char* name : {"One", "Two"}) {
+    materials.push_back(std::make_unique<QZOgreMaterialT>());
+    materials.back()->Name = name;
+  }
+  WriteMaterialScript(dir.File("a.material"), materials, true);
+  const std::string text = TTempDir::Read(dir.File("a.material"));
+  EXPECT_NE(text.find("}\r\n\r\nmaterial Two\r\n"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 3), "}\r\n");
+  EXPECT_EQ(text.find("\r\n\r\n\r\n"), std::string::npos);
+
+  WriteMaterialScript(dir.File("none.material"), {}, true);
+  EXPECT_EQ(TTempDir::Read(dir.File("none.material")), "");
+}
+
+TEST(MeshExporterFiles, ExportWritesMeshScriptAndTextures) {
+  TTempDir dir;
+  const std::string sources = dir.File("editor") + "/";
+  std::filesystem::create_directories(sources + "walls");
+  TTempDir::Write(sources + "walls/stone wall.jpg", "JPEG");
+  TTempDir::Write(sources + "lm.png", "PNG");
+  auto scene = Scene(Material("m", "Stone", Texture("walls\\stone wall.jpg") + Texture("lm.png", "modulate", "lightmap")) +
+                         Material("c", "Paint", Colour(1, 2, 3, 4)) + Material("g", "Gone", Texture("missing.jpg")),
+                     Primitive("P", {{"m", {0, 1, 2}}, {"c", {3, 4, 5}}, {"g", {6, 7, 8}}}, 2));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.MaterialDirectory = "../Materials";
+  exporter.TextureDirectory = "../Textures";
+  exporter.GetTextureSourceDirectory = [&] { return sources; };
+  const std::string meshDirectory = dir.File("repo/Meshes");
+  std::filesystem::create_directories(meshDirectory);
+  const auto before = std::filesystem::current_path();
+  exporter.Export(meshDirectory + "/A.mesh");
+  EXPECT_EQ(std::filesystem::current_path(), before);
+
+  EXPECT_TRUE(std::filesystem::exists(meshDirectory + "/A.mesh"));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.material")));
+  EXPECT_EQ(TTempDir::Read(dir.File("repo/Textures/stone_wall.jpg")), "JPEG");
+  EXPECT_EQ(TTempDir::Read(dir.File("repo/Textures/lm.png")), "PNG");
+  EXPECT_EQ(exporter.CopiedTextures,
+            (std::vector<std::string>{"stone_wall.jpg", "lm.png", "color04030201.bmp", "missing.jpg"}));
+  EXPECT_EQ(exporter.PlacedTextures, (std::vector<std::string>{"stone_wall.jpg", "lm.png"}));
+  EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"" + sources + "missing.jpg\" not found."}));
+
+  // A second export shares the built model and writes the XML form for any letter case of ".xml".
+  QZOgreSubMeshT* first = exporter.SubMeshes[0].get();
+  exporter.CopyTextures = false;
+  exporter.Export(meshDirectory + "/A.Mesh.XML");
+  EXPECT_EQ(exporter.SubMeshes[0].get(), first);
+  EXPECT_EQ(TTempDir::Read(meshDirectory + "/A.Mesh.XML").substr(0, 5), "<?xml");
+  EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.Mesh.material")));
+}
+
+TEST(MeshExporterFiles, DirectoriesAreResolvedAndCreated) {
+  TTempDir dir;
+  auto scene = Scene("", "");
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.MaterialDirectory = "../deep/er/./Materials";
+  const std::string mesh = dir.File("R/Meshes/A.mesh");
+  const std::string path = exporter.GetMaterialPath(mesh);
+  EXPECT_EQ(path, dir.File("R/deep/er/Materials/"));
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  EXPECT_EQ(exporter.GetTexturePath(mesh), dir.File("R/Meshes/"));
+  exporter.TextureDirectory = dir.File("elsewhere");
+  EXPECT_EQ(exporter.GetTexturePath(mesh), dir.File("elsewhere/"));
+}
+
+TEST(MeshExporterFiles, TextureTargetNames) {
+  EXPECT_EQ(TextureTargetName("walls\\stone wall.jpg"), "stone_wall.jpg");
+  EXPECT_EQ(TextureTargetName("a/b/c d e.png"), "c_d_e.png");
+  EXPECT_EQ(TextureTargetName("C:stone.jpg"), "stone.jpg");
+  EXPECT_EQ(TextureTargetName("plain.bmp"), "plain.bmp");
+}
+
+TEST(MeshExporterBounds, BoxCentreAndRadius) {
+  auto empty = Scene("", "");
+  QZOgreMeshExporterT none(*empty);
+  none.Build();
+  const TMeshBounds zero = none.CalculateBounds();
+  EXPECT_EQ(zero.MinX, 0.0f);
+  EXPECT_EQ(zero.MaxZ, 0.0f);
+  EXPECT_EQ(zero.Radius, 0.0f);
+
+  auto scene = Scene(Material("m", "M", Texture("t.jpg")), Primitive("P", {{"m", {0, 2, 8}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.Build();
+  const TMeshBounds bounds = exporter.CalculateBounds();
+  EXPECT_EQ(bounds.MinX, 0.0f);
+  EXPECT_EQ(bounds.MinY, 0.0f);
+  EXPECT_EQ(bounds.MaxX, 2.0f);
+  EXPECT_EQ(bounds.MaxY, 2.0f);
+  EXPECT_EQ(bounds.MinZ, 0.0f);
+  EXPECT_EQ(bounds.Radius, static_cast<float>(std::sqrt(2.0)));
+}
