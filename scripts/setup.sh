@@ -8,6 +8,9 @@ packages=(
   cmake ninja-build g++ make
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   locales
+  # OGRE's XML converter and its main library: the integration tests load our
+  # meshes and material scripts in OGRE itself.
+  ogre-1.12-tools libogre-1.12-dev
 )
 
 missing=()
