@@ -48,6 +48,14 @@ void WriteMaterials(TDocument& doc) {
     doc.Line(3, "</material>");
   }
   doc.Line(2, "</category>");
+  // Collision volumes carry a material of their own, which marks them too.
+  doc.Line(2, "<category name=\"Physics\">");
+  doc.Line(3, "<material id=\"matcv\" name=\"collision\" used=\"true\">");
+  doc.Line(4, "<layer type=\"color\" blend=\"replace\">");
+  doc.Line(5, "<color r=\"255\" g=\"0\" b=\"255\" a=\"64\" />");
+  doc.Line(4, "</layer>");
+  doc.Line(3, "</material>");
+  doc.Line(2, "</category>");
   doc.Line(1, "</materials>");
 }
 
@@ -91,7 +99,7 @@ void WriteTerrain(TDocument& doc, int64_t id, int cells) {
 }
 
 // A box-shaped prop (six quads), or a collision box when its name says so.
-void WriteBox(TDocument& doc, int64_t id, const char* name, bool withMaterial) {
+void WriteBox(TDocument& doc, int64_t id, const char* name, bool collision) {
   WritePrimitiveStart(doc, id, name, "cube");
   const double cx = doc.Uniform(0, 8000), cy = doc.Uniform(0, 200), cz = doc.Uniform(0, 8000);
   const double sx = doc.Uniform(5, 80), sy = doc.Uniform(5, 80), sz = doc.Uniform(5, 80);
@@ -104,17 +112,12 @@ void WriteBox(TDocument& doc, int64_t id, const char* name, bool withMaterial) {
   static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
   const int material = doc.Pick(kMaterials);
   for (const auto& face : faces) {
-    if (withMaterial)
-      doc.Line(5, "<poly mid=\"mat%d\">", material);
+    if (collision)
+      doc.Line(5, "<poly mid=\"matcv\">");
     else
-      doc.Line(5, "<poly mid=\"none\">");
+      doc.Line(5, "<poly mid=\"mat%d\">", material);
     const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    for (int c = 0; c < 4; ++c) {
-      if (withMaterial)
-        WriteCorner(doc, face[c], LayersOf(material), uv[c][0], uv[c][1]);
-      else
-        doc.Line(6, "<vertex vid=\"v%d\" />", face[c]);
-    }
+    for (int c = 0; c < 4; ++c) WriteCorner(doc, face[c], collision ? 1 : LayersOf(material), uv[c][0], uv[c][1]);
     doc.Line(5, "</poly>");
   }
   doc.Line(3, "</polygons>");
@@ -154,9 +157,9 @@ std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
   WriteTerrain(doc, id++, terrainCells);
   for (int64_t p = 0; p < props; ++p) {
     if (p % 100 == 99)
-      WriteBox(doc, id++, "vdcv_box", false);
+      WriteBox(doc, id++, "vdcv_box", true);
     else
-      WriteBox(doc, id++, "Crate", true);
+      WriteBox(doc, id++, "Crate", false);
   }
   doc.Line(1, "</primitives>");
   WriteLights(doc, 16);

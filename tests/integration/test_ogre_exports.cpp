@@ -1,0 +1,169 @@
+// What our exporter writes, read back by OGRE itself: the binary mesh through
+// OgreXMLConverter and OGRE's mesh loader, the XML mesh through the converter
+// in both directions, and the material script through OGRE's script compiler.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../support/TempDir.h"
+#include "OgreTools.h"
+#include "QZOgreMeshExporterCl.h"
+#include "SceneDocumentGenerator.h"
+#include "uScene.h"
+#include "uXMLSceneReader.h"
+
+namespace {
+struct TExport {
+  std::unique_ptr<TScene> Scene;
+  std::unique_ptr<QZOgreMeshExporterT> Exporter;
+};
+
+// Exports the scene document into `directory` as `meshName` with normals,
+// lightmaps and the script beside the mesh. OGRE's compiler ends a material
+// name at its first blank, so blanks in names become underscores here.
+TExport Export(const std::string& document, const std::string& directory, const std::string& meshName) {
+  TExport result;
+  result.Scene = TXMLSceneReader().ReadSceneText(document);
+  for (int i = 0; i < result.Scene->MaterialCount(); ++i) {
+    std::string& name = result.Scene->GetMaterial(i).Name;
+    std::replace(name.begin(), name.end(), ' ', '_');
+  }
+  result.Scene->CalculateNormals(66);
+  result.Exporter = std::make_unique<QZOgreMeshExporterT>(*result.Scene);
+  result.Exporter->ExportNormals = true;
+  result.Exporter->NamePrefix = "Court_";
+  result.Exporter->CopyTextures = false;
+  result.Exporter->Export(directory + "/" + meshName);
+  return result;
+}
+
+std::string Example() { return TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/courtyard.xml"); }
+
+// Only the notice that our files use the 1.30 format is expected from OGRE.
+void ExpectNoWarningsButTheFormatNotice(const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings)
+    EXPECT_NE(warning.find("MeshSerializer_v1.30"), std::string::npos) << warning;
+}
+
+void ExpectSameMesh(const QZOgreMeshExporterT& exporter, const TOgreMesh& mesh) {
+  EXPECT_FALSE(mesh.SharedGeometry.has_value());
+  ASSERT_EQ(mesh.SubMeshes.size(), exporter.SubMeshes.size());
+  for (std::size_t s = 0; s < mesh.SubMeshes.size(); ++s) {
+    SCOPED_TRACE("sub-mesh " + std::to_string(s));
+    const QZOgreSubMeshT& ours = *exporter.SubMeshes[s];
+    const TOgreSubMesh& theirs = mesh.SubMeshes[s];
+    EXPECT_EQ(theirs.Material, ours.Material->Name);
+    EXPECT_EQ(theirs.OperationType, "triangle_list");
+    EXPECT_FALSE(theirs.UsesSharedVertices);
+    EXPECT_FALSE(theirs.Use32BitIndexes);
+    ASSERT_EQ(theirs.Faces.size(), ours.Faces.size());
+    for (std::size_t f = 0; f < ours.Faces.size(); ++f)
+      for (std::size_t i = 0; i < 3; ++i)
+        ASSERT_EQ(theirs.Faces[f][i], static_cast<uint32_t>(ours.Faces[f].Indices[i])) << "face " << f;
+    const int sets = ours.ExportedSetCount(true);
+    ASSERT_EQ(theirs.Geometry.Buffers.size(), 1u) << "one interleaved buffer";
+    EXPECT_TRUE(theirs.Geometry.Buffers[0].Normals);
+    EXPECT_EQ(theirs.Geometry.Buffers[0].TexCoordDimensions, std::vector<int>(static_cast<std::size_t>(sets), 2));
+    ASSERT_EQ(theirs.Geometry.Vertices.size(), ours.Vertices.size());
+    for (std::size_t v = 0; v < ours.Vertices.size(); ++v) {
+      const QZOgreVertexT& a = ours.Vertices[v];
+      const TOgreVertex& b = theirs.Geometry.Vertices[v];
+      ASSERT_EQ(b.Position, (std::array<float, 3>{ThroughOgreXml(a.X), ThroughOgreXml(a.Y), ThroughOgreXml(a.Z)}))
+          << "vertex " << v;
+      ASSERT_TRUE(b.Normal.has_value());
+      ASSERT_EQ(*b.Normal, (std::array<float, 3>{ThroughOgreXml(a.Normal.X), ThroughOgreXml(a.Normal.Y),
+                                                 ThroughOgreXml(a.Normal.Z)}));
+      ASSERT_EQ(b.TexCoords.size(), static_cast<std::size_t>(sets));
+      for (std::size_t k = 0; k < b.TexCoords.size(); ++k)
+        ASSERT_EQ(b.TexCoords[k], (std::vector<float>{ThroughOgreXml(a.TextureCoordinates[k].U),
+                                                      ThroughOgreXml(a.TextureCoordinates[k].V)}));
+    }
+  }
+}
+}  // namespace
+
+TEST(OgreReadsOurMeshes, BinaryMeshOfTheExampleConvertsAsWritten) {
+  TTempDir dir;
+  const TExport exported = Export(Example(), dir.Path().string(), "Courtyard.mesh");
+  const TOgreMeshDump dump = DumpBinaryMesh(dir.File("Courtyard.mesh"));
+  ExpectNoWarningsButTheFormatNotice(dump.Warnings);
+  ExpectSameMesh(*exported.Exporter, dump.Mesh);
+}
+
+TEST(OgreReadsOurMeshes, BinaryMeshLoadsWithItsScriptAndBounds) {
+  TTempDir dir;
+  const TExport exported = Export(Example(), dir.Path().string(), "Courtyard.mesh");
+  const TOgreMeshLoad load = LoadMeshInOgre(dir.File("Courtyard.mesh"), {dir.File("Courtyard.material")});
+  ExpectNoWarningsButTheFormatNotice(load.Warnings);
+  ASSERT_TRUE(load.Bounds.has_value());
+  const TMeshBounds ours = exported.Exporter->CalculateBounds();
+  EXPECT_EQ(load.Bounds->MinX, ours.MinX);
+  EXPECT_EQ(load.Bounds->MinY, ours.MinY);
+  EXPECT_EQ(load.Bounds->MinZ, ours.MinZ);
+  EXPECT_EQ(load.Bounds->MaxX, ours.MaxX);
+  EXPECT_EQ(load.Bounds->MaxY, ours.MaxY);
+  EXPECT_EQ(load.Bounds->MaxZ, ours.MaxZ);
+  EXPECT_EQ(load.Bounds->Radius, ours.Radius);
+}
+
+TEST(OgreReadsOurMeshes, GeneratedLevelConvertsAsWritten) {
+  TTempDir dir;
+  const TExport exported = Export(GenerateSceneDocument({.Polygons = 3000, .Seed = 5}), dir.Path().string(), "Level.mesh");
+  ASSERT_GT(exported.Exporter->SubMeshes.size(), 10u);
+  const TOgreMeshDump dump = DumpBinaryMesh(dir.File("Level.mesh"));
+  ExpectNoWarningsButTheFormatNotice(dump.Warnings);
+  ExpectSameMesh(*exported.Exporter, dump.Mesh);
+  EXPECT_TRUE(LoadMeshInOgre(dir.File("Level.mesh"), {dir.File("Level.material")}).Bounds.has_value());
+}
+
+TEST(OgreReadsOurMeshes, XmlMeshConvertsToBinaryAndBack) {
+  TTempDir dir;
+  // The example's sub-meshes all have materials of their own, which the converter requires.
+  const TExport exported = Export(Example(), dir.Path().string(), "Courtyard.mesh.xml");
+  const TOgreMeshDump dump = RoundTripXmlMesh(dir.File("Courtyard.mesh.xml"));
+  EXPECT_TRUE(dump.Warnings.empty());
+  ExpectSameMesh(*exported.Exporter, dump.Mesh);
+}
+
+TEST(OgreReadsOurMaterials, ScriptCompilesToTheUnitsWeWrote) {
+  TTempDir dir;
+  const TExport exported = Export(Example() , dir.Path().string(), "Courtyard.mesh");
+  const std::vector<std::string> lines = CheckMaterialScript(dir.File("Courtyard.material"));
+  std::vector<std::string> expected;
+  for (const auto& material : exported.Exporter->Materials) {
+    expected.push_back("material " + material->Name);
+    expected.push_back("technique 0");
+    for (int i = 0; i < material->TextureUnitCount(); ++i) {
+      const QZOgreTextureUnitT& unit = material->GetTextureUnit(i);
+      const std::string texture = unit.Texture->IsColor ? "" : TextureTargetName(unit.Texture->FileName);
+      expected.push_back("texture_unit " + std::to_string(i) + " texture=" + texture +
+                         " tex_coord_set=" + std::to_string(unit.TexCoordSet));
+    }
+  }
+  // Keep of each line what the expectation names: the unit's texture and coordinate set.
+  std::vector<std::string> seen;
+  for (const std::string& line : lines) {
+    if (line.rfind("pass ", 0) == 0) continue;
+    if (line.rfind("texture_unit ", 0) == 0) {
+      const std::size_t end = line.find(' ', line.find("tex_coord_set="));
+      seen.push_back(line.substr(0, end));
+    } else {
+      seen.push_back(line);
+    }
+  }
+  EXPECT_EQ(seen, expected);
+  // The translucent colour layer: a manual colour with alpha, blended and not writing depth.
+  const auto glass = std::find(lines.begin(), lines.end(), "material Court_Tinted_glass");
+  ASSERT_NE(glass, lines.end());
+  EXPECT_EQ(glass[2], "pass 0 scene_blend=src_alpha,one_minus_src_alpha depth_write=off");
+  EXPECT_NE(glass[3].find("colour_arg1=0.1568627,0.3529412,0.627451"), std::string::npos) << glass[3];
+  EXPECT_NE(glass[3].find("alpha_arg1=0.5019608"), std::string::npos) << glass[3];
+  const auto lightmapped = std::find(lines.begin(), lines.end(), "material Court_LightMapped0");
+  ASSERT_NE(lightmapped, lines.end());
+  EXPECT_NE(lightmapped[4].find("tex_address_mode=clamp,clamp,clamp filtering=linear,linear,none"), std::string::npos)
+      << lightmapped[4];
+}
