@@ -17,11 +17,14 @@ demo: setup
 	cmake --preset release
 	cmake --build --preset release
 	./build/release/src/cli/veldara-export inspect examples/courtyard.xml
+	./build/release/src/cli/veldara-export mesh examples/courtyard.xml build/demo/Courtyard.mesh
 
 bench: setup
 	cmake --preset release
 	cmake --build --preset release
 	./build/release/bench/xml_parse_benchmark
+	./build/release/bench/weld_benchmark
+	./build/release/bench/mesh_export_benchmark
 
 clean:
 	rm -rf build

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -74,24 +75,28 @@ void WritePrimitiveStart(TDocument& doc, int64_t id, const char* name, const cha
            id, name, type);
 }
 
-// A square grid of quads with gently rolling heights.
-void WriteTerrain(TDocument& doc, int64_t id, int cells) {
+// One tile of a square grid of quads with gently rolling heights. Levels cut
+// their terrain into tiles: a sub-mesh holds at most 65536 vertices.
+void WriteTerrainTile(TDocument& doc, int64_t id, int firstX, int firstY, int cellsX, int cellsY) {
   WritePrimitiveStart(doc, id, "Terrain", "grid");
   doc.Line(3, "<vertices>");
-  for (int y = 0; y <= cells; ++y)
-    for (int x = 0; x <= cells; ++x)
-      doc.Line(4, "<vertex id=\"v%d\" x=\"%.6f\" y=\"%.6f\" z=\"%.6f\" />", y * (cells + 1) + x, x * 32.0,
-               doc.Uniform(-4.0, 4.0) + 20.0 * (x % 17) / 17.0, y * 32.0);
+  for (int y = 0; y <= cellsY; ++y)
+    for (int x = 0; x <= cellsX; ++x) {
+      const int gx = firstX + x, gy = firstY + y;
+      doc.Line(4, "<vertex id=\"v%d\" x=\"%.6f\" y=\"%.6f\" z=\"%.6f\" />", y * (cellsX + 1) + x, gx * 32.0,
+               4.0 * std::sin(gx * 0.37) * std::cos(gy * 0.23) + 20.0 * (gx % 17) / 17.0, gy * 32.0);
+    }
   doc.Line(3, "</vertices>");
   doc.Line(3, "<polygons>");
   const int material = 1;
-  for (int y = 0; y < cells; ++y)
-    for (int x = 0; x < cells; ++x) {
+  const int row = cellsX + 1;
+  for (int y = 0; y < cellsY; ++y)
+    for (int x = 0; x < cellsX; ++x) {
       doc.Line(5, "<poly mid=\"mat%d\">", material);
-      const int corners[4] = {y * (cells + 1) + x, y * (cells + 1) + x + 1, (y + 1) * (cells + 1) + x + 1,
-                              (y + 1) * (cells + 1) + x};
+      const int corners[4] = {y * row + x, y * row + x + 1, (y + 1) * row + x + 1, (y + 1) * row + x};
       const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-      for (int c = 0; c < 4; ++c) WriteCorner(doc, corners[c], LayersOf(material), x + uv[c][0], y + uv[c][1]);
+      for (int c = 0; c < 4; ++c)
+        WriteCorner(doc, corners[c], LayersOf(material), firstX + x + uv[c][0], firstY + y + uv[c][1]);
       doc.Line(5, "</poly>");
     }
   doc.Line(3, "</polygons>");
@@ -154,7 +159,10 @@ std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
   WriteMaterials(doc);
   doc.Line(1, "<primitives>");
   int64_t id = 0;
-  WriteTerrain(doc, id++, terrainCells);
+  constexpr int kTile = 128;
+  for (int y = 0; y < terrainCells; y += kTile)
+    for (int x = 0; x < terrainCells; x += kTile)
+      WriteTerrainTile(doc, id++, x, y, std::min(kTile, terrainCells - x), std::min(kTile, terrainCells - y));
   for (int64_t p = 0; p < props; ++p) {
     if (p % 100 == 99)
       WriteBox(doc, id++, "vdcv_box", true);

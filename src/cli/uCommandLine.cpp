@@ -67,6 +67,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   const auto report = [&] {
     for (const std::string& warning : exporter.Warnings) err << "warning: " << warning << '\n';
   };
+  if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
   try {
     exporter.Export(output);
   } catch (...) {

@@ -50,7 +50,7 @@ TEST(CommandLineInspect, SummarisesTheBundledExample) {
             "\n"
             "Materials:\n"
             "  m1 \"Stone wall\" (category Walls)\n"
-            "    layer 0: texture, replace, file stone wall.jpg\n"
+            "    layer 0: texture, replace, file stone wall.png\n"
             "    layer 1: lightmap, modulate, file lm_courtyard.png\n"
             "  m2 \"Plaster\" (category Walls)\n"
             "    layer 0: color, replace, color r=230 g=220 b=200 a=255\n"
@@ -99,4 +99,28 @@ TEST(CommandLine, UsageErrorsHelpAndVersion) {
   const TRun version = RunTool({"--version"});
   EXPECT_EQ(version.Status, 0);
   EXPECT_EQ(version.Out, "veldara-export 1.0\n");
+}
+
+TEST(CommandLineMesh, ExportsTheExampleWithItsTextures) {
+  TTempDir dir;
+  const std::string output = dir.File("out/Courtyard.mesh");
+  const TRun run = RunTool({"mesh", kExample, output});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  const std::string folder = dir.File("out") + "/";
+  EXPECT_EQ(run.Out, output + "\n" + folder + "Courtyard.material\n" + folder + "stone_wall.png\n" + folder +
+                         "lm_courtyard.png\n");
+  EXPECT_EQ(TTempDir::Read(folder + "stone_wall.png"), TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/stone wall.png"));
+  EXPECT_EQ(TTempDir::Read(output).substr(2, 22), "[MeshSerializer_v1.30]");
+}
+
+TEST(CommandLineMesh, MissingTexturesAreWarningsAndXmlNamesChooseTheXmlForm) {
+  TTempDir dir;
+  const std::string output = dir.File("Courtyard.MESH.XML");
+  const TRun run = RunTool({"mesh", kExample, output, "--texture-dir", dir.File("nowhere")});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "warning: Texture file \"" + dir.File("nowhere") + "/stone wall.png\" not found.\n" +
+                         "warning: Texture file \"" + dir.File("nowhere") + "/lm_courtyard.png\" not found.\n");
+  EXPECT_EQ(TTempDir::Read(output).substr(0, 5), "<?xml");
+  EXPECT_EQ(RunTool({"mesh", kExample}).Status, 2) << "OUTPUT is required";
 }
