@@ -379,3 +379,26 @@ TEST(MeshExporterBounds, BoxCentreAndRadius) {
   EXPECT_EQ(bounds.MinZ, 0.0f);
   EXPECT_EQ(bounds.Radius, static_cast<float>(std::sqrt(2.0)));
 }
+
+TEST(MeshExporterProgress, EachStepReportsItsStatusThenItsElements) {
+  TTempDir dir;
+  TTempDir::Write(dir.File("a.jpg"), "A");
+  auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Colour(1, 2, 3, 255)) +
+                         Material("c", "C", Texture("a.jpg")),
+                     Primitive("P", {{"a", {0, 1, 2}}, {"b", {3, 4, 5}}}) + Primitive("Q", {{"a", {0, 1, 2}}}) +
+                         Primitive("R", {{"b", {3, 4, 5}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.GetTextureSourceDirectory = [&] { return dir.File(""); };
+  std::vector<std::pair<std::string, int>> reports;
+  exporter.OnProgress = [&](const std::string& status, int percent) { reports.emplace_back(status, percent); };
+  exporter.Export(dir.File("A.mesh"));
+  const std::string materials = "Processing materials...", primitives = "Processing primitives...",
+                    saving = "Saving material file...", copying = "Copying texture files...";
+  EXPECT_EQ(reports, (std::vector<std::pair<std::string, int>>{
+                         {materials, 0}, {materials, 0}, {materials, 33}, {materials, 66},
+                         {primitives, 0}, {primitives, 0}, {primitives, 33}, {primitives, 67},
+                         {saving, 0}, {saving, 0}, {saving, 50},
+                         {copying, 0}, {copying, 0}, {copying, 50}}))
+      << "i * 100 div n, except primitives, which round; 100 is never reported";
+  EXPECT_EQ(exporter.StatusText, copying);
+}
