@@ -1,0 +1,48 @@
+#pragma once
+// One scene exported as one asset of a repository: the mesh, its material
+// script and textures, the physics file when the scene has collision volumes,
+// and the mesh and material asset definitions.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TScene;
+class TPrimitive;
+
+class KVMeshExporterT {
+public:
+  // Runs every step in order; the first error ends the export.
+  void Export(TScene& scene);
+
+  std::string GetMeshTarget() const;
+  std::string GetMeshFileName() const;
+  std::string GetPhysicsTarget() const;
+  std::string GetPhysicsFileName() const;
+  std::string GetMaterialTarget() const;
+  std::string GetMeshAssetFileName() const;
+  std::string GetMaterialAssetTarget() const;
+  std::string GetMaterialAssetFileName() const;
+
+  static bool AcceptPrimitive(const TPrimitive& primitive);
+
+  std::string AssetName;
+  std::string Repository;
+  std::string Category;
+  // Where the editor keeps its texture files; the editor's own setting when unset.
+  std::function<std::string()> GetTextureSourceDirectory;
+  // The texture files placed in the repository, for the material definition.
+  std::vector<std::string> TextureFiles;
+  // Problems that did not stop the export, from the mesh and the physics
+  // exporter, in the order met.
+  std::vector<std::string> Warnings;
+  // Every file written, in the order written.
+  std::vector<std::string> WrittenFiles;
+
+private:
+  void ExportMesh(TScene& scene);
+  void ExportPhysics(TScene& scene);
+  void WriteMeshAssetDefinition(bool hasPhysics);
+  void WriteMaterialAssetDefinition();
+  std::string RepositoryRoot() const;
+};
