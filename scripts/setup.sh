@@ -11,6 +11,13 @@ packages=(
   # OGRE's XML converter and its main library: the integration tests load our
   # meshes and material scripts in OGRE itself.
   ogre-1.12-tools libogre-1.12-dev
+  # The 32-bit Windows plug-in: the i686 mingw-w64 cross compiler (POSIX
+  # threads model, whose C++ library is complete; linked statically), Wine to
+  # run what it builds, Xvfb for the dialog's window, ImageMagick for the
+  # screenshot's PNG, and dpkg-dev to unpack the libjpeg-turbo source package.
+  g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth imagemagick dpkg-dev
+  # The banner generator encodes its JPEG with the build machine's libjpeg.
+  libjpeg62-turbo-dev
 )
 
 missing=()
@@ -23,6 +30,12 @@ done
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
+
+# wine32 is an i386 package: the architecture must be known before the update.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture for wine32"
+  as_root dpkg --add-architecture i386
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
@@ -40,3 +53,6 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   fi
   as_root locale-gen >/dev/null
 fi
+
+# libjpeg for the plug-in, cross-built from Debian's own source package.
+bash "$(dirname "$0")/mingw-libjpeg.sh"
