@@ -1,6 +1,6 @@
 # The two commands a newcomer needs. Each does its own set-up first.
 #   make demo   build and run the main job on the bundled sample
-#   make test   build everything and run every test
+#   make test   build everything and run every test, the Windows build's under Wine
 .PHONY: demo test setup bench clean
 
 setup:
@@ -12,6 +12,9 @@ test: setup
 	cmake --preset debug
 	cmake --build --preset debug
 	ctest --preset debug
+	cmake --preset mingw-i686
+	cmake --build --preset mingw-i686
+	ctest --preset mingw-i686 -j2
 
 demo: setup
 	cmake --preset release

@@ -86,6 +86,10 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"Exports editor scenes as Veldara assets.", "veldara-export"};
+  // Options are written "--name" on every platform. CLI11 would also take
+  // "/name" for one on Windows, which turns an absolute path such as
+  // "/assets/scene.xml" (valid on Windows too) into an unknown option.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "veldara-export 1.0");
   app.require_subcommand(1);
 

@@ -484,8 +484,13 @@ struct TLocaleRestorer {
 
 TEST(NumbersLocale, DecimalCommaLocaleChangesNothing) {
   TLocaleRestorer restorer;
+#ifdef _WIN32
+  // The Windows C runtime names its locales differently.
+  ASSERT_NE(std::setlocale(LC_ALL, "German_Germany.1252"), nullptr) << "no German locale in this C runtime";
+#else
   ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
       << "the de_DE.UTF-8 locale is not installed; run scripts/setup.sh as root";
+#endif
   // Make sure the locale really has a decimal comma, or the test proves nothing.
   ASSERT_STREQ(std::localeconv()->decimal_point, ",");
 

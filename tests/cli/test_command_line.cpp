@@ -6,6 +6,7 @@
 
 #include "../support/TempDir.h"
 #include "uCommandLine.h"
+#include "uFileSystem.h"
 
 namespace {
 struct TRun {
@@ -107,7 +108,8 @@ TEST(CommandLineMesh, ExportsTheExampleWithItsTextures) {
   const TRun run = RunTool({"mesh", kExample, output});
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
-  const std::string folder = dir.File("out") + "/";
+  // The tool prints the folder it resolved, with the platform's delimiter.
+  const std::string folder = dir.File("out") + PathDelimiter;
   EXPECT_EQ(run.Out, output + "\n" + folder + "Courtyard.material\n" + folder + "stone_wall.png\n" + folder +
                          "lm_courtyard.png\n");
   EXPECT_EQ(TTempDir::Read(folder + "stone_wall.png"), TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/stone wall.png"));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "../support/TempDir.h"
 #include "QZOgreMaterialWriterCl.h"
 #include "QZOgreMeshExporterCl.h"
+#include "uFileSystem.h"
 #include "uXMLSceneReader.h"
 
 namespace {
@@ -344,12 +346,17 @@ TEST(MeshExporterFiles, DirectoriesAreResolvedAndCreated) {
   QZOgreMeshExporterT exporter(*scene);
   exporter.MaterialDirectory = "../deep/er/./Materials";
   const std::string mesh = dir.File("R/Meshes/A.mesh");
+  // Resolved directories use the platform's own delimiter throughout.
+  const auto native = [](std::string path) {
+    std::replace(path.begin(), path.end(), '/', PathDelimiter);
+    return path;
+  };
   const std::string path = exporter.GetMaterialPath(mesh);
-  EXPECT_EQ(path, dir.File("R/deep/er/Materials/"));
+  EXPECT_EQ(path, native(dir.File("R/deep/er/Materials/")));
   EXPECT_TRUE(std::filesystem::is_directory(path));
-  EXPECT_EQ(exporter.GetTexturePath(mesh), dir.File("R/Meshes/"));
+  EXPECT_EQ(exporter.GetTexturePath(mesh), native(dir.File("R/Meshes/")));
   exporter.TextureDirectory = dir.File("elsewhere");
-  EXPECT_EQ(exporter.GetTexturePath(mesh), dir.File("elsewhere/"));
+  EXPECT_EQ(exporter.GetTexturePath(mesh), native(dir.File("elsewhere/")));
 }
 
 TEST(MeshExporterFiles, TextureTargetNames) {

@@ -1,0 +1,46 @@
+# The 32-bit Windows cross build: what it links, what it runs its programs
+# with, and the Debian-packaged sources it builds for Windows itself.
+
+# The plug-in is loaded into an editor that ships none of mingw-w64's runtime
+# DLLs, so the C++ runtime, libgcc and winpthread are linked into every
+# program and into the DLL: they depend on Windows' own system DLLs only.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+enable_language(RC)
+
+# Tests and tools of this build run under Wine, in a prefix private to the
+# build folder (see cmake/wine-run.sh.in).
+set(VELDARA_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+
+# libjpeg, cross-built by scripts/mingw-libjpeg.sh from Debian's source package.
+set(VELDARA_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build/mingw-deps" CACHE PATH
+  "Prefix of the libraries cross-built for Windows (scripts/mingw-libjpeg.sh)")
+find_library(VELDARA_MINGW_LIBJPEG NAMES libjpeg.a PATHS ${VELDARA_MINGW_DEPS}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT VELDARA_MINGW_LIBJPEG OR NOT EXISTS ${VELDARA_MINGW_DEPS}/include/jpeglib.h)
+  message(FATAL_ERROR "libjpeg for Windows not found in ${VELDARA_MINGW_DEPS}: run scripts/setup.sh "
+                      "(or scripts/mingw-libjpeg.sh), which cross-builds it from Debian's libjpeg-turbo source package.")
+endif()
+add_library(JPEG::JPEG STATIC IMPORTED)
+set_target_properties(JPEG::JPEG PROPERTIES
+  IMPORTED_LOCATION ${VELDARA_MINGW_LIBJPEG}
+  INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_MINGW_DEPS}/include)
+
+# CLI11 is header-only; its headers sit in the build machine's /usr/include,
+# which a Windows build must never search as a whole. A folder holding only a
+# link to them gives the command line its <CLI/...> includes.
+set(VELDARA_CLI11_INCLUDE ${CMAKE_BINARY_DIR}/cli11-include)
+file(MAKE_DIRECTORY ${VELDARA_CLI11_INCLUDE})
+file(CREATE_LINK /usr/include/CLI ${VELDARA_CLI11_INCLUDE}/CLI SYMBOLIC)
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${VELDARA_CLI11_INCLUDE}
+  INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_CLI11_INCLUDE})
+
+# GoogleTest from Debian's source copy (libgtest-dev), built with this toolchain.
+if(VELDARA_BUILD_TESTS)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # Its own CMake files define the GTest:: targets that tests/ links.
+endif()
