@@ -54,6 +54,23 @@ void OpenDefinition(TXMLWriter& writer, const std::string& name, const std::stri
   writer.OpenTag("Files");
 }
 
+// Runs one exporter's step and keeps its warnings, also when the step fails.
+template <typename TExporter, typename TStep>
+void KeepingWarnings(TExporter& exporter, std::vector<std::string>& warnings, TStep&& step) {
+  struct TCollector {
+    TExporter& Exporter;
+    std::vector<std::string>& Warnings;
+    ~TCollector() {
+      try {
+        Warnings.insert(Warnings.end(), Exporter.Warnings.begin(), Exporter.Warnings.end());
+      } catch (...) {
+        // Out of memory while an error passes: the error matters more than the warnings.
+      }
+    }
+  } collector{exporter, warnings};
+  step();
+}
+
 void CloseDefinition(TXMLFileWriter& writer) {
   writer.CloseTag("Files");
   writer.CloseTag("AssetDefinition");
@@ -116,14 +133,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene) {
   exporter.OnFilterPrimitive = AcceptPrimitive;
   if (GetTextureSourceDirectory) exporter.GetTextureSourceDirectory = GetTextureSourceDirectory;
 
-  const auto collectWarnings = [&] { Warnings.insert(Warnings.end(), exporter.Warnings.begin(), exporter.Warnings.end()); };
-  try {
-    exporter.Export(GetMeshFileName());
-  } catch (...) {
-    collectWarnings();
-    throw;
-  }
-  collectWarnings();
+  KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetMeshFileName()); });
   WrittenFiles.push_back(GetMeshFileName());
   WrittenFiles.push_back(RepositoryRoot() + PlatformPath(GetMaterialTarget()));
   const std::string textures = RepositoryRoot() + "Textures" + PathDelimiter;
@@ -137,14 +147,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene) {
 void KVMeshExporterT::ExportPhysics(TScene& scene) {
   const std::string meshFile = GetMeshFileName();
   KVPhysicsExporterT exporter(scene, meshFile.substr(meshFile.find_last_of(PathDelimiter) + 1));
-  const auto collectWarnings = [&] { Warnings.insert(Warnings.end(), exporter.Warnings.begin(), exporter.Warnings.end()); };
-  try {
-    exporter.Export(GetPhysicsFileName());
-  } catch (...) {
-    collectWarnings();
-    throw;
-  }
-  collectWarnings();
+  KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetPhysicsFileName()); });
   WrittenFiles.push_back(GetPhysicsFileName());
 }
 
