@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The command line cross-built for Windows does under Wine what the native
+# one does: the same summary from `inspect`, the same files from `mesh` and
+# `export` (byte for byte), the same warnings and the same refusals.
+#
+#   cli_compare_test.sh SOURCE_DIR BUILD_DIR WINDOWS_TOOL NATIVE_TOOL
+set -euo pipefail
+source_dir="$1" build_dir="$2" windows_tool="$3" native_tool="$4"
+source "$(dirname "$0")/common.sh"
+
+if [ ! -x "$native_tool" ]; then
+  echo "the native veldara-export is missing at $native_tool: build the release preset first" >&2
+  exit 1
+fi
+
+work="$build_dir/wine-tests/cli-compare"
+fresh_folder "$work"
+passed=0 failed=0
+ok() { echo "ok: $1"; passed=$((passed + 1)); }
+bad() { echo "FAIL: $1"; failed=$((failed + 1)); }
+
+native() { "$native_tool" "$@"; }
+windows() { "$build_dir/wine-run.sh" "$windows_tool" "$@" | tr -d '\r'; }
+
+for sample in crate tile courtyard; do
+  scene="$source_dir/examples/$sample.xml"
+  if diff <(native inspect "$scene" --scale 2.5) <(windows inspect "$(winpath "$scene")" --scale 2.5); then
+    ok "inspect $sample: the same summary"
+  else
+    bad "inspect $sample: the summaries differ"
+  fi
+
+  make_repository "$work/$sample-native"
+  make_repository "$work/$sample-windows"
+  native export "$scene" --repository "$work/$sample-native" --asset "$sample" --category Props \
+    --texture-dir "$source_dir/examples/" > /dev/null 2> "$work/$sample-native.err"
+  windows export "$(winpath "$scene")" --repository "$(winpath "$work/$sample-windows")" --asset "$sample" \
+    --category Props --texture-dir "$(winpath "$source_dir/examples")\\" > /dev/null 2> "$work/$sample-windows.err"
+  if diff -r "$work/$sample-native" "$work/$sample-windows"; then
+    ok "export $sample: the same $(find "$work/$sample-native" -type f | wc -l) files, byte for byte"
+  else
+    bad "export $sample: the repositories differ"
+  fi
+  if diff <(grep '^warning: ' "$work/$sample-native.err" || true) \
+          <(tr -d '\r' < "$work/$sample-windows.err" | grep '^warning: ' || true); then
+    ok "export $sample: the same warnings"
+  else
+    bad "export $sample: the warnings differ"
+  fi
+
+  mkdir -p "$work/$sample-mesh-native" "$work/$sample-mesh-windows"
+  native mesh "$scene" "$work/$sample-mesh-native/$sample.mesh.xml" --texture-dir "$source_dir/examples/" \
+    > /dev/null 2>&1 || true
+  windows mesh "$(winpath "$scene")" "$(winpath "$work/$sample-mesh-windows/$sample.mesh.xml")" \
+    --texture-dir "$(winpath "$source_dir/examples")\\" > /dev/null 2>&1 || true
+  if [ -s "$work/$sample-mesh-native/$sample.mesh.xml" ] && diff -r "$work/$sample-mesh-native" "$work/$sample-mesh-windows"; then
+    ok "mesh $sample: the same XML mesh, material script and textures"
+  else
+    bad "mesh $sample: the outputs differ"
+  fi
+done
+
+# Refusals: the same message and exit status.
+for args in "export $source_dir/examples/crate.xml --repository $work/none --asset A --scale 1,5" \
+            "export $source_dir/examples/crate.xml --repository $work/none --asset A"; do
+  # shellcheck disable=SC2086
+  set -- $args
+  native_status=0; native "$@" > /dev/null 2> "$work/refusal-native.err" || native_status=$?
+  windows_args=("$1" "$(winpath "$2")" "$3" "$(winpath "$4")" "${@:5}")
+  windows_status=0; windows "${windows_args[@]}" > /dev/null 2> "$work/refusal-windows.err" || windows_status=$?
+  native_last=$(tail -n 1 "$work/refusal-native.err")
+  windows_last=$(tr -d '\r' < "$work/refusal-windows.err" | tail -n 1 | sed 's|Z:\\|/|; s|\\|/|g')
+  if [ "$native_status" = "$windows_status" ] && [ "$native_last" = "$windows_last" ]; then
+    ok "refusal '${*:5}': status $native_status, $native_last"
+  else
+    bad "refusal '${*:5}': native $native_status '$native_last', Windows $windows_status '$windows_last'"
+  fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

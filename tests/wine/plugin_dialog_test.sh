@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The plug-in as the editor uses it, under Wine and Xvfb: tarnix-host loads
+# the DLL, serves the crate sample scene and drives the export dialog (see
+# tools/tarnix_host/TarnixHost.cpp). Then the repository the plug-in wrote is
+# compared byte for byte with the one the native command line writes for the
+# same scene, and the warnings the dialog showed with those the tool prints.
+# The dialog's screenshot is left in the build folder as plugin-dialog.png.
+#
+#   plugin_dialog_test.sh SOURCE_DIR BUILD_DIR DLL HOST_EXE NATIVE_TOOL
+set -euo pipefail
+source_dir="$1" build_dir="$2" dll="$3" host="$4" native_tool="$5"
+source "$(dirname "$0")/common.sh"
+
+if [ ! -x "$native_tool" ]; then
+  echo "the native veldara-export is missing at $native_tool: build the release preset first" >&2
+  exit 1
+fi
+
+work="$build_dir/wine-tests/plugin-dialog"
+fresh_folder "$work"
+scene="$source_dir/examples/crate.xml"
+
+# The plug-in in a folder of its own, beside its stand-in editor, so that its
+# settings file starts afresh beside it.
+mkdir -p "$work/plugin"
+cp "$dll" "$host" "$work/plugin/"
+
+# The editor's install folder with its settings: textures in the samples folder.
+mkdir -p "$work/tarnix"
+printf '[Dirs]\r\ntexturefiles=%s\\\r\n' "$(winpath "$source_dir/examples")" > "$work/tarnix/Tarnix.ini"
+
+make_repository "$work/repo-plugin"
+make_repository "$work/repo-native"
+make_repository "$work/repo-default"
+
+echo "== native: veldara-export export"
+"$native_tool" export "$scene" --repository "$work/repo-native" --asset Crate --category Props --scale 10 \
+  --texture-dir "$source_dir/examples/" > "$work/native.out" 2> "$work/native.err"
+
+echo "== Wine: tarnix-host drives the dialog"
+# A Wine prefix of its own: its programs live on this test's X display, which
+# ends with the test, so its server must not linger for other tests.
+export VELDARA_WINEPREFIX="$build_dir/wineprefix-gui" VELDARA_WINE_LINGER=0
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$@"
+  status=$?
+  # Let the prefix'\''s Wine server and its programs end while the display is there.
+  WINEPREFIX="$VELDARA_WINEPREFIX" timeout 30 wineserver -k >/dev/null 2>&1 || true
+  exit $status' _ \
+  "$build_dir/wine-run.sh" "$work/plugin/tarnix-host.exe" \
+  --scene "$(winpath "$scene")" \
+  --install-dir "$(winpath "$work/tarnix")" \
+  --repository "$(winpath "$work/repo-plugin")" \
+  --default-repository "$(winpath "$work/repo-default")" \
+  --screenshot "$(winpath "$work/dialog.bmp")" \
+  --warnings "$(winpath "$work/warnings.txt")" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "tarnix-host failed (status $status)" >&2
+  exit 1
+fi
+
+if [ -f "$work/dialog.bmp" ]; then
+  convert "$work/dialog.bmp" "$build_dir/plugin-dialog.png"
+  echo "screenshot: $build_dir/plugin-dialog.png"
+fi
+
+echo "== the plug-in's repository against the native tool's"
+diff -r "$work/repo-native" "$work/repo-plugin"
+find "$work/repo-plugin" -type f | sort | sed "s|$work/repo-plugin/|  same: |"
+if [ -n "$(ls -A "$work/repo-default/Meshes")" ]; then
+  echo "the plug-in wrote into the default repository, not the one typed" >&2
+  exit 1
+fi
+
+echo "== warnings"
+sed -n 's/^warning: //p' "$work/native.err" > "$work/native-warnings.txt"
+# The dialog lists the warnings under one heading line and a blank line.
+tr -d '\r' < "$work/warnings.txt" | sed '1,2d' > "$work/dialog-warnings.txt"
+if ! diff "$work/native-warnings.txt" "$work/dialog-warnings.txt"; then
+  echo "the dialog showed other warnings than the tool printed" >&2
+  exit 1
+fi
+echo "$(wc -l < "$work/native-warnings.txt") warning(s), the same in both"
+echo "1 passed, 0 failed"

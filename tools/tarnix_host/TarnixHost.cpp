@@ -1,0 +1,680 @@
+// tarnix-host: a stand-in for the Tarnix editor that loads the plug-in and
+// uses it the way the editor does, to test the real DLL and its dialog.
+//
+//   tarnix-host --scene FILE --install-dir DIR --repository DIR --default-repository DIR
+//               [--screenshot FILE.bmp] [--warnings FILE]
+//
+// It loads ExportVeldaraMesh.dll by name (from its own folder), checks the
+// nine exports and the identity strings, hands over a window and a callback
+// that serves the two-stage request protocol (the scene document from
+// --scene, the install directory --install-dir, which holds a Tarnix.ini)
+// and runs PluginExecute. While the modal dialog runs on the main thread, a
+// second thread drives it with window messages, as a user would with mouse
+// and keyboard, and checks what it shows and what it stores beside the DLL.
+//
+// Every check prints "ok: ..." or "FAIL: ..."; the last line counts them.
+// Exit status 0 when all passed, 1 otherwise, 2 for bad arguments.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "MainFmLayout.h"
+#include "uPlugin.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Checks
+
+std::mutex gOutput;
+int gPassed = 0;
+int gFailed = 0;
+
+void Check(bool condition, const std::string& what) {
+  const std::lock_guard<std::mutex> lock(gOutput);
+  if (condition) {
+    ++gPassed;
+    std::printf("ok: %s\n", what.c_str());
+  } else {
+    ++gFailed;
+    std::printf("FAIL: %s\n", what.c_str());
+  }
+  std::fflush(stdout);
+}
+
+void CheckEqual(const std::string& actual, const std::string& expected, const std::string& what) {
+  Check(actual == expected, what + " (expected \"" + expected + "\", got \"" + actual + "\")");
+}
+
+std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& name, const std::string& content) {
+  std::ofstream(name, std::ios::binary) << content;
+}
+
+// An export as the function type the interface gives it.
+template <typename F>
+F ExportAs(FARPROC address) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(address));
+}
+
+// ---------------------------------------------------------------------------
+// The editor's side of the host interface
+
+struct THostState {
+  std::string SceneDocument;
+  std::string InstallDirectory;
+  // Scene requests still to be refused with error code 5 before one is served.
+  int SceneFailures = 0;
+  std::vector<std::string> Requests;
+  bool ProtocolKept = true;
+  std::string ProtocolProblem;
+  // Stage 0's reply, handed over in stage 1.
+  std::string PendingReply;
+};
+
+THostState gHost;
+
+const std::string kSceneRequest =
+    "<request version=\"1.6\">\r\n"
+    "  <materials subset=\"all\" />\r\n"
+    "  <primitives subset=\"all\" />\r\n"
+    "  <lights subset=\"all\" />\r\n"
+    "</request>";
+const std::string kInstallDirectoryRequest =
+    "<request version=\"1.6\">\r\n"
+    "  <installdirectory />\r\n"
+    "</request>";
+
+void ProtocolProblem(const std::string& problem) {
+  if (gHost.ProtocolKept) gHost.ProtocolProblem = problem;
+  gHost.ProtocolKept = false;
+}
+
+// The editor's callback: stage 0 announces the reply's size, stage 1 copies it.
+int32_t __stdcall HostCallbackFunction(TCallbackData* data) {
+  if (data == nullptr || data->Request == nullptr) {
+    ProtocolProblem("a call without a request");
+    return 99;
+  }
+  const std::string request = data->Request;
+  if (data->Stage == 0) {
+    gHost.Requests.push_back(request);
+    if (data->Reply != nullptr || data->ReplySize != 0) ProtocolProblem("stage 0 with a reply buffer or size");
+    if (request == kSceneRequest) {
+      if (gHost.SceneFailures > 0) {
+        --gHost.SceneFailures;
+        return 5;
+      }
+      // Replies padded the way editors pad them: a line end and zero bytes.
+      gHost.PendingReply = gHost.SceneDocument + "\r\n";
+      gHost.PendingReply.push_back('\0');
+    } else if (request == kInstallDirectoryRequest) {
+      gHost.PendingReply =
+          "<reply>\r\n  <installdirectory>" + gHost.InstallDirectory + "</installdirectory>\r\n</reply>";
+    } else {
+      ProtocolProblem("an unknown request: " + request);
+      return 99;
+    }
+    data->ReplySize = static_cast<int32_t>(gHost.PendingReply.size());
+    return 0;
+  }
+  if (data->Stage == 1) {
+    if (data->Reply == nullptr) {
+      ProtocolProblem("stage 1 without a reply buffer");
+      return 98;
+    }
+    if (data->ReplySize != static_cast<int32_t>(gHost.PendingReply.size())) ProtocolProblem("stage 1 changed the size");
+    // The buffer arrives all zero, with one zero byte more than announced.
+    for (std::size_t i = 0; i <= gHost.PendingReply.size(); ++i)
+      if (data->Reply[i] != '\0') ProtocolProblem("stage 1's buffer is not all zero");
+    if (request != gHost.Requests.back()) ProtocolProblem("stage 1 sent another request than stage 0");
+    std::copy(gHost.PendingReply.begin(), gHost.PendingReply.end(), data->Reply);
+    return 0;
+  }
+  ProtocolProblem("an unknown stage " + std::to_string(data->Stage));
+  return 97;
+}
+
+// ---------------------------------------------------------------------------
+// Driving the dialog from the second thread
+
+using namespace std::chrono_literals;
+
+DWORD gUiThread = 0;
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15s) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return condition();
+}
+
+// A visible top-level window of the UI thread with the given class.
+struct TWindowSearch {
+  const char* ClassName;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TWindowSearch*>(data);
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (IsWindowVisible(window) && lstrcmpA(name, search->ClassName) == 0) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindThreadWindow(const char* className) {
+  TWindowSearch search{className, nullptr};
+  EnumThreadWindows(gUiThread, MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+HWND WaitForDialog() {
+  HWND dialog = nullptr;
+  WaitUntil([&] { return (dialog = FindThreadWindow(VELDARA_MAINFORM_CLASS)) != nullptr; });
+  return dialog;
+}
+
+std::string Text(HWND window) {
+  char buffer[1024] = {};
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, 5000, &result);
+  return buffer;
+}
+
+// Sets a control's text as typing or pasting would: the control reports the change.
+void SetText(HWND window, const std::string& text) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 5000, &result);
+}
+
+std::string StatusText(HWND statusBar) {
+  char buffer[1024] = {};
+  DWORD_PTR result = 0;
+  // A status bar in simple mode answers for its one text as part 0.
+  SendMessageTimeoutA(statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, 5000, &result);
+  return buffer;
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 60000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+// A click whose handler runs to its end before this returns.
+void Click(HWND button) { Send(button, BM_CLICK); }
+
+HWND Focus() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(gUiThread, &info);
+  return info.hwndFocus;
+}
+
+// Closes a message box of the UI thread, if one comes up, and returns its text.
+std::string AnswerMessageBox(std::chrono::milliseconds timeout) {
+  HWND box = nullptr;
+  if (!WaitUntil([&] { return (box = FindThreadWindow("#32770")) != nullptr; }, timeout)) return {};
+  // The message box's text is the static control 0xFFFF.
+  const std::string text = Text(GetDlgItem(box, 0xFFFF));
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+  return text;
+}
+
+struct TControls {
+  HWND Form, GroupBox2, edAssetName, edRepository, btnBrowseRepository, btnRefreshRepository, cbCategory, edScale,
+      lblScaleInfo, btnOK, btnCancel, sbInfo;
+};
+
+TControls FindControls(HWND form) {
+  return {form,
+          GetDlgItem(form, idGroupBox2),
+          GetDlgItem(form, idEdAssetName),
+          GetDlgItem(form, idEdRepository),
+          GetDlgItem(form, idBtnBrowseRepository),
+          GetDlgItem(form, idBtnRefreshRepository),
+          GetDlgItem(form, idCbCategory),
+          GetDlgItem(form, idEdScale),
+          GetDlgItem(form, idLblScaleInfo),
+          GetDlgItem(form, idBtnOK),
+          GetDlgItem(form, idBtnCancel),
+          GetDlgItem(form, idSbInfo)};
+}
+
+std::string CategoryText(HWND combo) {
+  const auto index = Send(combo, CB_GETCURSEL);
+  if (index < 0) return {};
+  char buffer[256] = {};
+  Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer));
+  return buffer;
+}
+
+// The control's rectangle in the form's client coordinates.
+RECT ClientRect(HWND form, HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void CheckPlacement(HWND form, HWND control, const char* name, int left, int top, int width, int height) {
+  const RECT rect = ClientRect(form, control);
+  const std::string expected = std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" +
+                               std::to_string(height);
+  const std::string actual = std::to_string(rect.left) + "," + std::to_string(rect.top) + " " +
+                             std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
+  CheckEqual(actual, expected, std::string(name) + " sits where the design puts it");
+}
+
+// Saves what the screen shows of the window as a 24-bit BMP file.
+bool SaveScreenshot(HWND window, const std::string& fileName) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT) != 0;
+  GdiFlush();
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD imageSize = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  header.bfSize = header.bfOffBits + imageSize;
+  std::string file(reinterpret_cast<const char*>(&header), sizeof header);
+  file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+  file.append(static_cast<const char*>(bits), imageSize);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+  if (!copied) return false;
+  WriteFile(fileName, file);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The registry value behind the default repository
+
+constexpr const char* kRegistryKey = "Software\\Veldara\\AssetRepository";
+
+void SetDefaultRepository(DWORD type, const void* data, DWORD size) {
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  RegSetValueExA(key, "RepositoryDirectory", 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+void SetDefaultRepository(const std::string& directory) {
+  SetDefaultRepository(REG_SZ, directory.c_str(), static_cast<DWORD>(directory.size() + 1));
+}
+
+void RemoveDefaultRepository() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, kRegistryKey);
+}
+
+// ---------------------------------------------------------------------------
+// The scenarios, each one run of PluginExecute
+
+struct TOptions {
+  std::string Scene, InstallDirectory, Repository, DefaultRepository, Screenshot, WarningsFile;
+};
+
+TOptions gOptions;
+std::string gSettingsFile;
+
+std::string Settings(const std::string& asset, const std::string& repository, const std::string& category,
+                     const std::string& scale) {
+  return "asset=" + asset + " repository=" + repository + " category=" + category + " scale=" + scale;
+}
+
+// The four keys of the settings file as Windows reads them; "?" for a missing one.
+std::string StoredSettings() {
+  std::string result;
+  for (const char* key : {"asset", "repository", "category", "scale"}) {
+    char value[1024] = {};
+    GetPrivateProfileStringA("export", key, "?", value, sizeof value, gSettingsFile.c_str());
+    result += (result.empty() ? "" : " ") + std::string(key) + "=" + value;
+  }
+  return result;
+}
+
+// Runs PluginExecute on this thread while `drive` works the dialog from another.
+void RunWithDriver(FARPROC execute, const std::function<void()>& drive) {
+  std::atomic<bool> returned{false};
+  std::thread driver([&] {
+    drive();
+    // Whatever the checks found, the dialog must not stay open for ever.
+    if (!WaitUntil([&] { return returned.load(); }, 20s)) {
+      Check(false, "the dialog closed at the end of the scenario");
+      if (HWND form = FindThreadWindow(VELDARA_MAINFORM_CLASS)) PostMessageA(form, WM_CLOSE, 0, 0);
+    }
+  });
+  ExportAs<void(__stdcall*)()>(execute)();
+  returned = true;
+  driver.join();
+}
+
+// First run: settings from an earlier session, the registry's default
+// repository, every field rule, a refused and a failed export, then the
+// export that closes the dialog.
+void FirstRun(FARPROC execute) {
+  WriteFile(gSettingsFile, "[export]\r\nasset=Crate\r\ncategory=props\r\nscale=10\r\n");
+  SetDefaultRepository(gOptions.DefaultRepository);
+  gHost.SceneFailures = 1;
+
+  RunWithDriver(execute, [] {
+    HWND form = WaitForDialog();
+    Check(form != nullptr, "PluginExecute shows the dialog");
+    if (form == nullptr) return;
+    const TControls c = FindControls(form);
+
+    // What the form is made of.
+    CheckEqual(Text(form), VELDARA_MAINFORM_CAPTION, "the caption");
+    RECT client{};
+    GetClientRect(form, &client);
+    CheckEqual(std::to_string(client.right) + "x" + std::to_string(client.bottom), "594x291", "the client area");
+    Check(GetWindow(form, GW_OWNER) != nullptr, "the dialog is owned by the editor's window");
+    CheckPlacement(form, c.GroupBox2, "GroupBox2", 4, 80, 585, 153);
+    CheckPlacement(form, c.edAssetName, "edAssetName", 100, 101, 481, 19);
+    CheckPlacement(form, c.edRepository, "edRepository", 100, 125, 433, 19);
+    CheckPlacement(form, c.btnBrowseRepository, "btnBrowseRepository", 536, 125, 21, 19);
+    CheckPlacement(form, c.btnRefreshRepository, "btnRefreshRepository", 560, 125, 21, 19);
+    CheckPlacement(form, c.edScale, "edScale", 100, 173, 145, 19);
+    CheckPlacement(form, c.btnOK, "btnOK", 434, 243, 75, 25);
+    CheckPlacement(form, c.btnCancel, "btnCancel", 514, 243, 75, 25);
+    const RECT combo = ClientRect(form, c.cbCategory);
+    CheckEqual(std::to_string(combo.left) + "," + std::to_string(combo.top) + " " +
+                   std::to_string(combo.right - combo.left),
+               "100,148 145", "cbCategory sits where the design puts it");
+    const RECT status = ClientRect(form, c.sbInfo);
+    Check(status.bottom == 291 && status.left == 0 && status.right == 594, "the status bar runs along the bottom");
+    CheckEqual(Text(c.GroupBox2), " Asset Export ", "the group's caption");
+    CheckEqual(Text(c.btnBrowseRepository), "...", "the browse button's caption");
+    CheckEqual(Text(c.btnOK), "OK", "the OK button's caption");
+    CheckEqual(Text(c.btnCancel), "Cancel", "the Cancel button's caption");
+    Check((GetWindowLongA(c.btnOK, GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, "OK is the default button");
+    CheckEqual(std::to_string(Send(c.cbCategory, CB_GETCOUNT)), "5", "five categories");
+    Check((GetWindowLongA(c.cbCategory, GWL_STYLE) & 3) == CBS_DROPDOWNLIST, "the category list takes no free text");
+
+    // Tab order: asset, repository, browse, revert, scale, category, OK, Cancel.
+    const HWND order[] = {c.edAssetName, c.edRepository, c.btnBrowseRepository, c.btnRefreshRepository,
+                          c.edScale,     c.cbCategory,   c.btnOK,               c.btnCancel};
+    bool tabOrder = true;
+    for (std::size_t i = 0; i < std::size(order); ++i)
+      tabOrder = tabOrder && GetNextDlgTabItem(form, order[i], FALSE) == order[(i + 1) % std::size(order)];
+    Check(tabOrder, "Tab moves through the controls in the design's order");
+    Check(Focus() == c.edAssetName, "the asset name has the focus when the dialog opens");
+
+    // The hints of the two small buttons.
+    HWND hints = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr);
+    while (hints != nullptr && GetWindow(hints, GW_OWNER) != form)
+      hints = FindWindowExA(nullptr, hints, TOOLTIPS_CLASSA, nullptr);
+    std::map<HWND, std::string> hintTexts;
+    for (int i = 0; hints != nullptr && i < static_cast<int>(Send(hints, TTM_GETTOOLCOUNT)); ++i) {
+      char text[128] = {};
+      TOOLINFOA tool{};
+      tool.cbSize = TTTOOLINFOA_V1_SIZE;
+      tool.lpszText = text;
+      Send(hints, TTM_ENUMTOOLSA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool));
+      hintTexts[reinterpret_cast<HWND>(tool.uId)] = text;
+    }
+    CheckEqual(hintTexts[c.btnBrowseRepository], "Browse for an asset repository", "the browse button's hint");
+    CheckEqual(hintTexts[c.btnRefreshRepository], "Revert to default Veldara asset repository",
+               "the revert button's hint");
+
+    // Loaded settings, with the registry's repository and the lower-case category.
+    CheckEqual(Text(c.edAssetName), "Crate", "the asset name comes from the settings");
+    CheckEqual(Text(c.edRepository), gOptions.DefaultRepository, "an unset repository is the registry's default");
+    CheckEqual(CategoryText(c.cbCategory), "Props", "the stored category \"props\" selects Props");
+    CheckEqual(Text(c.edScale), "10", "the scale comes from the settings");
+    CheckEqual(Text(c.lblScaleInfo), "(1 Tarnix unit = 1 cm in the Veldara)", "the scale 10 is described as 1 cm");
+    CheckEqual(StatusText(c.sbInfo), "", "the status line starts empty");
+
+    if (!gOptions.Screenshot.empty()) {
+      std::this_thread::sleep_for(500ms);
+      RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+      std::this_thread::sleep_for(1000ms);
+      Check(SaveScreenshot(form, gOptions.Screenshot), "the screenshot is saved");
+    }
+
+    // The scale's description follows every change of the text.
+    const std::pair<const char*, const char*> scales[] = {
+        {"2.5", "(1 Tarnix unit = 2.5 mm in the Veldara)"}, {"1500", "(1 Tarnix unit = 1.5 m in the Veldara)"},
+        {"999", "(1 Tarnix unit = 99.9 cm in the Veldara)"}, {"-3", "(1 Tarnix unit = -3 mm in the Veldara)"},
+        {"0", ""},
+        {"abc", ""},
+        {"1,5", ""},
+        {"1e39", ""},
+    };
+    for (const auto& [scale, description] : scales) {
+      SetText(c.edScale, scale);
+      CheckEqual(Text(c.lblScaleInfo), description, std::string("the description of the scale ") + scale);
+    }
+
+    // OK with a scale that is no number (a decimal comma): refused, nothing stored.
+    const std::string settingsBefore = ReadFile(gSettingsFile);
+    SetText(c.edScale, "1,5");
+    Click(c.btnOK);
+    CheckEqual(StatusText(c.sbInfo), VELDARA_ERROR_SCALE, "an invalid scale is refused");
+    Check(Focus() == c.edScale, "the focus moves to the scale");
+    CheckEqual(ReadFile(gSettingsFile), settingsBefore, "a refused OK stores nothing");
+    Check(IsWindowVisible(form) != 0, "a refused OK leaves the dialog open");
+
+    // Both fields wrong: one message, the asset name's, and the focus there.
+    SetText(c.edScale, "1e39");
+    SetText(c.edAssetName, "");
+    Click(c.btnOK);
+    CheckEqual(StatusText(c.sbInfo), VELDARA_ERROR_ASSET_NAME, "with both fields wrong the asset name's message shows");
+    Check(Focus() == c.edAssetName, "the focus moves to the asset name");
+    CheckEqual(ReadFile(gSettingsFile), settingsBefore, "still nothing stored");
+
+    // A repository typed by the user and then reverted counts as the default.
+    SetText(c.edRepository, gOptions.Repository);
+    Click(c.btnRefreshRepository);
+    CheckEqual(Text(c.edRepository), gOptions.DefaultRepository, "the revert button restores the registry's default");
+
+    // A valid OK whose export fails in the editor: settings stored, message
+    // in the status line, the dialog stays.
+    SetText(c.edAssetName, "Crate");
+    SetText(c.edScale, "10");
+    Click(c.btnOK);
+    CheckEqual(StatusText(c.sbInfo), "Tarnix callback returned error code 5", "the editor's error shows in the status line");
+    Check(IsWindowVisible(form) != 0, "a failed export leaves the dialog open");
+    CheckEqual(StoredSettings(), Settings("Crate", "", "Props", "10"),
+               "a valid OK stores the fields, the reverted repository as empty");
+
+    // The repository the user types is stored; this export succeeds and the
+    // dialog closes, after showing the export's warnings if it has any.
+    SetText(c.edRepository, gOptions.Repository);
+    PostMessageA(c.btnOK, BM_CLICK, 0, 0);
+    std::string warnings;
+    WaitUntil([&] {
+      if (!IsWindow(form) || !IsWindowVisible(form)) return true;
+      if (FindThreadWindow("#32770") != nullptr) warnings = AnswerMessageBox(1s);
+      return false;
+    }, 60s);
+    Check(!IsWindowVisible(form), "a successful export closes the dialog");
+    if (!gOptions.WarningsFile.empty()) WriteFile(gOptions.WarningsFile, warnings);
+  });
+
+  CheckEqual(StoredSettings(), Settings("Crate", gOptions.Repository, "Props", "10"),
+             "the settings file holds the fields of the successful export");
+}
+
+// Second run: the stored repository is the user's and wins over the
+// registry; Escape closes the dialog without storing anything.
+void SecondRun(FARPROC execute) {
+  SetDefaultRepository(gOptions.DefaultRepository + "\\elsewhere");
+  const std::string settingsBefore = ReadFile(gSettingsFile);
+  const std::size_t requestsBefore = gHost.Requests.size();
+  RunWithDriver(execute, [&] {
+    HWND form = WaitForDialog();
+    Check(form != nullptr, "the second PluginExecute shows a new dialog");
+    if (form == nullptr) return;
+    const TControls c = FindControls(form);
+    CheckEqual(Text(c.edRepository), gOptions.Repository, "a stored repository wins over the registry");
+    SetText(c.edAssetName, "Changed");
+    PostMessageA(c.edAssetName, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(c.edAssetName, WM_KEYUP, VK_ESCAPE, 0);
+    WaitUntil([&] { return !IsWindow(form) || !IsWindowVisible(form); });
+    Check(!IsWindow(form) || !IsWindowVisible(form), "Escape closes the dialog");
+  });
+  CheckEqual(ReadFile(gSettingsFile), settingsBefore, "Escape stores nothing");
+  Check(gHost.Requests.size() == requestsBefore, "Escape asks the editor for nothing");
+}
+
+// Third run: a registry value that is no text. Its error is shown in a
+// message box, and the dialog opens with what was loaded before it.
+void ThirdRun(FARPROC execute) {
+  WriteFile(gSettingsFile, "[export]\r\nasset=Barrel\r\ncategory=Nothing\r\nscale=2.5\r\n");
+  const DWORD number = 42;
+  SetDefaultRepository(REG_DWORD, &number, sizeof number);
+  RunWithDriver(execute, [] {
+    CheckEqual(AnswerMessageBox(15s), "Invalid data type for 'RepositoryDirectory'",
+               "a registry value that is no text is reported");
+    HWND form = WaitForDialog();
+    Check(form != nullptr, "the dialog opens after the error");
+    if (form == nullptr) return;
+    const TControls c = FindControls(form);
+    CheckEqual(Text(c.edAssetName), "Barrel", "fields before the repository are loaded");
+    CheckEqual(Text(c.lblScaleInfo), "(1 Tarnix unit = 2.5 mm in the Veldara)", "the scale 2.5 is described in mm");
+    CheckEqual(std::to_string(Send(c.cbCategory, CB_GETCURSEL)), "-1", "an unknown category selects nothing");
+    CheckEqual(Text(c.edRepository), "", "the repository stays empty");
+    Click(c.btnCancel);
+    WaitUntil([&] { return !IsWindow(form) || !IsWindowVisible(form); });
+    Check(!IsWindow(form) || !IsWindowVisible(form), "Cancel closes the dialog");
+  });
+  RemoveDefaultRepository();
+}
+
+LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string name = argv[i], value = argv[i + 1];
+    if (name == "--scene") gOptions.Scene = value;
+    else if (name == "--install-dir") gOptions.InstallDirectory = value;
+    else if (name == "--repository") gOptions.Repository = value;
+    else if (name == "--default-repository") gOptions.DefaultRepository = value;
+    else if (name == "--screenshot") gOptions.Screenshot = value;
+    else if (name == "--warnings") gOptions.WarningsFile = value;
+    else {
+      std::fprintf(stderr, "tarnix-host: unknown option %s\n", name.c_str());
+      return 2;
+    }
+  }
+  if (gOptions.Scene.empty() || gOptions.InstallDirectory.empty() || gOptions.Repository.empty() ||
+      gOptions.DefaultRepository.empty()) {
+    std::fprintf(stderr,
+                 "usage: tarnix-host --scene FILE --install-dir DIR --repository DIR --default-repository DIR "
+                 "[--screenshot FILE.bmp] [--warnings FILE]\n");
+    return 2;
+  }
+  gHost.SceneDocument = ReadFile(gOptions.Scene);
+  gHost.InstallDirectory = gOptions.InstallDirectory;
+  gUiThread = GetCurrentThreadId();
+
+  // By name, as the editor does: from this program's own folder.
+  HMODULE plugin = LoadLibraryA("ExportVeldaraMesh.dll");
+  Check(plugin != nullptr, "ExportVeldaraMesh.dll loads");
+  if (plugin == nullptr) {
+    std::printf("%d passed, %d failed\n", gPassed, gFailed);
+    return 1;
+  }
+  char modulePath[MAX_PATH] = {};
+  GetModuleFileNameA(plugin, modulePath, sizeof modulePath);
+  gSettingsFile = modulePath;
+  gSettingsFile = gSettingsFile.substr(0, gSettingsFile.rfind('.')) + ".ini";
+
+  const char* const names[] = {"PluginExecute",       "PluginSetCallback", "PluginEmail",
+                               "PluginAuthor",        "PluginVersion",     "PluginTarnixVersion",
+                               "PluginDescription",   "PluginName",        "PluginInitialize"};
+  std::map<std::string, FARPROC> exports;
+  for (std::size_t i = 0; i < std::size(names); ++i) {
+    exports[names[i]] = GetProcAddress(plugin, names[i]);
+    Check(exports[names[i]] != nullptr, std::string("the export ") + names[i]);
+    Check(GetProcAddress(plugin, MAKEINTRESOURCEA(i + 1)) == exports[names[i]],
+          std::string(names[i]) + " has the ordinal " + std::to_string(i + 1));
+  }
+  if (gFailed > 0) {
+    std::printf("%d passed, %d failed\n", gPassed, gFailed);
+    return 1;
+  }
+
+  using TIdentity = const char*(__stdcall*)();
+  const auto identity = [&](const char* name) { return std::string(ExportAs<TIdentity>(exports[name])()); };
+  CheckEqual(identity("PluginVersion"), "1.0", "PluginVersion");
+  CheckEqual(identity("PluginTarnixVersion"), "1.6", "PluginTarnixVersion");
+  CheckEqual(identity("PluginDescription"), "Veldara Mesh Exporter", "PluginDescription");
+  CheckEqual(identity("PluginName"), "Veldara Exporter", "PluginName");
+  Check(!identity("PluginAuthor").empty(), "PluginAuthor names someone");
+  Check(identity("PluginEmail").find('@') != std::string::npos, "PluginEmail is an address");
+
+  // The editor's main window, which owns the plug-in's windows.
+  WNDCLASSA editorClass{};
+  editorClass.lpfnWndProc = EditorWindowProc;
+  editorClass.hInstance = GetModuleHandleA(nullptr);
+  editorClass.lpszClassName = "TarnixHostWindow";
+  RegisterClassA(&editorClass);
+  HWND editor = CreateWindowExA(0, "TarnixHostWindow", "Tarnix (host simulator)", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ExportAs<void(__stdcall*)(HWND)>(exports["PluginInitialize"])(editor);
+  ExportAs<void(__stdcall*)(TPluginCallback)>(exports["PluginSetCallback"])(HostCallbackFunction);
+
+  FirstRun(exports["PluginExecute"]);
+  SecondRun(exports["PluginExecute"]);
+  ThirdRun(exports["PluginExecute"]);
+
+  Check(gHost.ProtocolKept, "the plug-in keeps the request protocol" +
+                                (gHost.ProtocolKept ? std::string() : ": " + gHost.ProtocolProblem));
+  Check(!gHost.Requests.empty() && gHost.Requests.front() == kSceneRequest,
+        "the scene request arrives byte for byte as written down");
+  Check(std::find(gHost.Requests.begin(), gHost.Requests.end(), kInstallDirectoryRequest) != gHost.Requests.end(),
+        "the texture directory is asked for with the install-directory request");
+  Check(IsWindowEnabled(editor) != 0, "the editor's window is enabled again");
+
+  DestroyWindow(editor);
+  FreeLibrary(plugin);
+  std::printf("%d passed, %d failed\n", gPassed, gFailed);
+  return gFailed == 0 ? 0 : 1;
+}
