@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/NativePath.h"
 #include "../support/TempDir.h"
 #include "uCommandLine.h"
 #include "uFileSystem.h"
@@ -135,9 +136,10 @@ TEST(CommandLineExport, ExportsTheCrateSampleIntoAFreshRepository) {
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
   const std::string r = repository + "/";
-  EXPECT_EQ(run.Out, r + "Meshes/Crate.mesh\n" + r + "Materials/Crate.material\n" + r + "Textures/crate_wood.png\n" + r +
-                         "Textures/lm_crate.png\n" + r + "Physics/Crate.physics\n" + r + "AssetDefinitions/Crate_Mesh.asset\n" +
-                         r + "AssetDefinitions/Crate_Material.asset\n");
+  // The files written, with the platform's delimiter.
+  EXPECT_EQ(run.Out, NativePath(r + "Meshes/Crate.mesh\n" + r + "Materials/Crate.material\n" + r + "Textures/crate_wood.png\n" +
+                                r + "Textures/lm_crate.png\n" + r + "Physics/Crate.physics\n" + r +
+                                "AssetDefinitions/Crate_Mesh.asset\n" + r + "AssetDefinitions/Crate_Material.asset\n"));
   const std::string physics = TTempDir::Read(r + "Physics/Crate.physics");
   EXPECT_NE(physics.find("<box>"), std::string::npos);
   EXPECT_NE(physics.find("<sphere>"), std::string::npos);
