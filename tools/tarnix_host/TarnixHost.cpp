@@ -246,6 +246,52 @@ std::string AnswerMessageBox(std::chrono::milliseconds timeout) {
   return text;
 }
 
+BOOL CALLBACK MatchChildText(HWND child, LPARAM data) {
+  auto* wanted = reinterpret_cast<std::pair<std::string, bool>*>(data);
+  if (Text(child) == wanted->first) {
+    wanted->second = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+bool HasChildWithText(HWND window, const std::string& text) {
+  std::pair<std::string, bool> wanted{text, false};
+  EnumChildWindows(window, MatchChildText, reinterpret_cast<LPARAM>(&wanted));
+  return wanted.second;
+}
+
+// Clicks a button whose handler opens a modal window, and waits for that window.
+HWND ClickAndWaitForDialog(HWND button) {
+  PostMessageA(button, BM_CLICK, 0, 0);
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindThreadWindow("#32770")) != nullptr; });
+  return box;
+}
+
+void CloseDialogWith(HWND box, int command) {
+  PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(command), 0);
+  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+}
+
+// The name of the folder selected in the folder dialog's tree.
+std::string SelectedFolder(HWND browse) {
+  HWND tree = FindWindowExA(browse, nullptr, WC_TREEVIEWA, nullptr);
+  for (HWND child = GetWindow(browse, GW_CHILD); tree == nullptr && child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+    tree = FindWindowExA(child, nullptr, WC_TREEVIEWA, nullptr);
+  if (tree == nullptr) return "(no folder tree)";
+  const auto item = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (item == nullptr) return "(nothing selected)";
+  char text[MAX_PATH] = {};
+  TVITEMA tvItem{};
+  tvItem.mask = TVIF_TEXT;
+  tvItem.hItem = item;
+  tvItem.pszText = text;
+  tvItem.cchTextMax = sizeof text;
+  Send(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem));
+  return text;
+}
+
 struct TControls {
   HWND Form, GroupBox2, edAssetName, edRepository, btnBrowseRepository, btnRefreshRepository, cbCategory, edScale,
       lblScaleInfo, btnOK, btnCancel, sbInfo;
@@ -549,6 +595,33 @@ void SecondRun(FARPROC execute) {
     if (form == nullptr) return;
     const TControls c = FindControls(form);
     CheckEqual(Text(c.edRepository), gOptions.Repository, "a stored repository wins over the registry");
+
+    // The browse button opens the shell's folder dialog on the repository's
+    // folder; the folder chosen there becomes the repository, and a
+    // cancelled dialog changes nothing. Wine's folder dialog opens a deep
+    // path only part of the way down, so the folder it starts on, and hands
+    // back on OK, may be one of the repository's parent folders: that one
+    // is still the dialog's own answer, not the text that was there.
+    SetText(c.edRepository, gOptions.DefaultRepository);
+    HWND browse = ClickAndWaitForDialog(c.btnBrowseRepository);
+    Check(browse != nullptr, "the browse button opens the folder dialog");
+    if (browse != nullptr) {
+      Check(HasChildWithText(browse, "Please select an asset repository."), "the folder dialog asks for a repository");
+      Check(GetWindow(browse, GW_OWNER) == form, "the folder dialog is owned by the export dialog");
+      std::this_thread::sleep_for(500ms);
+      const std::string selected = SelectedFolder(browse);
+      const std::string& wanted = gOptions.DefaultRepository;
+      Check(wanted.find("\\" + selected + "\\") != std::string::npos || wanted.ends_with("\\" + selected),
+            "the folder dialog starts on the repository's folder or on its way there (" + selected + ")");
+      CloseDialogWith(browse, IDOK);
+      const std::string chosen = Text(c.edRepository);
+      Check(chosen.ends_with("\\" + selected) && wanted.starts_with(chosen),
+            "the folder chosen becomes the repository (" + chosen + ")");
+    }
+    SetText(c.edRepository, gOptions.Repository);
+    browse = ClickAndWaitForDialog(c.btnBrowseRepository);
+    if (browse != nullptr) CloseDialogWith(browse, IDCANCEL);
+    CheckEqual(Text(c.edRepository), gOptions.Repository, "a cancelled folder dialog changes nothing");
     SetText(c.edAssetName, "Changed");
     PostMessageA(c.edAssetName, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(c.edAssetName, WM_KEYUP, VK_ESCAPE, 0);
@@ -581,6 +654,34 @@ void ThirdRun(FARPROC execute) {
     Check(!IsWindow(form) || !IsWindowVisible(form), "Cancel closes the dialog");
   });
   RemoveDefaultRepository();
+}
+
+// Fourth run: no registry value and a settings file that cannot be written
+// (a folder stands in its place). The first-start defaults show; OK reports
+// the file in a message box and runs no export.
+void FourthRun(FARPROC execute) {
+  DeleteFileA(gSettingsFile.c_str());
+  CreateDirectoryA(gSettingsFile.c_str(), nullptr);
+  const std::size_t requestsBefore = gHost.Requests.size();
+  RunWithDriver(execute, [] {
+    HWND form = WaitForDialog();
+    Check(form != nullptr, "the dialog opens without settings and registry value");
+    if (form == nullptr) return;
+    const TControls c = FindControls(form);
+    CheckEqual(Text(c.edAssetName) + "|" + Text(c.edRepository) + "|" + std::to_string(Send(c.cbCategory, CB_GETCURSEL)) +
+                   "|" + Text(c.edScale) + "|" + Text(c.lblScaleInfo),
+               "||-1|10|(1 Tarnix unit = 1 cm in the Veldara)", "a first start shows the defaults");
+    SetText(c.edAssetName, "Crate");
+    HWND box = ClickAndWaitForDialog(c.btnOK);
+    Check(box != nullptr && Text(GetDlgItem(box, 0xFFFF)) == "Unable to write to " + gSettingsFile,
+          "a settings file that cannot be written is reported in a message box");
+    if (box != nullptr) CloseDialogWith(box, IDOK);
+    Check(IsWindowVisible(form) != 0, "the dialog stays open after that error");
+    Click(c.btnCancel);
+    WaitUntil([&] { return !IsWindow(form) || !IsWindowVisible(form); });
+  });
+  Check(gHost.Requests.size() == requestsBefore, "no export runs when the settings cannot be stored");
+  RemoveDirectoryA(gSettingsFile.c_str());
 }
 
 LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -664,6 +765,7 @@ int main(int argc, char** argv) {
   FirstRun(exports["PluginExecute"]);
   SecondRun(exports["PluginExecute"]);
   ThirdRun(exports["PluginExecute"]);
+  FourthRun(exports["PluginExecute"]);
 
   Check(gHost.ProtocolKept, "the plug-in keeps the request protocol" +
                                 (gHost.ProtocolKept ? std::string() : ": " + gHost.ProtocolProblem));
