@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -374,6 +375,43 @@ bool SaveScreenshot(HWND window, const std::string& fileName) {
   return true;
 }
 
+// The version text along the banner's right edge, as the screen shows it:
+// dark letters on the pale end of the banner, running downwards, vertically
+// centred, their tops two pixels in from the edge.
+void CheckVersionText(HWND form) {
+  constexpr int kWidth = 594, kHeight = 74, kStrip = 40;
+  POINT origin{kWidth - kStrip, 0};
+  ClientToScreen(form, &origin);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, kStrip, kHeight);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, kStrip, kHeight, screen, origin.x, origin.y, SRCCOPY);
+  int left = kStrip, right = -1, top = kHeight, bottom = -1;
+  for (int y = 0; y < kHeight - 3; ++y)  // above the accent line at the bottom
+    for (int x = 0; x < kStrip; ++x) {
+      const COLORREF colour = GetPixel(memory, x, y);
+      if (GetRValue(colour) + GetGValue(colour) + GetBValue(colour) < 300) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    }
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  Check(right >= 0, "\"Version 1.0\" is drawn at the banner's right edge");
+  if (right < 0) return;
+  const int edgeGap = kStrip - 1 - right;
+  Check(edgeGap >= 2 && edgeGap <= 5, "the version's letters end " + std::to_string(edgeGap) + " pixels from the edge");
+  Check(bottom - top > 3 * (right - left), "the version runs downwards (" + std::to_string(right - left + 1) + " x " +
+                                               std::to_string(bottom - top + 1) + " pixels)");
+  Check(std::abs(top - (kHeight - 1 - bottom)) <= 4, "the version is centred vertically (" + std::to_string(top) +
+                                                         " pixels above, " + std::to_string(kHeight - 1 - bottom) +
+                                                         " below)");
+}
+
 // ---------------------------------------------------------------------------
 // The registry value behind the default repository
 
@@ -512,12 +550,12 @@ void FirstRun(FARPROC execute) {
     CheckEqual(Text(c.lblScaleInfo), "(1 Tarnix unit = 1 cm in the Veldara)", "the scale 10 is described as 1 cm");
     CheckEqual(StatusText(c.sbInfo), "", "the status line starts empty");
 
-    if (!gOptions.Screenshot.empty()) {
-      std::this_thread::sleep_for(500ms);
-      RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-      std::this_thread::sleep_for(1000ms);
-      Check(SaveScreenshot(form, gOptions.Screenshot), "the screenshot is saved");
-    }
+    // What the screen shows, once the dialog has painted itself in full.
+    std::this_thread::sleep_for(500ms);
+    RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    std::this_thread::sleep_for(1000ms);
+    CheckVersionText(form);
+    if (!gOptions.Screenshot.empty()) Check(SaveScreenshot(form, gOptions.Screenshot), "the screenshot is saved");
 
     // The scale's description follows every change of the text.
     const std::pair<const char*, const char*> scales[] = {
