@@ -38,6 +38,10 @@ public:
   int32_t GetIntProperty(std::string_view name) const;
   float GetFloatProperty(std::string_view name) const;
   void SetProperty(std::string_view name, std::string_view value);
+  // The attributes in document order, a repeated one once: name (lower-cased) and value.
+  int PropertyCount() const { return FProperties.Count(); }
+  std::string_view PropertyName(int index) const { return FProperties.KeyAt(index); }
+  std::string_view PropertyValue(int index) const { return FProperties.ValueAt(index); }
 
   void AppendText(std::string_view text);
 
