@@ -1,6 +1,6 @@
 # The two commands a newcomer needs. Each does its own set-up first.
 #   make demo   build and run the main job on the bundled sample
-#   make test   build everything and run every test
+#   make test   build everything and run every test, then each fuzz target for a minute
 .PHONY: demo test setup bench clean
 
 setup:
@@ -12,6 +12,9 @@ test: setup
 	cmake --preset debug
 	cmake --build --preset debug
 	ctest --preset debug
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	ctest --preset fuzz
 
 demo: setup
 	cmake --preset release
