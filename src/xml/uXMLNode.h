@@ -45,6 +45,10 @@ public:
 
   void AppendText(std::string_view text);
 
+  // Bytes taken from the system for this tree's storage; on a node that is not
+  // a tree's root, those of the tree it belongs to.
+  std::size_t TreeBytes() const { return FProperties.Arena().AllocatedBytes(); }
+
 private:
   friend class TXMLParser;
   struct TArenaTag {};
