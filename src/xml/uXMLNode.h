@@ -57,6 +57,8 @@ private:
 
   bool OwnsArena() const { return FProperties.Arena().Owner == this; }
   void SetChildren(TXMLNode* const* children, uint32_t count);
+  // Replaces the text with a copy in the arena.
+  void SetText(std::string_view text);
   void FreeForeignDescendants();
 
   TStringDictionary FProperties;
