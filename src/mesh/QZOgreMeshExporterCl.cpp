@@ -372,7 +372,7 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory) {
         else if (!FileExists(source))
           Warnings.push_back("Texture file \"" + source + "\" not found.");
         else
-          Warnings.push_back("Cannot write file " + directory + name);
+          Warnings.push_back("Texture file \"" + source + "\" could not be copied to " + directory + name + ".");
       }
     }
     SetProgress(i * 100 / count);
