@@ -19,8 +19,10 @@ test: setup
 demo: setup
 	cmake --preset release
 	cmake --build --preset release
-	./build/release/src/cli/veldara-export inspect examples/courtyard.xml
-	./build/release/src/cli/veldara-export mesh examples/courtyard.xml build/demo/Courtyard.mesh
+	rm -rf build/demo
+	./build/release/src/cli/veldara-export inspect examples/crate.xml
+	./build/release/src/cli/veldara-export export examples/crate.xml --repository build/demo/Repository \
+		--asset Crate --category Props --init
 
 bench: setup
 	cmake --preset release

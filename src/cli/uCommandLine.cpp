@@ -6,6 +6,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "KVMeshExporterCl.h"
+#include "KVPhysicsExporterCl.h"
 #include "QZOgreMeshExporterCl.h"
 #include "uException.h"
 #include "uFileSystem.h"
@@ -49,9 +51,9 @@ std::string FolderOf(const std::string& path) {
   return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
 }
 
-// The editor's texture directory as the exporter joins it to texture names:
+// A folder as the exporter joins it to file names:
 // with exactly one delimiter at its end.
-std::string AsTextureSourceDirectory(std::string folder) {
+std::string WithTrailingDelimiter(std::string folder) {
   if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
   return folder;
 }
@@ -62,7 +64,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   scene->CalculateNormals(66);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
-  const std::string sourceDirectory = AsTextureSourceDirectory(textureDirectory);
+  const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
   const auto report = [&] {
     for (const std::string& warning : exporter.Warnings) err << "warning: " << warning << '\n';
@@ -81,6 +83,45 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   const std::string materials = AbsoluteDirectory(FolderOf(output), "");
   out << materials << (dot == std::string::npos ? name : name.substr(0, dot)) << ".material\n";
   for (const std::string& texture : exporter.PlacedTextures) out << materials << texture << '\n';
+}
+// The folders of a repository, in the order the layout lists them.
+constexpr const char* kRepositoryFolders[] = {"Meshes", "Materials", "Textures", "Physics", "AssetDefinitions"};
+
+void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
+               const std::string& category, const std::string& scale, const std::string& textureDirectory, bool init,
+               std::ostream& out, std::ostream& err) {
+  if (assetName.empty()) throw TUsageError("Please specify an asset name.");
+  if (repository.empty()) throw TUsageError("Please specify a repository.");
+  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
+  const std::string root = WithTrailingDelimiter(repository);
+  if (init) {
+    for (const char* folder : kRepositoryFolders) CreateDirectories(root + folder);
+  } else {
+    // A mistyped repository must not receive half an asset: the folders that
+    // the export does not create itself must be there before anything is written.
+    for (const char* folder : {"Meshes", "AssetDefinitions", "Physics"}) {
+      if (std::string(folder) == "Physics" && !KVPhysicsExporterT::HasCollisionVolumes(*scene)) continue;
+      if (!DirectoryExists(root + folder))
+        RaiseError("The repository has no folder %s (use --init to create the repository's folders).", {root + folder});
+    }
+  }
+  KVMeshExporterT exporter;
+  exporter.AssetName = assetName;
+  exporter.Repository = repository;
+  exporter.Category = category;
+  const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
+  exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
+  const auto report = [&] {
+    for (const std::string& warning : exporter.Warnings) err << "warning: " << warning << '\n';
+  };
+  try {
+    exporter.Export(*scene);
+  } catch (...) {
+    report();
+    throw;
+  }
+  report();
+  for (const std::string& file : exporter.WrittenFiles) out << file << '\n';
 }
 }  // namespace
 
@@ -103,6 +144,21 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   mesh->add_option("--scale", scale, "millimetres per editor unit (default 10)");
   mesh->add_option("--texture-dir", textureDirectory, "the editor's texture directory (default: the scene file's folder)");
 
+  std::string repository;
+  std::string assetName;
+  std::string category;
+  bool init = false;
+  CLI::App* exportCommand =
+      app.add_subcommand("export", "Export a scene file as an asset of a Veldara asset repository.");
+  exportCommand->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
+  exportCommand->add_option("--repository", repository, "the asset repository's folder")->required();
+  exportCommand->add_option("--asset", assetName, "the asset's name")->required();
+  exportCommand->add_option("--category", category, "the category written into the asset definitions");
+  exportCommand->add_option("--scale", scale, "millimetres per editor unit (default 10)");
+  exportCommand->add_option("--texture-dir", textureDirectory,
+                            "the editor's texture directory (default: the scene file's folder)");
+  exportCommand->add_flag("--init", init, "create the repository's folders first");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
@@ -114,6 +170,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
   try {
     if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, scale), out);
+    if (exportCommand->parsed())
+      RunExport(sceneFile, repository, assetName, category, scale,
+                textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, init, out, err);
     if (mesh->parsed())
       RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, out, err);
     return 0;

@@ -97,6 +97,11 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool DirectoryExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 namespace {
 bool IsAbsolute(const std::string& path) {
   return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
@@ -160,6 +165,11 @@ void DeleteFileIfExists(const std::string& path) { std::remove(path.c_str()); }
 bool FileExists(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
+}
+
+bool DirectoryExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
 }
 
 std::string AbsoluteDirectory(const std::string& base, const std::string& directory) {

@@ -53,6 +53,7 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 void DeleteFileIfExists(const std::string& path);
 
 bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
 
 // Copies a file whole or not at all: through a temporary file beside the
 // target that replaces it only when complete. False when the source cannot be

@@ -124,3 +124,38 @@ TEST(CommandLineMesh, MissingTexturesAreWarningsAndXmlNamesChooseTheXmlForm) {
   EXPECT_EQ(TTempDir::Read(output).substr(0, 5), "<?xml");
   EXPECT_EQ(RunTool({"mesh", kExample}).Status, 2) << "OUTPUT is required";
 }
+
+TEST(CommandLineExport, ExportsTheCrateSampleIntoAFreshRepository) {
+  TTempDir dir;
+  const std::string repository = dir.File("Repo");
+  const std::string crate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
+  const TRun run = RunTool({"export", crate, "--repository", repository, "--asset", "Crate", "--category", "Props", "--init"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  const std::string r = repository + "/";
+  EXPECT_EQ(run.Out, r + "Meshes/Crate.mesh\n" + r + "Materials/Crate.material\n" + r + "Textures/crate_wood.png\n" + r +
+                         "Textures/lm_crate.png\n" + r + "Physics/Crate.physics\n" + r + "AssetDefinitions/Crate_Mesh.asset\n" +
+                         r + "AssetDefinitions/Crate_Material.asset\n");
+  const std::string physics = TTempDir::Read(r + "Physics/Crate.physics");
+  EXPECT_NE(physics.find("<box>"), std::string::npos);
+  EXPECT_NE(physics.find("<sphere>"), std::string::npos);
+  EXPECT_NE(physics.find("<capsule>"), std::string::npos);
+}
+
+TEST(CommandLineExport, RefusesMissingNamesAndMissingFolders) {
+  TTempDir dir;
+  const std::string crate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
+  TRun run = RunTool({"export", crate, "--repository", dir.File("Repo"), "--asset", ""});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.LastErrorLine(), "error: Please specify an asset name.");
+  run = RunTool({"export", crate, "--repository", "", "--asset", "Crate"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.LastErrorLine(), "error: Please specify a repository.");
+  EXPECT_EQ(RunTool({"export", crate, "--asset", "Crate"}).Status, 2) << "the repository is required";
+
+  run = RunTool({"export", crate, "--repository", dir.File("Mistyped"), "--asset", "Crate"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: The repository has no folder " + dir.File("Mistyped") +
+                                     "/Meshes (use --init to create the repository's folders).");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Mistyped")));
+}

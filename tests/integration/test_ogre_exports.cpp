@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/TempDir.h"
+#include "KVMeshExporterCl.h"
 #include "OgreTools.h"
 #include "QZOgreMeshExporterCl.h"
 #include "SceneDocumentGenerator.h"
@@ -166,4 +167,29 @@ TEST(OgreReadsOurMaterials, ScriptCompilesToTheUnitsWeWrote) {
   ASSERT_NE(lightmapped, lines.end());
   EXPECT_NE(lightmapped[4].find("tex_address_mode=clamp,clamp,clamp filtering=linear,linear,none"), std::string::npos)
       << lightmapped[4];
+}
+
+TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
+  TTempDir dir;
+  const std::string root = dir.File("Repo");
+  for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(root + "/" + folder);
+  auto scene = TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml"));
+  KVMeshExporterT exporter;
+  exporter.AssetName = "Crate";
+  exporter.Repository = root;
+  exporter.GetTextureSourceDirectory = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+  exporter.Export(*scene);
+  EXPECT_TRUE(exporter.Warnings.empty());
+
+  const std::string script = root + "/Materials/Crate.material";
+  const std::vector<std::string> lines = CheckMaterialScript(script);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("material ", 0) == 0; }), 2);
+  const TOgreMeshLoad load = LoadMeshInOgre(root + "/Meshes/Crate.mesh", {script});
+  ExpectNoWarningsButTheFormatNotice(load.Warnings);
+  ASSERT_TRUE(load.Bounds.has_value());
+  EXPECT_EQ(load.Bounds->MaxX, 60.0f) << "the crate alone: the collision volumes stay out of the mesh";
+  const TOgreMeshDump dump = DumpBinaryMesh(root + "/Meshes/Crate.mesh");
+  ASSERT_EQ(dump.Mesh.SubMeshes.size(), 2u);
+  EXPECT_EQ(dump.Mesh.SubMeshes[0].Material, "Crate_LightMapped0");
+  EXPECT_EQ(dump.Mesh.SubMeshes[1].Material, "Crate_Metal");
 }

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "../support/ErrorOf.h"
+#include "../support/TempDir.h"
+#include "KVMeshExporterCl.h"
+#include "uScene.h"
+#include "uXMLSceneReader.h"
+
+namespace {
+const char* const kFaces[6][4] = {{"0", "4", "5", "1"}, {"1", "5", "6", "2"}, {"2", "6", "7", "3"},
+                                  {"3", "7", "4", "0"}, {"4", "7", "6", "5"}, {"0", "1", "2", "3"}};
+
+// A box primitive from (0,0,0) to (size, size, size) whose faces use `mid`, with one UV set.
+std::string Box(const std::string& name, const std::string& mid, int size = 10) {
+  std::string text = "<primitive id=\"" + name + "\" name=\"" + name +
+                     "\" type=\"cube\" visible=\"true\" snap=\"none\" autoUV=\"false\"><vertices>";
+  for (int i = 0; i < 8; ++i)
+    text += "<vertex id=\"" + std::to_string(i) + "\" x=\"" + std::to_string((i == 1 || i == 2 || i == 5 || i == 6) * size) +
+            "\" y=\"" + std::to_string((i >= 4) * size) + "\" z=\"" + std::to_string((i == 2 || i == 3 || i == 6 || i == 7) * size) +
+            "\" />";
+  text += "</vertices><polygons>";
+  for (const auto& face : kFaces) {
+    text += "<poly mid=\"" + mid + "\">";
+    for (const char* corner : face) text += std::string("<vertex vid=\"") + corner + "\" u0=\"0\" v0=\"1\" />";
+    text += "</poly>";
+  }
+  return text + "</polygons></primitive>";
+}
+
+// The Crate scene: a box textured with wood.jpg and "metal plate.png", and a box collision volume.
+std::string CrateDocument(bool collision = true) {
+  return "<scene><materials><category name=\"Props\">"
+         "<material id=\"m\" name=\"Crate\" used=\"true\">"
+         "<layer type=\"texture\" blend=\"replace\"><texture file=\"wood.jpg\" /></layer></material>"
+         "<material id=\"p\" name=\"Plate\" used=\"true\">"
+         "<layer type=\"texture\" blend=\"replace\"><texture file=\"metal plate.png\" /></layer></material>"
+         "<material id=\"c\" name=\"Ghost\" used=\"true\">"
+         "<layer type=\"color\" blend=\"replace\"><color r=\"1\" g=\"1\" b=\"1\" /></layer></material>"
+         "</category></materials><primitives>" +
+         Box("Crate", "m") + Box("Plate", "p", 5) + (collision ? Box("vdcv_box", "c", 12) : std::string()) +
+         "</primitives></scene>";
+}
+
+struct TRepository {
+  TTempDir Dir;
+  std::string Root = Dir.File("Repo");
+  std::string Sources = Dir.File("sources") + "/";
+
+  explicit TRepository(bool withFolders = true) {
+    std::filesystem::create_directories(Sources);
+    TTempDir::Write(Sources + "wood.jpg", "wood");
+    TTempDir::Write(Sources + "metal plate.png", "metal");
+    if (withFolders)
+      for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(Root + "/" + folder);
+  }
+
+  KVMeshExporterT Exporter(const std::string& asset = "Crate") const {
+    KVMeshExporterT exporter;
+    exporter.AssetName = asset;
+    exporter.Repository = Root;
+    exporter.Category = "Props";
+    const std::string sources = Sources;
+    exporter.GetTextureSourceDirectory = [sources] { return sources; };
+    return exporter;
+  }
+
+  std::string Read(const std::string& relative) const { return TTempDir::Read(Root + "/" + relative); }
+  bool Exists(const std::string& relative) const { return std::filesystem::exists(Root + "/" + relative); }
+};
+
+std::unique_ptr<TScene> ReadScene(const std::string& document) { return TXMLSceneReader().ReadSceneText(document); }
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n";
+}  // namespace
+
+TEST(AssetExport, TheCrateExampleEndToEnd) {
+  TRepository repository;
+  auto scene = ReadScene(CrateDocument());
+  KVMeshExporterT exporter = repository.Exporter();
+  exporter.Export(*scene);
+
+  const std::string r = repository.Root + "/";
+  EXPECT_EQ(exporter.WrittenFiles,
+            (std::vector<std::string>{r + "Meshes/Crate.mesh", r + "Materials/Crate.material", r + "Textures/wood.jpg",
+                                      r + "Textures/metal_plate.png", r + "Physics/Crate.physics",
+                                      r + "AssetDefinitions/Crate_Mesh.asset", r + "AssetDefinitions/Crate_Material.asset"}));
+  for (const std::string& file : exporter.WrittenFiles) EXPECT_TRUE(std::filesystem::exists(file)) << file;
+  EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "metal");
+
+  EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Mesh.asset"),
+            std::string(kDeclaration) +
+                "<AssetDefinition>\r\n"
+                "  <Name>Crate_Mesh</Name>\r\n"
+                "  <Description>Crate</Description>\r\n"
+                "  <Type>Mesh</Type>\r\n"
+                "  <Category>Props</Category>\r\n"
+                "  <Files>\r\n"
+                "    <AssetFile>\r\n"
+                "      <TargetFile>Meshes\\Crate.mesh</TargetFile>\r\n"
+                "      <FileType>Mesh</FileType>\r\n"
+                "    </AssetFile>\r\n"
+                "    <AssetFile>\r\n"
+                "      <TargetFile>AssetDefinitions\\Crate_Material.asset</TargetFile>\r\n"
+                "      <FileType>AssetDefinition</FileType>\r\n"
+                "    </AssetFile>\r\n"
+                "    <AssetFile>\r\n"
+                "      <TargetFile>Physics\\Crate.physics</TargetFile>\r\n"
+                "      <FileType>Physics</FileType>\r\n"
+                "    </AssetFile>\r\n"
+                "  </Files>\r\n"
+                "</AssetDefinition>");
+  EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Material.asset"),
+            std::string(kDeclaration) +
+                "<AssetDefinition>\r\n"
+                "  <Name>Crate_Material</Name>\r\n"
+                "  <Description>Crate</Description>\r\n"
+                "  <Type>Material</Type>\r\n"
+                "  <Category>Props</Category>\r\n"
+                "  <Files>\r\n"
+                "    <AssetFile>\r\n"
+                "      <TargetFile>Materials\\Crate.material</TargetFile>\r\n"
+                "      <FileType>Material</FileType>\r\n"
+                "    </AssetFile>\r\n"
+                "    <AssetFile>\r\n"
+                "      <TargetFile>Textures\\wood.jpg</TargetFile>\r\n"
+                "      <FileType>Texture</FileType>\r\n"
+                "    </AssetFile>\r\n"
+                "    <AssetFile>\r\n"
+                "      <TargetFile>Textures\\metal_plate.png</TargetFile>\r\n"
+                "      <FileType>Texture</FileType>\r\n"
+                "    </AssetFile>\r\n"
+                "  </Files>\r\n"
+                "</AssetDefinition>");
+
+  // Collision volumes stay out of the mesh and its materials.
+  const std::string script = repository.Read("Materials/Crate.material");
+  EXPECT_NE(script.find("material Crate_Crate\r\n"), std::string::npos);
+  EXPECT_NE(script.find("material Crate_Plate\r\n"), std::string::npos);
+  EXPECT_EQ(script.find("Ghost"), std::string::npos);
+  EXPECT_NE(repository.Read("Physics/Crate.physics").find("<rigid_body sid=\"Crate.mesh_SubMesh0\">"), std::string::npos);
+}
+
+TEST(AssetExport, WithoutCollisionVolumesThereIsNoPhysics) {
+  TRepository repository;
+  auto scene = ReadScene(CrateDocument(false));
+  KVMeshExporterT exporter = repository.Exporter();
+  exporter.Category = "";
+  exporter.Export(*scene);
+  EXPECT_FALSE(repository.Exists("Physics/Crate.physics"));
+  const std::string definition = repository.Read("AssetDefinitions/Crate_Mesh.asset");
+  EXPECT_EQ(definition.find("Physics"), std::string::npos);
+  EXPECT_NE(definition.find("  <Category />\r\n"), std::string::npos) << "an empty category is an empty element";
+}
+
+TEST(AssetExport, AnAllCollisionSceneStillWritesEverything) {
+  TRepository repository;
+  auto scene = ReadScene("<scene><primitives>" + Box("vdcv_a", "none") + Box("vdcv_b", "none", 4) + "</primitives></scene>");
+  KVMeshExporterT exporter = repository.Exporter();
+  exporter.Export(*scene);
+  EXPECT_TRUE(repository.Exists("Meshes/Crate.mesh"));
+  EXPECT_EQ(repository.Read("Materials/Crate.material"), "");
+  EXPECT_EQ(repository.Read("Physics/Crate.physics").find("<shape>") != std::string::npos, true);
+  EXPECT_TRUE(repository.Exists("AssetDefinitions/Crate_Material.asset"));
+  // The mesh holds no geometry: header, mesh chunk, skeleton flag and bounds only.
+  EXPECT_EQ(repository.Read("Meshes/Crate.mesh").size(), 66u);
+}
+
+TEST(AssetExport, MissingFoldersStopTheExportAtThatFile) {
+  TRepository repository(false);
+  auto scene = ReadScene(CrateDocument());
+  KVMeshExporterT exporter = repository.Exporter();
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(*scene); }), "Cannot create file " + repository.Root + "/Meshes/Crate.mesh");
+  EXPECT_FALSE(std::filesystem::exists(repository.Root)) << "nothing was written";
+
+  std::filesystem::create_directories(repository.Root + "/Meshes");
+  std::filesystem::create_directories(repository.Root + "/AssetDefinitions");
+  KVMeshExporterT second = repository.Exporter();
+  EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
+            "Cannot create file " + repository.Root + "/Physics/Crate.physics");
+  EXPECT_TRUE(repository.Exists("Meshes/Crate.mesh")) << "files written before remain";
+  EXPECT_FALSE(repository.Exists("AssetDefinitions/Crate_Mesh.asset")) << "later steps do not run";
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(repository.Root))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+}
+
+TEST(AssetExport, AssetNamesWithBlanksAndDirectories) {
+  TRepository repository;
+  std::filesystem::create_directories(repository.Root + "/Meshes/sub");
+  std::filesystem::create_directories(repository.Root + "/Physics/sub");
+  std::filesystem::create_directories(repository.Root + "/AssetDefinitions/sub");
+  auto scene = ReadScene(CrateDocument());
+  KVMeshExporterT exporter = repository.Exporter("sub/Big Crate");
+  exporter.Export(*scene);
+  EXPECT_TRUE(repository.Exists("Meshes/sub/Big Crate.mesh"));
+  EXPECT_TRUE(repository.Exists("Materials/sub/Big Crate.material")) << "where the definition points";
+  EXPECT_TRUE(repository.Exists("Textures/wood.jpg"));
+  EXPECT_TRUE(repository.Exists("Physics/sub/Big Crate.physics"));
+  const std::string definition = repository.Read("AssetDefinitions/sub/Big Crate_Mesh.asset");
+  EXPECT_NE(definition.find("<Name>Big Crate_Mesh</Name>"), std::string::npos);
+  EXPECT_NE(definition.find("<Description>sub/Big Crate</Description>"), std::string::npos);
+  EXPECT_NE(definition.find("<TargetFile>Meshes\\sub\\Big Crate.mesh</TargetFile>"), std::string::npos);
+  EXPECT_NE(repository.Read("Physics/sub/Big Crate.physics").find("sid=\"Big Crate.mesh_SubMesh0\""), std::string::npos);
+  EXPECT_NE(repository.Read("Materials/sub/Big Crate.material").find("material sub/Big Crate_Crate\r\n"), std::string::npos);
+}
+
+TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
+  KVMeshExporterT exporter;
+  exporter.AssetName = "A";
+  exporter.Repository = "/data/repo";
+  EXPECT_EQ(exporter.GetMeshFileName(), "/data/repo/Meshes/A.mesh");
+  exporter.Repository = "/data/repo/";
+  EXPECT_EQ(exporter.GetMeshFileName(), "/data/repo/Meshes/A.mesh");
+  EXPECT_EQ(exporter.GetPhysicsFileName(), "/data/repo/Physics/A.physics");
+  EXPECT_EQ(exporter.GetMeshAssetFileName(), "/data/repo/AssetDefinitions/A_Mesh.asset");
+  EXPECT_EQ(exporter.GetMaterialAssetFileName(), "/data/repo/AssetDefinitions/A_Material.asset");
+  EXPECT_EQ(exporter.GetMeshTarget(), "Meshes\\A.mesh") << "definitions keep backslashes everywhere";
+  EXPECT_EQ(exporter.GetMaterialTarget(), "Materials\\A.material");
+  EXPECT_EQ(exporter.GetMaterialAssetTarget(), "AssetDefinitions\\A_Material.asset");
+  EXPECT_EQ(exporter.GetPhysicsTarget(), "Physics\\A.physics");
+}
+
+TEST(AssetExport, ASecondExportOverwritesAndKeepsTexturesOnce) {
+  TRepository repository;
+  KVMeshExporterT first = repository.Exporter();
+  first.Export(*ReadScene(CrateDocument()));
+  TTempDir::Write(repository.Sources + "metal plate.png", "newer");
+  KVMeshExporterT second = repository.Exporter();
+  second.Export(*ReadScene(CrateDocument()));
+  EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "newer");
+  EXPECT_EQ(second.TextureFiles, (std::vector<std::string>{"wood.jpg", "metal_plate.png"}));
+}
+
+TEST(AssetExport, MissingTexturesAreWarnedAndLeftOutOfTheDefinition) {
+  TRepository repository;
+  std::filesystem::remove(repository.Sources + "wood.jpg");
+  KVMeshExporterT exporter = repository.Exporter();
+  exporter.Export(*ReadScene(CrateDocument()));
+  EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
+  EXPECT_EQ(exporter.TextureFiles, (std::vector<std::string>{"metal_plate.png"}));
+  EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Material.asset").find("wood"), std::string::npos);
+}
