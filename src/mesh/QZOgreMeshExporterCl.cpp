@@ -63,23 +63,6 @@ std::string Visible(std::string_view name) {
   return shown;
 }
 
-// Names that Windows, where the platform loads our assets, opens as a device
-// instead of a file: CON, PRN, AUX, NUL, COM0-9 and LPT0-9 (also with the
-// superscript digits 1-3 of its code page), CONIN$, CONOUT$ and CLOCK$, in any
-// letter case, with any extension and with trailing dots or blanks.
-bool IsDeviceName(std::string_view name) {
-  std::string base(name.substr(0, name.find('.')));
-  while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
-  for (char& c : base)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$" ||
-      base == "CLOCK$")
-    return true;
-  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
-  const auto digit = static_cast<unsigned char>(base[3]);
-  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-}
-
 std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
   if (layerIndex == 0 && layer.Blend == boReplace) return "modulate";
   return std::string(OgreBlendNames[layer.Blend]);

@@ -48,6 +48,19 @@ constexpr TFileOperations PlatformFileOperations = {PlatformCreate, PlatformOpen
                                                     PlatformWrite,  PlatformClose,    PlatformReplace};
 constinit TFileOperations FileOperations = PlatformFileOperations;
 
+bool IsDeviceName(std::string_view name) {
+  std::string base(name.substr(0, name.find('.')));
+  while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+  for (char& c : base)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$" ||
+      base == "CLOCK$")
+    return true;
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const auto digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
 bool HasZeroByte(const std::string& path) { return std::find(path.begin(), path.end(), '\0') != path.end(); }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {

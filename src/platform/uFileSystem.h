@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 // The platform's path delimiter.
 #ifdef _WIN32
@@ -44,6 +45,13 @@ extern TFileOperations FileOperations;
 // True when the path holds a zero byte: the platform would cut it there, so
 // such a path names some other file and is never used.
 bool HasZeroByte(const std::string& path);
+
+// True for a file name that Windows, where the platform loads our assets,
+// opens as a device instead of a file: CON, PRN, AUX, NUL, COM0-9 and LPT0-9
+// (also with the superscript digits 1-3 of its code page), CONIN$, CONOUT$ and
+// CLOCK$, in any letter case, with any extension and with trailing dots or
+// blanks. Decided the same way on every platform, as the files travel.
+bool IsDeviceName(std::string_view name);
 
 // Moves `from` onto `to`, replacing an existing `to` in one step; false when the
 // file system refuses.

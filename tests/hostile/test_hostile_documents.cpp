@@ -221,8 +221,8 @@ TEST(HostileNumbers, IntegersBeyond32BitsAreRefusedByName) {
             "'4294967296' is not a valid integer value");
   EXPECT_EQ(ErrorOf([&] { ReadScene(settings + "-2147483649\" /></scene>"); }),
             "'-2147483649' is not a valid integer value");
-  EXPECT_EQ(ErrorOf([&] { ReadScene(settings + "1\"><ambient r=\"99999999999\" g=\"0\" b=\"0\" /></settings></scene>"); }),
-            "'99999999999' is not a valid integer value");
+  const std::string ambient = "1\"><ambient r=\"99999999999\" g=\"0\" b=\"0\" /></settings></scene>";
+  EXPECT_EQ(ErrorOf([&] { ReadScene(settings + ambient); }), "'99999999999' is not a valid integer value");
   EXPECT_EQ(ErrorOf([&] { ReadScene("<scene><t>&#4294967296;</t></scene>"); }),
             "'4294967296' is not a valid integer value");
   const std::string light = "<scene><lights><light id=\"l\" type=\"point\" name=\"L\" active=\"true\" intensity=\"1\" ";

@@ -54,9 +54,10 @@ TEST(BufferedFileStream, OnlyThePositionQueryIsSupported) {
   TTempDir dir;
   TBufferedFileStream stream(dir.File("f"), 64);
   // A pair rather than structured bindings: clang 14 cannot capture bindings in a lambda.
-  for (const auto& request : {std::pair{int64_t{0}, TSeekOrigin::soBeginning}, std::pair{int64_t{0}, TSeekOrigin::soEnd},
-                              std::pair{int64_t{5}, TSeekOrigin::soCurrent}}) {
-    EXPECT_EQ(ErrorOf([&] { stream.Seek(request.first, request.second); }), "Seek not supported on buffered file stream.");
+  for (const auto& request : {std::pair{int64_t{0}, TSeekOrigin::soBeginning},
+                              std::pair{int64_t{0}, TSeekOrigin::soEnd}, std::pair{int64_t{5}, TSeekOrigin::soCurrent}}) {
+    EXPECT_EQ(ErrorOf([&] { stream.Seek(request.first, request.second); }),
+              "Seek not supported on buffered file stream.");
   }
 }
 
