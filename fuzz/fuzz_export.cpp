@@ -1,9 +1,11 @@
-// The whole export of a fuzzed scene document into a temporary folder: read,
-// normals, mesh, material script and texture copies. Whatever the document,
-// the export either completes or raises a TException, and afterwards
+// The whole asset export of a fuzzed scene document into a temporary
+// repository: read, normals, mesh, material script, texture copies, physics
+// file and asset definitions. Whatever the document, the export either
+// completes or raises a TException, and afterwards
 //   - no temporary file is left anywhere,
-//   - no file exists outside the mesh, material and texture folders,
-//   - a completed export left a mesh file that starts like one.
+//   - no file exists outside the repository's folders,
+//   - a completed export left a mesh file that starts like one and both
+//     asset definitions.
 //
 // Documents are kept small (see kMaxDocument) so that each run stays fast.
 
@@ -14,7 +16,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "QZOgreMeshExporterCl.h"
+#include "KVMeshExporterCl.h"
 #include "uException.h"
 #include "uXMLSceneReader.h"
 
@@ -23,18 +25,21 @@ namespace fs = std::filesystem;
 namespace {
 constexpr std::size_t kMaxDocument = 32 * 1024;
 
+constexpr const char* kRepositoryFolders[] = {"Meshes", "Materials", "Textures", "Physics", "AssetDefinitions"};
+
 // The folders of one fuzzing process: the editor's texture folder with a few
-// files the seeds name, and the output folders, emptied before every run.
+// files the seeds name, and the repository, emptied before every run.
 struct TWorkspace {
-  fs::path Root, Textures, Output, Meshes;
+  fs::path Root, Textures, Repository;
 
   TWorkspace() {
-    char pattern[] = "/tmp/veldara-fuzz-export-XXXXXX";
-    if (!mkdtemp(pattern)) FuzzFailure("cannot create the workspace");
+    // In memory where the system offers it: every run creates, renames and
+    // removes a dozen files, and a disk would make that the slowest part.
+    std::string pattern = std::string(fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/veldara-fuzz-export-XXXXXX";
+    if (!mkdtemp(pattern.data())) FuzzFailure("cannot create the workspace");
     Root = pattern;
     Textures = Root / "editor-textures";
-    Output = Root / "out";
-    Meshes = Output / "Meshes";
+    Repository = Root / "repository";
     fs::create_directories(Textures);
     for (const char* name : {"stone wall.png", "lm_courtyard.png", "t.jpg", "a.png"})
       std::ofstream(Textures / name, std::ios::binary) << "texture " << name;
@@ -56,23 +61,24 @@ bool Inside(const fs::path& path, const fs::path& folder) {
 }
 
 void CheckWorkspace(const TWorkspace& workspace, bool completed) {
-  bool meshFound = false;
   for (const auto& entry : fs::recursive_directory_iterator(workspace.Root)) {
     const fs::path& path = entry.path();
     if (path.extension() == ".tmp") FuzzFailure("temporary file left: " + path.string());
     if (entry.is_directory()) continue;
-    const bool allowed = Inside(path, workspace.Textures) || Inside(path, workspace.Meshes) ||
-                         Inside(path, workspace.Output / "Materials") || Inside(path, workspace.Output / "Textures");
-    if (!allowed) FuzzFailure("file placed outside the export's folders: " + path.string());
-    if (path == workspace.Meshes / "fuzz.mesh") {
-      meshFound = true;
-      std::ifstream in(path, std::ios::binary);
-      std::string head(25, '\0');
-      in.read(head.data(), 25);
-      FuzzCheck(head == std::string("\x00\x10[MeshSerializer_v1.30]\n", 25), "mesh file without its header");
-    }
+    bool allowed = Inside(path, workspace.Textures);
+    for (const char* folder : kRepositoryFolders) allowed = allowed || Inside(path, workspace.Repository / folder);
+    if (!allowed) FuzzFailure("file placed outside the repository's folders: " + path.string());
   }
-  if (completed) FuzzCheck(meshFound, "export completed without a mesh file");
+  if (completed) {
+    const fs::path mesh = workspace.Repository / "Meshes" / "fuzz.mesh";
+    std::ifstream in(mesh, std::ios::binary);
+    std::string head(25, '\0');
+    in.read(head.data(), 25);
+    FuzzCheck(head == std::string("\x00\x10[MeshSerializer_v1.30]\n", 25), "mesh file missing or without its header");
+    for (const char* definition : {"fuzz_Mesh.asset", "fuzz_Material.asset"})
+      FuzzCheck(fs::is_regular_file(workspace.Repository / "AssetDefinitions" / definition),
+                std::string("completed without ") + definition);
+  }
   // Only the editor's own files stay among the sources.
   int sources = 0;
   for (const auto& entry : fs::directory_iterator(workspace.Textures)) sources += entry.is_regular_file();
@@ -83,23 +89,22 @@ void CheckWorkspace(const TWorkspace& workspace, bool completed) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size > kMaxDocument) return 0;
   TWorkspace& workspace = Workspace();
-  fs::remove_all(workspace.Output);
-  fs::create_directories(workspace.Meshes);
+  fs::remove_all(workspace.Repository);
+  for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"})
+    fs::create_directories(workspace.Repository / folder);
 
   bool completed = false;
   try {
     TXMLSceneReader reader;
     reader.Scale = 10;
     std::unique_ptr<TScene> scene = reader.ReadSceneText(std::string(FuzzText(data, size)));
-    scene->CalculateNormals(66);
-    QZOgreMeshExporterT exporter(*scene);
-    exporter.MaterialDirectory = "../Materials";
-    exporter.TextureDirectory = "../Textures";
-    exporter.NamePrefix = "fuzz_";
-    exporter.ExportNormals = true;
+    KVMeshExporterT exporter;
+    exporter.AssetName = "fuzz";
+    exporter.Repository = workspace.Repository.string();
+    exporter.Category = "Fuzz";
     const std::string sources = workspace.Textures.string() + "/";
     exporter.GetTextureSourceDirectory = [sources] { return sources; };
-    exporter.Export((workspace.Meshes / "fuzz.mesh").string());
+    exporter.Export(*scene);
     completed = true;
   } catch (const TException&) {
   }
