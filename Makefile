@@ -1,6 +1,7 @@
 # The two commands a newcomer needs. Each does its own set-up first.
 #   make demo   build and run the main job on the bundled sample
-#   make test   build everything and run every test, the Windows build's under Wine
+#   make test   build everything and run every test (the Windows build's under Wine),
+#               then each fuzz target for a minute
 .PHONY: demo test setup bench clean
 
 setup:
@@ -15,6 +16,9 @@ test: setup
 	cmake --preset mingw-i686
 	cmake --build --preset mingw-i686
 	ctest --preset mingw-i686 -j2
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	ctest --preset fuzz
 
 demo: setup
 	cmake --preset release

@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ make
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   locales
+  # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets in fuzz/.
+  clang libclang-rt-14-dev
   # OGRE's XML converter and its main library: the integration tests load our
   # meshes and material scripts in OGRE itself.
   ogre-1.12-tools libogre-1.12-dev

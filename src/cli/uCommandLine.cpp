@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -84,6 +85,32 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   out << materials << (dot == std::string::npos ? name : name.substr(0, dot)) << ".material\n";
   for (const std::string& texture : exporter.PlacedTextures) out << materials << texture << '\n';
 }
+// An asset name may hold folders, which place its files one level deeper in
+// each folder of the repository, but it must not lead out of the repository:
+// no absolute path, no drive, no ".." folder. Both delimiters count, as the
+// repository may be read on Windows. Windows would also make a device of a
+// folder or file named "CON", "NUL.x" and the like.
+void CheckAssetName(const std::string& assetName) {
+  const bool absolute = assetName.front() == '/' || assetName.front() == '\\';
+  const bool drive = assetName.size() >= 2 && assetName[1] == ':';
+  bool upward = false, device = false;
+  std::size_t start = 0;
+  while (start <= assetName.size()) {
+    const std::size_t end = std::min(assetName.find_first_of("/\\", start), assetName.size());
+    const std::string_view component = std::string_view(assetName).substr(start, end - start);
+    // Windows drops trailing dots and blanks, so "..." or ".. " is ".." there.
+    upward = upward || (component.find("..") != std::string_view::npos &&
+                        component.find_first_not_of(". ") == std::string_view::npos);
+    device = device || IsDeviceName(component);
+    start = end + 1;
+  }
+  if (absolute || drive || upward)
+    throw TUsageError(FormatText("The asset name \"%s\" leads out of the repository: it may not be an absolute path, "
+                                 "start with a drive or hold a \"..\" folder.",
+                                 {assetName}));
+  if (device) throw TUsageError(FormatText("The asset name \"%s\" holds a name reserved for a device.", {assetName}));
+}
+
 // The folders of a repository, in the order the layout lists them.
 constexpr const char* kRepositoryFolders[] = {"Meshes", "Materials", "Textures", "Physics", "AssetDefinitions"};
 
@@ -91,6 +118,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
                const std::string& category, const std::string& scale, const std::string& textureDirectory, bool init,
                std::ostream& out, std::ostream& err) {
   if (assetName.empty()) throw TUsageError("Please specify an asset name.");
+  CheckAssetName(assetName);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
   const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
   const std::string root = WithTrailingDelimiter(repository);

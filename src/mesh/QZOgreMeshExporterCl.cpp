@@ -39,6 +39,30 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
   return (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
 }
 
+// Bytes that no name in our files may hold: the binary mesh ends each string
+// with a line feed, the material script is read line by line, and a zero byte
+// ends a name wherever it passes through a C string (a file name, too).
+bool HasLineBreakOrZero(std::string_view name) {
+  return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// The name with its line breaks and zero bytes shown as "\r", "\n" and "\0",
+// so that a message naming it stays on one line.
+std::string Visible(std::string_view name) {
+  std::string shown;
+  for (const char c : name) {
+    if (c == '\r')
+      shown += "\\r";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\0')
+      shown += "\\0";
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
   if (layerIndex == 0 && layer.Blend == boReplace) return "modulate";
   return std::string(OgreBlendNames[layer.Blend]);
@@ -71,7 +95,28 @@ void QZOgreMeshExporterT::Build() {
   ProcessPrimitives();
   RemoveUnusedMaterials();
   RemoveUnusedTextures();
+  CheckNames();
   SplitSubMeshes();
+}
+
+// Refuses, before any file is written, the names that would corrupt the mesh
+// or the material script, or place a texture copy somewhere unexpected.
+// Blanks stay: the platform's material reader takes the rest of the line as
+// the name, and texture names get underscores for them.
+void QZOgreMeshExporterT::CheckNames() const {
+  for (const auto& material : Materials)
+    if (HasLineBreakOrZero(material->Name))
+      RaiseError("Material \"%s\" has a line break or a zero byte in its name.", {Visible(material->Name)});
+  if (!ExportMaterials && !CopyTextures) return;
+  for (const auto& texture : Textures) {
+    if (texture->IsColor || (texture->IsLightmap && !ExportLightmaps)) continue;
+    const std::string name = TextureTargetName(texture->FileName);
+    if (HasLineBreakOrZero(texture->FileName))
+      RaiseError("Texture file \"%s\" has a line break or a zero byte in its name.", {Visible(texture->FileName)});
+    if (name.empty() || name == "." || name == "..")
+      RaiseError("Texture file \"%s\" has no file name.", {texture->FileName});
+    if (IsDeviceName(name)) RaiseError("Texture file \"%s\" has a name reserved for a device.", {texture->FileName});
+  }
 }
 
 void QZOgreMeshExporterT::SetStatus(const std::string& text) {
@@ -307,8 +352,10 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory) {
         const std::string source = TextureSourcePath(texture);
         if (CopyFileReplacing(source, directory + name))
           PlacedTextures.push_back(name);
-        else
+        else if (!FileExists(source))
           Warnings.push_back("Texture file \"" + source + "\" not found.");
+        else
+          Warnings.push_back("Texture file \"" + source + "\" could not be copied to " + directory + name + ".");
       }
     }
     SetProgress(i * 100 / count);

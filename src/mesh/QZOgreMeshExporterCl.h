@@ -18,7 +18,11 @@ public:
   explicit QZOgreMeshExporterT(TScene& scene);
 
   // Builds the output model on the first call, then writes the mesh file, the
-  // material script and the texture copies as the settings ask.
+  // material script and the texture copies as the settings ask. Build refuses
+  // a model whose names would corrupt the files: a material or texture name
+  // with a line break or a zero byte, a texture without a file name or with a
+  // name that Windows reserves for a device ("CON", "NUL.png", "COM1"...).
+  // A texture that cannot be copied only adds a warning.
   void Export(const std::string& fileName);
   void Build();
   TMeshBounds CalculateBounds() const;
@@ -68,6 +72,7 @@ private:
   void RemoveUnusedMaterials();
   void RemoveUnusedTextures();
   void SplitSubMeshes();
+  void CheckNames() const;
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
   std::string TextureSourcePath(const QZOgreTextureT& texture) const;

@@ -1,5 +1,6 @@
 #include "uFileSystem.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -7,28 +8,74 @@
 
 namespace {
 struct TFileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  void operator()(std::FILE* file) const { FileOperations.Close(file); }
 };
 using TFile = std::unique_ptr<std::FILE, TFileCloser>;
 
 bool CopyContent(std::FILE* from, std::FILE* to) {
   char buffer[64 * 1024];
   for (;;) {
-    const std::size_t count = std::fread(buffer, 1, sizeof buffer, from);
-    if (count > 0 && std::fwrite(buffer, 1, count, to) != count) return false;
-    if (count < sizeof buffer) return std::ferror(from) == 0;
+    std::size_t count = 0;
+    if (!FileOperations.Read(buffer, sizeof buffer, from, count)) return false;
+    if (count == 0) return true;
+    if (FileOperations.Write(buffer, count, to) != count) return false;
   }
 }
+
+std::FILE* PlatformCreate(const char* path) { return std::fopen(path, "wb"); }
+
+bool PlatformRead(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count) {
+  count = std::fread(buffer, 1, capacity, file);
+  return std::ferror(file) == 0;
+}
+
+std::size_t PlatformWrite(const void* buffer, std::size_t count, std::FILE* file) {
+  return std::fwrite(buffer, 1, count, file);
+}
+
+bool PlatformClose(std::FILE* file) {
+  const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+  return std::fclose(file) == 0 && flushed;
+}
+
+std::FILE* PlatformOpenRead(const char* path);
+bool PlatformReplace(const char* from, const char* to);
 }  // namespace
 
+// Both set before any code runs: nothing can write a file through an
+// operation table that is still empty.
+constexpr TFileOperations PlatformFileOperations = {PlatformCreate, PlatformOpenRead, PlatformRead,
+                                                    PlatformWrite,  PlatformClose,    PlatformReplace};
+constinit TFileOperations FileOperations = PlatformFileOperations;
+
+bool IsDeviceName(std::string_view name) {
+  std::string base(name.substr(0, name.find('.')));
+  while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+  for (char& c : base)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$" ||
+      base == "CLOCK$")
+    return true;
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const auto digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+bool HasZeroByte(const std::string& path) { return std::find(path.begin(), path.end(), '\0') != path.end(); }
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+  return !HasZeroByte(from) && !HasZeroByte(to) && FileOperations.Replace(from.c_str(), to.c_str());
+}
+
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
-  TFile from(std::fopen(source.c_str(), "rb"));
+  if (HasZeroByte(source) || HasZeroByte(target)) return false;
+  TFile from(FileOperations.OpenRead(source.c_str()));
   if (!from) return false;
   const std::string temporary = target + ".tmp";
-  std::FILE* to = std::fopen(temporary.c_str(), "wb");
+  std::FILE* to = FileOperations.Create(temporary.c_str());
   if (!to) return false;
   const bool copied = CopyContent(from.get(), to);
-  const bool closed = std::fclose(to) == 0;
+  const bool closed = FileOperations.Close(to);
   if (copied && closed && ReplaceFileWith(temporary, target)) return true;
   DeleteFileIfExists(temporary);
   return false;
@@ -37,9 +84,24 @@ bool CopyFileReplacing(const std::string& source, const std::string& target) {
 #ifdef _WIN32
 #include <windows.h>
 
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#include <io.h>
+
+namespace {
+bool PlatformReplace(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+// Names such as "CON", "NUL" or "COM1" open devices wherever they stand: only
+// a file on a disk is a file to copy.
+std::FILE* PlatformOpenRead(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+}  // namespace
 
 void DeleteFileIfExists(const std::string& path) { DeleteFileA(path.c_str()); }
 
@@ -85,9 +147,31 @@ void CreateDirectories(const std::string& directory) {
 #include <filesystem>
 #include <system_error>
 
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+bool PlatformReplace(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+// Opened without blocking, so that a pipe with no writer cannot stop us, and
+// refused unless it is a regular file: reading a device such as /dev/zero
+// would never end.
+std::FILE* PlatformOpenRead(const char* path) {
+  const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return nullptr;
+  struct stat status;
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+      fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(descriptor);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(descriptor, "rb");
+  if (!file) close(descriptor);
+  return file;
 }
+}  // namespace
 
 void DeleteFileIfExists(const std::string& path) { std::remove(path.c_str()); }
 

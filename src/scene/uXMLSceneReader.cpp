@@ -23,9 +23,18 @@ uint32_t ReadColor(const TXMLNode& node, bool withAlpha) {
   return color;
 }
 
-void ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
-  for (auto [name, field] : {std::pair{"x", &point.X}, std::pair{"y", &point.Y}, std::pair{"z", &point.Z}})
-    *field = static_cast<float>(static_cast<double>(node.GetFloatProperty(name)) * scale);
+// Reads x, y and z times the scale; false when a product is not a finite
+// float (the text itself is always finite, the scale may carry it beyond the
+// float range). Such a point would poison the bounds, the normals and the
+// vertex welding of every export, so the callers refuse the scene.
+bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
+  for (auto [name, field] : {std::pair{"x", &point.X}, std::pair{"y", &point.Y}, std::pair{"z", &point.Z}}) {
+    const double value = static_cast<double>(node.GetFloatProperty(name)) * scale;
+    // Checked before the conversion, which is undefined beyond the float range.
+    if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return false;
+    *field = static_cast<float>(value);
+  }
+  return true;
 }
 }  // namespace
 
@@ -187,7 +196,9 @@ void TXMLSceneReader::ReadVertices(const TXMLNode& node, TPrimitive& primitive) 
     vertex->Id = element.GetProperty("id");
     TVertex& added = *vertex;
     primitive.AddVertex(std::move(vertex));
-    ReadPoint(element, added, Scale);
+    if (!ReadPoint(element, added, Scale))
+      RaiseError("Vertex \"%s\" of primitive \"%s\" has a coordinate that is not a finite number.",
+                 {added.Id, primitive.Name});
   }
 }
 
@@ -257,10 +268,10 @@ void TXMLSceneReader::ReadLight(const TXMLNode& node, TLight& light) {
       light.ConstantAttenuation = child.GetFloatProperty("constant");
       light.LinearAttenuation = child.GetFloatProperty("linear");
       light.QuadraticAttenuation = child.GetFloatProperty("quadratic");
-    } else if (name == "position") {
-      ReadPoint(child, light.Position, Scale);
-    } else if (name == "direction") {
-      ReadPoint(child, light.Direction, 1.0f);
+    } else if (name == "position" || name == "direction") {
+      const bool position = name == "position";
+      if (!ReadPoint(child, position ? light.Position : light.Direction, position ? Scale : 1.0f))
+        RaiseError("Light \"%s\" has a coordinate that is not a finite number.", {light.Name});
     } else if (name == "cone") {
       if (light.LightType != ltSpot) RaiseError("Cone properties only supported for spotlights.");
       light.ConeInner = child.GetIntProperty("inner");

@@ -1,7 +1,10 @@
 #pragma once
 // Turns the editor's scene document into a TScene: materials with their
 // layers, primitives with vertices and polygons, and lights. Positions and
-// light ranges are multiplied by Scale (millimetres per editor unit).
+// light ranges are multiplied by Scale (millimetres per editor unit). A scene
+// in which a scaled coordinate is not a finite number is refused, naming the
+// vertex ("Vertex "%s" of primitive "%s" has a coordinate that is not a finite
+// number.") or the light.
 
 #include <functional>
 #include <memory>

@@ -7,14 +7,16 @@
 
 TBufferedFileStream::TBufferedFileStream(const std::string& fileName, std::size_t bufferSize)
     : FFileName(fileName), FTempName(fileName + ".tmp"), FCapacity(bufferSize > 0 ? bufferSize : 1) {
-  FFile = std::fopen(FTempName.c_str(), "wb");
+  // A zero byte would cut the name short: the stream would write some other
+  // file, and directly instead of through the temporary one.
+  if (!HasZeroByte(FTempName)) FFile = FileOperations.Create(FTempName.c_str());
   if (!FFile) RaiseError("Cannot create file %s", {FFileName});
   FBuffer = std::make_unique<unsigned char[]>(FCapacity);
 }
 
 TBufferedFileStream::~TBufferedFileStream() {
   if (FFile) {
-    std::fclose(FFile);
+    FileOperations.Close(FFile);
     DeleteFileIfExists(FTempName);
   }
 }
@@ -45,17 +47,16 @@ int64_t TBufferedFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void TBufferedFileStream::Flush() {
   if (FUsed == 0) return;
-  if (!FFile || std::fwrite(FBuffer.get(), 1, FUsed, FFile) != FUsed) FailWrite();
+  if (!FFile || FileOperations.Write(FBuffer.get(), FUsed, FFile) != FUsed) FailWrite();
   FWritten += static_cast<int64_t>(FUsed);
   FUsed = 0;
 }
 
 void TBufferedFileStream::Close() {
   Flush();
-  const bool flushed = std::fflush(FFile) == 0 && std::ferror(FFile) == 0;
-  const bool closed = std::fclose(FFile) == 0;
+  const bool closed = FileOperations.Close(FFile);
   FFile = nullptr;
-  if (!flushed || !closed || !ReplaceFileWith(FTempName, FFileName)) {
+  if (!closed || !ReplaceFileWith(FTempName, FFileName)) {
     DeleteFileIfExists(FTempName);
     FailWrite();
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "uException.h"
 
@@ -28,6 +29,18 @@ uint32_t TStringDictionary::IndexOf(std::string_view key) const {
   if (FCount == 0) return kNotFound;
   const uint32_t id = FArena->FindName(key);
   return id == TXMLArena::kNoName ? kNotFound : IndexOfId(id);
+}
+
+std::string_view TStringDictionary::KeyAt(int index) const {
+  if (index < 0 || static_cast<uint32_t>(index) >= FCount)
+    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+  return FArena->NameOf(FEntries[index].KeyId);
+}
+
+std::string_view TStringDictionary::ValueAt(int index) const {
+  if (index < 0 || static_cast<uint32_t>(index) >= FCount)
+    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+  return {FEntries[index].Value, FEntries[index].ValueLength};
 }
 
 bool TStringDictionary::Contains(std::string_view key) const { return IndexOf(key) != kNotFound; }

@@ -25,6 +25,10 @@ public:
   // Adds the pair, or replaces the value of an existing key.
   void Put(std::string_view key, std::string_view value);
   int Count() const { return static_cast<int>(FCount); }
+  // The key (lower-cased) and the value of entry `index`, in insertion order.
+  // Raise "List index out of bounds (%d)" outside 0 .. Count() - 1.
+  std::string_view KeyAt(int index) const;
+  std::string_view ValueAt(int index) const;
 
   // Replaces the whole content with entries whose values are already stored
   // in the arena; a repeated key keeps its first place and its last value.

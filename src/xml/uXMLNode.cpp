@@ -20,8 +20,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
+// The root's arena is owned by the root through its dictionary's reference:
+// handed over here, taken back by the destructor. A separate owning member
+// would cost every one of the millions of nodes inside the arena a pointer.
 TXMLNode::TXMLNode(std::string_view name, int32_t position)
-    : FProperties(*new TXMLArena), FNameId(0), FPosition(position) {
+    : FProperties(*std::make_unique<TXMLArena>().release()), FNameId(0), FPosition(position) {
   TXMLArena& arena = FProperties.Arena();
   arena.Owner = this;
   FNameId = arena.InternName(name);
@@ -40,19 +43,25 @@ TXMLNode::~TXMLNode() {
   if (arena->HasForeignNodes) FreeForeignDescendants();
 }
 
-// Frees the nodes that were added from other trees. The walk keeps its own
-// stack: documents may nest deeper than the call stack reaches.
+// Frees the nodes that were added from other trees, and those added to them in
+// turn. The walk keeps its own stack, since trees may nest deeper than the call
+// stack reaches, and it collects every such node before freeing any: each is
+// then freed with nothing left to walk, so freeing never recurses either.
 void TXMLNode::FreeForeignDescendants() {
+  std::vector<std::unique_ptr<TXMLNode>> added;
   std::vector<TXMLNode*> pending{this};
   while (!pending.empty()) {
     TXMLNode* node = pending.back();
     pending.pop_back();
     for (uint32_t i = 0; i < node->FChildCount; ++i) {
       TXMLNode* child = node->FChildren[i];
-      if (child->OwnsArena())
-        delete child;
-      else
-        pending.push_back(child);
+      if (child->OwnsArena()) {
+        added.emplace_back(child);
+        // Inside a tree that nothing was added to, nothing is left to find.
+        if (!child->FProperties.Arena().HasForeignNodes) continue;
+        child->FProperties.Arena().HasForeignNodes = false;
+      }
+      pending.push_back(child);
     }
   }
 }
@@ -95,6 +104,12 @@ int32_t TXMLNode::GetIntProperty(std::string_view name) const { return StrToInt(
 float TXMLNode::GetFloatProperty(std::string_view name) const { return StrToFloat(GetProperty(name)); }
 
 void TXMLNode::SetProperty(std::string_view name, std::string_view value) { FProperties.Put(name, value); }
+
+void TXMLNode::SetText(std::string_view text) {
+  const std::string_view stored = FProperties.Arena().StoreText(text);
+  FText = stored.data();
+  FTextLength = static_cast<uint32_t>(stored.size());
+}
 
 void TXMLNode::AppendText(std::string_view text) {
   if (text.empty()) return;

@@ -38,8 +38,16 @@ public:
   int32_t GetIntProperty(std::string_view name) const;
   float GetFloatProperty(std::string_view name) const;
   void SetProperty(std::string_view name, std::string_view value);
+  // The attributes in document order, a repeated one once: name (lower-cased) and value.
+  int PropertyCount() const { return FProperties.Count(); }
+  std::string_view PropertyName(int index) const { return FProperties.KeyAt(index); }
+  std::string_view PropertyValue(int index) const { return FProperties.ValueAt(index); }
 
   void AppendText(std::string_view text);
+
+  // Bytes taken from the system for this tree's storage; on a node that is not
+  // a tree's root, those of the tree it belongs to.
+  std::size_t TreeBytes() const { return FProperties.Arena().AllocatedBytes(); }
 
 private:
   friend class TXMLParser;
@@ -49,6 +57,8 @@ private:
 
   bool OwnsArena() const { return FProperties.Arena().Owner == this; }
   void SetChildren(TXMLNode* const* children, uint32_t count);
+  // Replaces the text with a copy in the arena.
+  void SetText(std::string_view text);
   void FreeForeignDescendants();
 
   TStringDictionary FProperties;

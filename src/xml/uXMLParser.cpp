@@ -70,7 +70,7 @@ void TXMLParser::StartElement(const TToken& token) {
     FArena = &FRoot->FProperties.Arena();
     node = FRoot.get();
   }
-  FStack.push_back({node, FChildren.size()});
+  FStack.push_back({node, FChildren.size(), FTexts.size()});
 }
 
 void TXMLParser::EndElement(const TToken& token) {
@@ -81,6 +81,10 @@ void TXMLParser::EndElement(const TToken& token) {
   open.Node->SetChildren(FChildren.data() + open.FirstChild,
                          static_cast<uint32_t>(FChildren.size() - open.FirstChild));
   FChildren.resize(open.FirstChild);
+  if (FTexts.size() > open.TextStart) {
+    open.Node->SetText(std::string_view(FTexts).substr(open.TextStart));
+    FTexts.resize(open.TextStart);
+  }
   if (token.Kind == tkEndTag && !token.Text.empty()) {
     LowerInto(token.Text, FLowered);
     if (FLowered != open.Node->Name()) {
@@ -95,9 +99,12 @@ void TXMLParser::EndElement(const TToken& token) {
 void TXMLParser::AddText(const TToken& token) {
   AssignPendingAttributes();
   if (FStack.empty()) RaiseError("Unexpected text encountered outside root node.");
-  TXMLNode* node = FStack.back().Node;
-  if (token.Text.find('&') == std::string_view::npos)
-    node->AppendText(token.Text);
-  else
-    node->AppendText(DecodeEntities(token.Text));
+  // Collected until the element closes; see FTexts.
+  if (token.Text.find('&') == std::string_view::npos) {
+    FTexts += token.Text;
+  } else {
+    const std::size_t start = FTexts.size();
+    FTexts.resize(start + token.Text.size());
+    FTexts.resize(start + DecodeEntitiesInto(token.Text, FTexts.data() + start));
+  }
 }

@@ -26,6 +26,7 @@ private:
   struct TOpenNode {
     TXMLNode* Node;
     std::size_t FirstChild;  // where its children start in FChildren
+    std::size_t TextStart;   // where its text starts in FTexts
   };
 
   void StartElement(const TToken& token);
@@ -40,6 +41,10 @@ private:
   // The children of every open element, innermost last; an element's share is
   // moved into the arena, at its exact size, when it closes.
   std::vector<TXMLNode*> FChildren;
+  // The text of every open element, innermost last, in the same way: an
+  // element's text may come in as many pieces as it has children, and joining
+  // them in the arena piece by piece would copy all earlier pieces each time.
+  std::string FTexts;
   std::vector<TStringDictionary::TEntry> FPendingAttributes;
   TXMLNode* FAttributeOwner = nullptr;
   uint32_t FAttributeName = 0;

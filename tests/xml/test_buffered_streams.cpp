@@ -53,9 +53,11 @@ TEST(BufferedFileStream, NothingAppearsWithoutClose) {
 TEST(BufferedFileStream, OnlyThePositionQueryIsSupported) {
   TTempDir dir;
   TBufferedFileStream stream(dir.File("f"), 64);
-  for (auto [offset, origin] : {std::pair{int64_t{0}, TSeekOrigin::soBeginning}, std::pair{int64_t{0}, TSeekOrigin::soEnd},
-                                std::pair{int64_t{5}, TSeekOrigin::soCurrent}}) {
-    EXPECT_EQ(ErrorOf([&] { stream.Seek(offset, origin); }), "Seek not supported on buffered file stream.");
+  // A pair rather than structured bindings: clang 14 cannot capture bindings in a lambda.
+  for (const auto& request : {std::pair{int64_t{0}, TSeekOrigin::soBeginning},
+                              std::pair{int64_t{0}, TSeekOrigin::soEnd}, std::pair{int64_t{5}, TSeekOrigin::soCurrent}}) {
+    EXPECT_EQ(ErrorOf([&] { stream.Seek(request.first, request.second); }),
+              "Seek not supported on buffered file stream.");
   }
 }
 

@@ -49,3 +49,18 @@ TEST(StringDictionary, AssignKeepsFirstPlaceAndLastValueOfARepeatedKey) {
     EXPECT_EQ(dictionary.Get("k" + std::to_string(count - 1)), "v" + std::to_string(count - 1));
   }
 }
+
+TEST(StringDictionary, EntriesAreListedInInsertionOrderWithLowerCasedKeys) {
+  TXMLArena arena;
+  TStringDictionary dictionary(arena);
+  dictionary.Put("Beta", "1");
+  dictionary.Put("alpha", "2");
+  dictionary.Put("BETA", "3");
+  ASSERT_EQ(dictionary.Count(), 2);
+  EXPECT_EQ(dictionary.KeyAt(0), "beta");
+  EXPECT_EQ(dictionary.ValueAt(0), "3");
+  EXPECT_EQ(dictionary.KeyAt(1), "alpha");
+  EXPECT_EQ(dictionary.ValueAt(1), "2");
+  EXPECT_EQ(ErrorOf([&] { dictionary.KeyAt(2); }), "List index out of bounds (2)");
+  EXPECT_EQ(ErrorOf([&] { dictionary.ValueAt(-1); }), "List index out of bounds (-1)");
+}

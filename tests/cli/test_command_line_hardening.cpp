@@ -1,0 +1,114 @@
+// The command line under hostile use: asset names that would leave the
+// repository, and every file of an export failing in turn. The user always
+// gets the error on standard error with a status, and the repository keeps
+// the earlier files of the asset whole.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/FileFaults.h"
+#include "../support/TempDir.h"
+#include "uCommandLine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+struct TRun {
+  int Status;
+  std::string Out;
+  std::string Err;
+};
+
+TRun RunTool(std::vector<std::string> args) {
+  args.insert(args.begin(), "veldara-export");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out, err;
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::string kCrate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
+
+// The files of the crate asset, each holding "earlier <name>" before an export.
+const char* const kAssetFiles[] = {"Meshes/Crate.mesh", "Materials/Crate.material", "Textures/crate_wood.png",
+                                   "Physics/Crate.physics", "AssetDefinitions/Crate_Mesh.asset",
+                                   "AssetDefinitions/Crate_Material.asset"};
+
+bool TemporaryFilesLeft(const fs::path& folder) {
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") return true;
+  return false;
+}
+}  // namespace
+
+TEST(CommandLineAssetNames, NamesThatLeaveTheRepositoryAreRefusedBeforeAnythingIsWritten) {
+  TTempDir dir;
+  const std::string repository = dir.File("Repo");
+  for (const char* name : {"../Crate", "..", "Props/../../Crate", "Props\\..\\..\\Crate", "a/.../b", "a/.. /b",
+                           "/tmp/Crate", "\\Crate", "C:Crate", "C:\\Crate", "\\\\server\\share\\Crate"}) {
+    const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", name, "--init"});
+    EXPECT_EQ(run.Status, 2) << name;
+    EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) +
+                           "\" leads out of the repository: it may not be an absolute path, start with a drive or "
+                           "hold a \"..\" folder.\n");
+  }
+  for (const char* name : {"CON", "Props/nul", "com1.x", "LPT3\\Crate"}) {
+    const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", name, "--init"});
+    EXPECT_EQ(run.Status, 2) << name;
+    EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) + "\" holds a name reserved for a device.\n");
+  }
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+
+  // Folders that stay inside, and dots that are no ".." folder, are fine. The
+  // asset's own folders inside the repository's must exist, as they must for
+  // the plug-in.
+  for (const char* folder : {"Props", "a.b"})
+    for (const char* kind : {"Meshes", "Physics", "AssetDefinitions"})
+      fs::create_directories(repository + "/" + kind + "/" + folder);
+  for (const char* name : {"Props/Crate", "..Crate", "Crate..", "a.b/c"}) {
+    const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", name, "--init"});
+    EXPECT_EQ(run.Status, 0) << name << ": " << run.Err;
+  }
+}
+
+TEST(CommandLineFaults, EachFailedFileOfAnExportReachesTheUserAndKeepsTheEarlierFiles) {
+  for (std::size_t failing = 0; failing < std::size(kAssetFiles); ++failing) {
+    for (const TFileFault fault :
+         {TFileFault::ffCreate, TFileFault::ffWrite, TFileFault::ffClose, TFileFault::ffReplace}) {
+      const std::string file = kAssetFiles[failing];
+      SCOPED_TRACE(file + " " + std::to_string(static_cast<int>(fault)));
+      TTempDir dir;
+      const std::string root = dir.File("Repo") + "/";
+      for (const char* folder : {"Meshes", "Materials", "Textures", "Physics", "AssetDefinitions"})
+        fs::create_directories(root + folder);
+      for (const char* earlier : kAssetFiles) TTempDir::Write(root + earlier, std::string("earlier ") + earlier);
+
+      TFileFaults faults(fault, file, 100);
+      const TRun run = RunTool({"export", kCrate, "--repository", dir.File("Repo"), "--asset", "Crate"});
+      EXPECT_EQ(faults.Hits(), 1);
+      EXPECT_FALSE(TemporaryFilesLeft(dir.Path()));
+      const bool isTexture = file.rfind("Textures/", 0) == 0;
+      if (isTexture) {
+        // A texture that cannot be copied is a warning; the export completes.
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_NE(run.Err.find("warning: Texture file \""), std::string::npos);
+        EXPECT_NE(run.Err.find("could not be copied to " + root + file + "."), std::string::npos);
+      } else {
+        EXPECT_EQ(run.Status, 1);
+        const std::string message = fault == TFileFault::ffCreate ? "Cannot create file " : "Cannot write file ";
+        EXPECT_EQ(run.Err.substr(run.Err.rfind("error: ")), "error: " + message + root + file + "\n");
+      }
+      // The failed file and every later one keep their earlier content; the
+      // earlier ones were replaced whole.
+      for (std::size_t other = 0; other < std::size(kAssetFiles); ++other) {
+        const bool earlier = TTempDir::Read(root + kAssetFiles[other]) == std::string("earlier ") + kAssetFiles[other];
+        EXPECT_EQ(earlier, other >= failing && (!isTexture || other == failing)) << kAssetFiles[other];
+      }
+    }
+  }
+}

@@ -1,0 +1,169 @@
+// Every file step of a mesh export made to fail in turn: the error reaches the
+// caller with its message, no temporary file is left, the file of the failed
+// step and those of later steps keep their earlier content, and the files of
+// earlier steps are complete. A texture copy that fails is a warning: the
+// export goes on, as it does for a missing texture.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../support/ErrorOf.h"
+#include "../support/FileFaults.h"
+#include "../support/TempDir.h"
+#include "QZOgreMeshExporterCl.h"
+#include "uXMLSceneReader.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Enough polygons that the mesh file takes several blocks of the stream.
+std::string Document() {
+  std::string vertices, polygons;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string id = std::to_string(i);
+    vertices += "<vertex id=\"" + id + "\" x=\"" + id + "\" y=\"" + std::to_string(i % 3) + "\" z=\"" +
+                std::to_string(i % 5) + "\" />";
+  }
+  for (int i = 0; i + 2 < 3000; i += 3) {
+    polygons += "<poly mid=\"m\">";
+    for (int k = 0; k < 3; ++k) polygons += "<vertex vid=\"" + std::to_string(i + k) + "\" u0=\"0\" v0=\"1\" />";
+    polygons += "</poly>";
+  }
+  return "<scene><materials><category name=\"C\"><material id=\"m\" name=\"Stone\" used=\"true\"><layer "
+         "type=\"texture\" blend=\"replace\"><texture file=\"stone.png\" /></layer></material></category></materials>"
+         "<primitives><primitive id=\"p\" name=\"P\" type=\"userdefined\" visible=\"true\" snap=\"none\" "
+         "autoUV=\"false\"><vertices>" +
+         vertices + "</vertices><polygons>" + polygons + "</polygons></primitive></primitives></scene>";
+}
+
+struct TRepository {
+  TTempDir Dir;
+  std::string Mesh = Dir.File("Meshes/A.mesh");
+  std::string Material = Dir.File("Materials/A.material");
+  std::string Texture = Dir.File("Textures/stone.png");
+  std::string Sources = Dir.File("editor") + "/";
+  std::vector<std::string> Warnings;
+
+  // Files of the same names from an earlier export.
+  TRepository() {
+    for (const char* folder : {"Meshes", "Materials", "Textures", "editor"}) fs::create_directories(Dir.File(folder));
+    TTempDir::Write(Mesh, "earlier mesh");
+    TTempDir::Write(Material, "earlier material");
+    TTempDir::Write(Texture, "earlier texture");
+    TTempDir::Write(Sources + "stone.png", std::string(150000, 'p'));
+  }
+
+  void Export() {
+    auto scene = TXMLSceneReader().ReadSceneText(Document());
+    scene->CalculateNormals(66);
+    QZOgreMeshExporterT exporter(*scene);
+    exporter.MaterialDirectory = "../Materials";
+    exporter.TextureDirectory = "../Textures";
+    exporter.GetTextureSourceDirectory = [this] { return Sources; };
+    try {
+      exporter.Export(Mesh);
+    } catch (...) {
+      Warnings = exporter.Warnings;
+      throw;
+    }
+    Warnings = exporter.Warnings;
+  }
+
+  bool TemporaryFilesLeft() const {
+    for (const auto& entry : fs::recursive_directory_iterator(Dir.Path()))
+      if (entry.path().extension() == ".tmp") return true;
+    return false;
+  }
+};
+
+// Compared here rather than in the expectation, which would print megabytes.
+bool Holds(const std::string& fileName, const std::string& content) { return TTempDir::Read(fileName) == content; }
+
+struct TFaultCase {
+  TFileFault Fault;
+  uint64_t AtByte;
+  const char* Message;  // followed by the file name
+};
+
+const TFaultCase kFaults[] = {
+    {TFileFault::ffCreate, 0, "Cannot create file "},
+    {TFileFault::ffWrite, 0, "Cannot write file "},
+    {TFileFault::ffWrite, 40000, "Cannot write file "},
+    {TFileFault::ffClose, 0, "Cannot write file "},
+    {TFileFault::ffReplace, 0, "Cannot write file "},
+};
+
+const char* Describe(TFileFault fault) {
+  switch (fault) {
+    case TFileFault::ffCreate: return "create";
+    case TFileFault::ffWrite: return "write";
+    case TFileFault::ffClose: return "close";
+    case TFileFault::ffReplace: return "replace";
+    case TFileFault::ffRead: return "read";
+  }
+  return "?";
+}
+}  // namespace
+
+TEST(ExportFaults, AFailedMeshFileStopsTheExportBeforeAnythingElse) {
+  for (const TFaultCase& c : kFaults) {
+    SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
+    TRepository repository;
+    TFileFaults faults(c.Fault, "A.mesh", c.AtByte);
+    EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + repository.Mesh);
+    EXPECT_EQ(faults.Hits(), 1);
+    EXPECT_FALSE(repository.TemporaryFilesLeft());
+    EXPECT_TRUE(Holds(repository.Mesh, "earlier mesh"));
+    EXPECT_TRUE(Holds(repository.Material, "earlier material"));
+    EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
+  }
+}
+
+TEST(ExportFaults, AFailedMaterialScriptStopsTheExportAfterACompleteMesh) {
+  for (const TFaultCase& c : kFaults) {
+    SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
+    TRepository repository;
+    TFileFaults faults(c.Fault, "A.material", c.AtByte / 1000);  // the script is a few hundred bytes
+    EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + repository.Material);
+    EXPECT_EQ(faults.Hits(), 1);
+    EXPECT_FALSE(repository.TemporaryFilesLeft());
+    EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
+    EXPECT_TRUE(Holds(repository.Material, "earlier material"));
+    EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
+  }
+}
+
+TEST(ExportFaults, AFailedTextureCopyIsAWarningAndKeepsTheEarlierTexture) {
+  for (const TFaultCase& c : kFaults) {
+    SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
+    TRepository repository;
+    TFileFaults faults(c.Fault, "Textures/stone.png", c.AtByte);
+    repository.Export();
+    EXPECT_EQ(faults.Hits(), 1);
+    EXPECT_EQ(repository.Warnings, std::vector<std::string>{"Texture file \"" + repository.Sources +
+                                                            "stone.png\" could not be copied to " +
+                                                            repository.Dir.File("Textures/") + "stone.png."});
+    EXPECT_FALSE(repository.TemporaryFilesLeft());
+    EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
+    EXPECT_NE(TTempDir::Read(repository.Material), "earlier material");
+    EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
+  }
+  // An unreadable source is reported the same way.
+  TRepository repository;
+  TFileFaults faults(TFileFault::ffRead, "editor/stone.png");
+  repository.Export();
+  EXPECT_EQ(repository.Warnings.size(), 1u);
+  EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
+}
+
+TEST(ExportFaults, WithoutAFaultEveryFileIsReplaced) {
+  TRepository repository;
+  repository.Export();
+  EXPECT_EQ(repository.Warnings, std::vector<std::string>{});
+  EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
+  EXPECT_EQ(TTempDir::Read(repository.Material).substr(0, 14), "material Stone");
+  EXPECT_TRUE(Holds(repository.Texture, std::string(150000, 'p')));
+}
