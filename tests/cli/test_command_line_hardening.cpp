@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../support/FileFaults.h"
+#include "../support/NativePath.h"
 #include "../support/TempDir.h"
 #include "uCommandLine.h"
 
@@ -97,11 +98,11 @@ TEST(CommandLineFaults, EachFailedFileOfAnExportReachesTheUserAndKeepsTheEarlier
         // A texture that cannot be copied is a warning; the export completes.
         EXPECT_EQ(run.Status, 0) << run.Err;
         EXPECT_NE(run.Err.find("warning: Texture file \""), std::string::npos);
-        EXPECT_NE(run.Err.find("could not be copied to " + root + file + "."), std::string::npos);
+        EXPECT_NE(run.Err.find("could not be copied to " + NativePath(root + file) + "."), std::string::npos);
       } else {
         EXPECT_EQ(run.Status, 1);
         const std::string message = fault == TFileFault::ffCreate ? "Cannot create file " : "Cannot write file ";
-        EXPECT_EQ(run.Err.substr(run.Err.rfind("error: ")), "error: " + message + root + file + "\n");
+        EXPECT_EQ(run.Err.substr(run.Err.rfind("error: ")), "error: " + message + NativePath(root + file) + "\n");
       }
       // The failed file and every later one keep their earlier content; the
       // earlier ones were replaced whole.

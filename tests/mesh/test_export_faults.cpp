@@ -12,6 +12,7 @@
 
 #include "../support/ErrorOf.h"
 #include "../support/FileFaults.h"
+#include "../support/NativePath.h"
 #include "../support/TempDir.h"
 #include "QZOgreMeshExporterCl.h"
 #include "uXMLSceneReader.h"
@@ -127,7 +128,7 @@ TEST(ExportFaults, AFailedMaterialScriptStopsTheExportAfterACompleteMesh) {
     SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
     TRepository repository;
     TFileFaults faults(c.Fault, "A.material", c.AtByte / 1000);  // the script is a few hundred bytes
-    EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + repository.Material);
+    EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + NativePath(repository.Material));
     EXPECT_EQ(faults.Hits(), 1);
     EXPECT_FALSE(repository.TemporaryFilesLeft());
     EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
@@ -145,7 +146,7 @@ TEST(ExportFaults, AFailedTextureCopyIsAWarningAndKeepsTheEarlierTexture) {
     EXPECT_EQ(faults.Hits(), 1);
     EXPECT_EQ(repository.Warnings, std::vector<std::string>{"Texture file \"" + repository.Sources +
                                                             "stone.png\" could not be copied to " +
-                                                            repository.Dir.File("Textures/") + "stone.png."});
+                                                            NativePath(repository.Dir.File("Textures/")) + "stone.png."});
     EXPECT_FALSE(repository.TemporaryFilesLeft());
     EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
     EXPECT_NE(TTempDir::Read(repository.Material), "earlier material");

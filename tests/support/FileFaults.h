@@ -5,6 +5,7 @@
 // whose path contains a given text are affected; everything else goes to the
 // platform as usual.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -46,7 +47,12 @@ private:
     static TState state;
     return state;
   }
-  static bool Affects(const char* path) { return std::string(path).find(State().PathPart) != std::string::npos; }
+  // The part is written with "/"; Windows paths reach here with "\\".
+  static bool Affects(const char* path) {
+    std::string normal(path);
+    std::replace(normal.begin(), normal.end(), '\\', '/');
+    return normal.find(State().PathPart) != std::string::npos;
+  }
   static bool Strike(TFileFault fault, bool affected) {
     if (!affected || State().Fault != fault) return false;
     ++State().Hits;
