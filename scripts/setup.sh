@@ -11,6 +11,9 @@ packages=(
   # OGRE's XML converter and its main library: the integration tests load our
   # meshes and material scripts in OGRE itself.
   ogre-1.12-tools libogre-1.12-dev
+  # Only the end-to-end benchmark (bench/run-benchmarks.sh): pugixml as the
+  # yardstick parser, and GNU time for wall time, CPU time and peak memory.
+  libpugixml-dev time
 )
 
 missing=()
