@@ -43,6 +43,9 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   std::unique_ptr<TXMLNode> root;
   {
     TXMLStringReader reader(std::move(text));
+    // The text is freed after the parse anyway; giving it back as the parse
+    // goes on keeps text and tree from being whole at once.
+    reader.ReleaseTextWhileParsing = true;
     reader.OnProgress = [this](int32_t position, int32_t total) { ReportParseProgress(position, total); };
     root = reader.GetRootNode();
   }
@@ -50,7 +53,7 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();
   for (int i = 0; i < root->ChildCount(); ++i) {
-    const TXMLNode& child = *root->GetChild(i);
+    TXMLNode& child = *root->GetChild(i);
     const std::string_view name = child.Name();
     if (name == "settings")
       ReadSettings(child, *scene);
@@ -145,8 +148,16 @@ void TXMLSceneReader::ReadLayer(const TXMLNode& node, TMaterial& material) {
   if (layer.LayerType == lyTexture && layer.TextureFile.empty()) layer.LayerType = lyColor;
 }
 
-void TXMLSceneReader::ReadPrimitives(const TXMLNode& node, TScene& scene) {
+void TXMLSceneReader::ReadPrimitives(TXMLNode& node, TScene& scene) {
+  // The primitives are nearly all of a document; the node tree of those that
+  // the scene already holds is given back as the reading goes on, so that
+  // tree and scene model are not both whole at once.
+  int released = 0;
   for (int i = 0; i < node.ChildCount(); ++i) {
+    if (i - released >= kReleaseEvery) {
+      node.ReleaseChildren(i);
+      released = i;
+    }
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "primitive") continue;
     ReportBuildProgress(element);
