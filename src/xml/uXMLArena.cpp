@@ -78,19 +78,31 @@ uint32_t TXMLArena::Probe(std::string_view name, uint64_t hash) const {
   }
 }
 
+TXMLArena::TRecentName* TXMLArena::RecentSlot(std::string_view name) const {
+  if (name.empty() || name.size() > sizeof(TRecentName::Text)) return nullptr;
+  return &FRecent[(name.size() + static_cast<unsigned char>(name.front()) * 7u +
+                   static_cast<unsigned char>(name.back()) * 13u) % kRecentNames];
+}
+
 uint32_t TXMLArena::FindName(std::string_view name) const {
   if (FSlots.empty()) return kNoName;
+  TRecentName* recent = RecentSlot(name);
+  if (recent && recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0)
+    return recent->Id;
   const uint32_t found = Probe(name, HashName(name));
-  return (found & 0x80000000u) ? kNoName : found;
+  if (found & 0x80000000u) return kNoName;
+  if (recent) {
+    std::memcpy(recent->Text, name.data(), name.size());
+    recent->Length = static_cast<uint8_t>(name.size());
+    recent->Id = found;
+  }
+  return found;
 }
 
 uint32_t TXMLArena::InternName(std::string_view name) {
-  TRecentName* recent = nullptr;
-  if (!name.empty() && name.size() <= sizeof(TRecentName::Text)) {
-    recent = &FRecent[(name.size() + static_cast<unsigned char>(name.front()) * 7u +
-                       static_cast<unsigned char>(name.back()) * 13u) % kRecentNames];
-    if (recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0) return recent->Id;
-  }
+  TRecentName* recent = RecentSlot(name);
+  if (recent && recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0)
+    return recent->Id;
   const uint32_t id = AddName(name);
   if (recent) {
     std::memcpy(recent->Text, name.data(), name.size());

@@ -89,13 +89,16 @@ private:
   std::vector<std::unique_ptr<char[]>> FNameChars;
   std::vector<uint32_t> FSlots;          // open addressing: name number + 1, 0 = empty
 
-  // The names of a document repeat endlessly (vertex, vid, u0, v0...): a small
-  // cache of names as written saves hashing them again and again.
+  // The names of a document repeat endlessly (vertex, vid, u0, v0...), and
+  // so do the names that readers look up: a small cache of names as written
+  // saves hashing them again and again. Filled by lookups too.
   struct TRecentName {
     char Text[15];
     uint8_t Length = 0;  // 0: empty slot
     uint32_t Id = 0;
   };
   static constexpr std::size_t kRecentNames = 64;
-  TRecentName FRecent[kRecentNames];
+  mutable TRecentName FRecent[kRecentNames];
+  // The cache slot for the name, or nullptr for names it cannot hold.
+  TRecentName* RecentSlot(std::string_view name) const;
 };
