@@ -134,7 +134,7 @@ machine=$(
   echo "- Memory: $(free -h | awk '/^Mem:/ { print $2 }') total"
   echo "- System: $(uname -sr), $(g++ --version | head -1)"
   echo "- Load average (1, 5, 15 min) before the run: $load_before; after: $load_after"
-  echo "- Commit $(git rev-parse --short HEAD)$(git diff --quiet HEAD -- src tools bench || echo ' with local changes'), $(date -u '+%Y-%m-%d %H:%M UTC'), median of $RUNS runs"
+  echo "- Commit $(git rev-parse --short HEAD)$(git diff --quiet HEAD -- src tools bench ':!bench/RESULTS.md' || echo ' with local changes'), $(date -u '+%Y-%m-%d %H:%M UTC'), median of $RUNS runs"
 )
 
 echo
