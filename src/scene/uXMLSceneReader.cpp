@@ -214,6 +214,9 @@ void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) 
     const int layers = polygon.Material ? polygon.Material->LayerCount() : 0;
     for (int n = static_cast<int>(FUVNames.size()); n < layers; ++n)
       FUVNames.emplace_back("u" + std::to_string(n), "v" + std::to_string(n));
+    // Every child is a corner as a rule: room for them all at once.
+    const int corners = element.ChildCount();
+    polygon.Reserve(corners, layers);
 
     for (int j = 0; j < element.ChildCount(); ++j) {
       const TXMLNode& corner = *element.GetChild(j);
@@ -225,7 +228,9 @@ void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) 
       for (int n = 0; n < layers; ++n) {
         const float u = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].first);
         const float v = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].second);
-        polygon.GetUVCoordinates(n).Add(u, v);
+        TUVCoordinates& coordinates = polygon.GetUVCoordinates(n);
+        if (coordinates.Count() == 0) coordinates.Reserve(corners);
+        coordinates.Add(u, v);
       }
     }
   }
