@@ -2,6 +2,8 @@
 #   make demo   build and run the main job on the bundled sample
 #   make test   build everything and run every test (the Windows build's under Wine),
 #               then each fuzz target for a minute
+#   make bench  the stage benchmarks, then the end-to-end comparison
+#               (bench/run-benchmarks.sh, several minutes; writes bench/RESULTS.md)
 .PHONY: demo test setup bench clean
 
 setup:
@@ -34,6 +36,7 @@ bench: setup
 	./build/release/bench/xml_parse_benchmark
 	./build/release/bench/weld_benchmark
 	./build/release/bench/mesh_export_benchmark
+	bash bench/run-benchmarks.sh
 
 clean:
 	rm -rf build

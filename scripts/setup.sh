@@ -23,6 +23,9 @@ packages=(
   fonts-wine fonts-liberation
   # The banner generator encodes its JPEG with the build machine's libjpeg.
   libjpeg62-turbo-dev
+  # Only the end-to-end benchmark (bench/run-benchmarks.sh): pugixml as the
+  # yardstick parser, and GNU time for wall time, CPU time and peak memory.
+  libpugixml-dev time
 )
 
 missing=()

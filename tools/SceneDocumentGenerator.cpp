@@ -129,6 +129,47 @@ void WriteBox(TDocument& doc, int64_t id, const char* name, bool collision) {
   doc.Line(2, "</primitive>");
 }
 
+// A building of lightmapped architecture: four walls, each a grid of quads
+// whose corners carry a tiled texture set and a lightmap set that spans the
+// whole wall. The walls share no vertices, as the editor writes them.
+void WriteBuilding(TDocument& doc, int64_t id, int cellsAlong, int cellsUp) {
+  WritePrimitiveStart(doc, id, "Building", "userdefined");
+  const double x0 = doc.Uniform(0, 8000), z0 = doc.Uniform(0, 8000);
+  const double step = doc.Uniform(20, 40);
+  const int material = 3 * doc.Pick(kMaterials / 3);  // every third material has a lightmap
+  const int row = cellsAlong + 1;
+  const int perWall = row * (cellsUp + 1);
+  doc.Line(3, "<vertices>");
+  // Wall w runs along x (w even) or z (w odd), at the near or far side.
+  for (int w = 0; w < 4; ++w)
+    for (int up = 0; up <= cellsUp; ++up)
+      for (int a = 0; a <= cellsAlong; ++a) {
+        const double along = a * step, side = (w / 2) * cellsAlong * step;
+        const double x = x0 + (w % 2 == 0 ? along : side), z = z0 + (w % 2 == 0 ? side : along);
+        doc.Line(4, "<vertex id=\"v%d\" x=\"%.6f\" y=\"%.6f\" z=\"%.6f\" />", w * perWall + up * row + a, x,
+                 up * step, z);
+      }
+  doc.Line(3, "</vertices>");
+  doc.Line(3, "<polygons>");
+  for (int w = 0; w < 4; ++w)
+    for (int up = 0; up < cellsUp; ++up)
+      for (int a = 0; a < cellsAlong; ++a) {
+        doc.Line(5, "<poly mid=\"mat%d\">", material);
+        const int base = w * perWall;
+        const int corners[4] = {base + up * row + a, base + (up + 1) * row + a, base + (up + 1) * row + a + 1,
+                                base + up * row + a + 1};
+        const int cells[4][2] = {{a, up}, {a, up + 1}, {a + 1, up + 1}, {a + 1, up}};
+        for (int c = 0; c < 4; ++c) {
+          const double u = cells[c][0], v = cells[c][1];
+          doc.Line(6, "<vertex vid=\"v%d\" u0=\"%.6f\" v0=\"%.6f\" u1=\"%.6f\" v1=\"%.6f\" />", corners[c], u, v,
+                   u / cellsAlong, v / cellsUp);
+        }
+        doc.Line(5, "</poly>");
+      }
+  doc.Line(3, "</polygons>");
+  doc.Line(2, "</primitive>");
+}
+
 void WriteLights(TDocument& doc, int count) {
   doc.Line(1, "<lights>");
   for (int i = 0; i < count; ++i) {
@@ -145,10 +186,15 @@ void WriteLights(TDocument& doc, int count) {
 
 std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
   TDocument doc(options.Seed);
-  // Half the polygons in the terrain, the rest in props of six quads each, and
-  // one collision box for every hundred props.
-  const auto terrainCells = static_cast<int>(std::sqrt(static_cast<double>(options.Polygons) / 2.0));
-  const int64_t props = (options.Polygons - int64_t{terrainCells} * terrainCells) / 6;
+  // About 45% of the polygons in the terrain, 20% in lightmapped buildings of
+  // 4 x 16 x 8 quads, a few hundred collision boxes and the rest in props of
+  // six quads each.
+  const auto terrainCells = static_cast<int>(std::sqrt(static_cast<double>(options.Polygons) * 0.45));
+  constexpr int kAlong = 16, kUp = 8;
+  const int64_t buildings = options.Polygons / 5 / (4 * kAlong * kUp);
+  const int64_t collisionBoxes = std::clamp<int64_t>(options.Polygons / 50, 1, 300);
+  const int64_t props = std::max<int64_t>(
+      0, (options.Polygons - int64_t{terrainCells} * terrainCells - buildings * 4 * kAlong * kUp) / 6 - collisionBoxes);
   doc.Text().reserve(static_cast<std::size_t>(options.Polygons) * 330);
 
   doc.Line(0, "<scene>");
@@ -163,11 +209,18 @@ std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
   for (int y = 0; y < terrainCells; y += kTile)
     for (int x = 0; x < terrainCells; x += kTile)
       WriteTerrainTile(doc, id++, x, y, std::min(kTile, terrainCells - x), std::min(kTile, terrainCells - y));
-  for (int64_t p = 0; p < props; ++p) {
-    if (p % 100 == 99)
+  for (int64_t b = 0; b < buildings; ++b) WriteBuilding(doc, id++, kAlong, kUp);
+  // The collision boxes spread evenly among the props, as a designer places
+  // them beside the things they stand for.
+  const int64_t pieces = props + collisionBoxes;
+  int64_t boxesWritten = 0;
+  for (int64_t p = 0; p < pieces; ++p) {
+    if (boxesWritten < collisionBoxes && (p + 1) * collisionBoxes / pieces > boxesWritten) {
       WriteBox(doc, id++, "vdcv_box", true);
-    else
+      ++boxesWritten;
+    } else {
       WriteBox(doc, id++, "Crate", false);
+    }
   }
   doc.Line(1, "</primitives>");
   WriteLights(doc, 16);

@@ -1,7 +1,8 @@
 #pragma once
 // Writes scene documents of the editor's format, of a chosen size and
-// deterministic from a seed, for benchmarks and large-input tests: a terrain
-// grid, many small textured props sharing materials and a few collision boxes.
+// deterministic from a seed, for benchmarks and large-input tests: a tiled
+// terrain grid, lightmapped buildings, many small textured props sharing
+// materials and a few hundred collision boxes.
 
 #include <cstdint>
 #include <string>

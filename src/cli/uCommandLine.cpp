@@ -28,6 +28,25 @@ struct TUsageError : TException {
 std::string ReadFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) RaiseError("Cannot open file %s", {fileName});
+  // A scene file can be hundreds of megabytes: read it straight into a string
+  // of its size rather than through a growing stream buffer, which would
+  // copy it several times and briefly hold it twice.
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size >= 0 && in) {
+    std::string content(static_cast<std::size_t>(size), '\0');
+    in.read(content.data(), static_cast<std::streamsize>(size));
+    if (in.bad() || in.gcount() != static_cast<std::streamsize>(size)) RaiseError("Cannot read file %s", {fileName});
+    // Whatever was appended after the size was taken belongs to the file too.
+    if (in.peek() == std::ifstream::traits_type::eof()) return content;
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    if (in.bad()) RaiseError("Cannot read file %s", {fileName});
+    return content + std::move(rest).str();
+  }
+  // Not seekable (a pipe): read it as a stream.
+  in.clear();
   std::ostringstream content;
   content << in.rdbuf();
   if (in.bad()) RaiseError("Cannot read file %s", {fileName});

@@ -145,6 +145,11 @@ int TPolygon::AddVertex(TVertex* vertex) {
   return static_cast<int>(FVertices.size() - 1);
 }
 
+void TPolygon::Reserve(int corners, int uvSets) {
+  FVertices.reserve(static_cast<std::size_t>(corners > 0 ? corners : 0));
+  FUVSets.reserve(static_cast<std::size_t>(uvSets > 0 ? uvSets : 0));
+}
+
 TVertex* TPolygon::GetVertex(int index) const {
   CheckIndex(index, FVertices.size());
   return FVertices[static_cast<std::size_t>(index)];

@@ -76,6 +76,8 @@ public:
   // Appends coordinates (0, 0) until `index` exists.
   TUVCoordinate& GetCoordinate(int index);
   int Count() const { return static_cast<int>(FCoordinates.size()); }
+  // Room for `count` coordinates, for a reader that knows how many will come.
+  void Reserve(int count) { FCoordinates.reserve(static_cast<std::size_t>(count > 0 ? count : 0)); }
 
 private:
   std::vector<TUVCoordinate> FCoordinates;
@@ -111,6 +113,10 @@ public:
   int AddVertex(TVertex* vertex);
   int VertexCount() const { return static_cast<int>(FVertices.size()); }
   TVertex* GetVertex(int index) const;
+  // Room for `corners` corners and `uvSets` UV sets, for a reader that knows
+  // them before adding any: growing one at a time would allocate several
+  // times for every polygon of a scene of millions.
+  void Reserve(int corners, int uvSets);
 
   // UV set `layer` belongs to material layer `layer`; missing sets up to it
   // are appended empty. References stay valid until the list of sets grows.

@@ -52,6 +52,9 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   std::unique_ptr<TXMLNode> root;
   {
     TXMLStringReader reader(std::move(text));
+    // The text is freed after the parse anyway; giving it back as the parse
+    // goes on keeps text and tree from being whole at once.
+    reader.ReleaseTextWhileParsing = true;
     reader.OnProgress = [this](int32_t position, int32_t total) { ReportParseProgress(position, total); };
     root = reader.GetRootNode();
   }
@@ -59,7 +62,7 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();
   for (int i = 0; i < root->ChildCount(); ++i) {
-    const TXMLNode& child = *root->GetChild(i);
+    TXMLNode& child = *root->GetChild(i);
     const std::string_view name = child.Name();
     if (name == "settings")
       ReadSettings(child, *scene);
@@ -154,8 +157,16 @@ void TXMLSceneReader::ReadLayer(const TXMLNode& node, TMaterial& material) {
   if (layer.LayerType == lyTexture && layer.TextureFile.empty()) layer.LayerType = lyColor;
 }
 
-void TXMLSceneReader::ReadPrimitives(const TXMLNode& node, TScene& scene) {
+void TXMLSceneReader::ReadPrimitives(TXMLNode& node, TScene& scene) {
+  // The primitives are nearly all of a document; the node tree of those that
+  // the scene already holds is given back as the reading goes on, so that
+  // tree and scene model are not both whole at once.
+  int released = 0;
   for (int i = 0; i < node.ChildCount(); ++i) {
+    if (i - released >= kReleaseEvery) {
+      node.ReleaseChildren(i);
+      released = i;
+    }
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "primitive") continue;
     ReportBuildProgress(element);
@@ -214,6 +225,9 @@ void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) 
     const int layers = polygon.Material ? polygon.Material->LayerCount() : 0;
     for (int n = static_cast<int>(FUVNames.size()); n < layers; ++n)
       FUVNames.emplace_back("u" + std::to_string(n), "v" + std::to_string(n));
+    // Every child is a corner as a rule: room for them all at once.
+    const int corners = element.ChildCount();
+    polygon.Reserve(corners, layers);
 
     for (int j = 0; j < element.ChildCount(); ++j) {
       const TXMLNode& corner = *element.GetChild(j);
@@ -225,7 +239,9 @@ void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) 
       for (int n = 0; n < layers; ++n) {
         const float u = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].first);
         const float v = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].second);
-        polygon.GetUVCoordinates(n).Add(u, v);
+        TUVCoordinates& coordinates = polygon.GetUVCoordinates(n);
+        if (coordinates.Count() == 0) coordinates.Reserve(corners);
+        coordinates.Add(u, v);
       }
     }
   }

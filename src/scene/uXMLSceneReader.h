@@ -36,7 +36,11 @@ private:
   void ReadMaterials(const TXMLNode& node, TScene& scene);
   void ReadMaterial(const TXMLNode& node, const std::string& category, TScene& scene);
   void ReadLayer(const TXMLNode& node, TMaterial& material);
-  void ReadPrimitives(const TXMLNode& node, TScene& scene);
+  // Frees the node tree's primitives that have been read as it goes.
+  void ReadPrimitives(TXMLNode& node, TScene& scene);
+  // How many primitives are read between two releases: few enough to keep the
+  // tree's part small, many enough that a release is worth its search.
+  static constexpr int kReleaseEvery = 16;
   void ReadVertices(const TXMLNode& node, TPrimitive& primitive);
   void ReadPolygons(const TXMLNode& node, TPrimitive& primitive);
   void ReadLights(const TXMLNode& node, TScene& scene);

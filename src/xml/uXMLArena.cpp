@@ -1,5 +1,7 @@
 #include "uXMLArena.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "uXMLEntities.h"
@@ -35,11 +37,12 @@ void* TXMLArena::AllocateInNewBlock(std::size_t size, std::size_t alignment) {
   // space stays usable. Blocks are not cleared: every byte handed out is written.
   const std::size_t needed = size + alignment;
   if (needed > FNextBlockSize / 4) {
-    FBlocks.push_back(std::make_unique_for_overwrite<char[]>(needed));
+    FLargeBlocks.push_back(std::make_unique_for_overwrite<char[]>(needed));
     FBlockBytes += needed;
-    return align(FBlocks.back().get());
+    return align(FLargeBlocks.back().get());
   }
   FBlocks.push_back(std::make_unique_for_overwrite<char[]>(FNextBlockSize));
+  FBlockSizes.push_back(FNextBlockSize);
   FBlockBytes += FNextBlockSize;
   FCursor = FBlocks.back().get();
   FEnd = FCursor + FNextBlockSize;
@@ -75,19 +78,31 @@ uint32_t TXMLArena::Probe(std::string_view name, uint64_t hash) const {
   }
 }
 
+TXMLArena::TRecentName* TXMLArena::RecentSlot(std::string_view name) const {
+  if (name.empty() || name.size() > sizeof(TRecentName::Text)) return nullptr;
+  return &FRecent[(name.size() + static_cast<unsigned char>(name.front()) * 7u +
+                   static_cast<unsigned char>(name.back()) * 13u) % kRecentNames];
+}
+
 uint32_t TXMLArena::FindName(std::string_view name) const {
   if (FSlots.empty()) return kNoName;
+  TRecentName* recent = RecentSlot(name);
+  if (recent && recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0)
+    return recent->Id;
   const uint32_t found = Probe(name, HashName(name));
-  return (found & 0x80000000u) ? kNoName : found;
+  if (found & 0x80000000u) return kNoName;
+  if (recent) {
+    std::memcpy(recent->Text, name.data(), name.size());
+    recent->Length = static_cast<uint8_t>(name.size());
+    recent->Id = found;
+  }
+  return found;
 }
 
 uint32_t TXMLArena::InternName(std::string_view name) {
-  TRecentName* recent = nullptr;
-  if (!name.empty() && name.size() <= sizeof(TRecentName::Text)) {
-    recent = &FRecent[(name.size() + static_cast<unsigned char>(name.front()) * 7u +
-                       static_cast<unsigned char>(name.back()) * 13u) % kRecentNames];
-    if (recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0) return recent->Id;
-  }
+  TRecentName* recent = RecentSlot(name);
+  if (recent && recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0)
+    return recent->Id;
   const uint32_t id = AddName(name);
   if (recent) {
     std::memcpy(recent->Text, name.data(), name.size());
@@ -101,7 +116,8 @@ uint32_t TXMLArena::AddName(std::string_view name) {
   if ((FNames.size() + 1) * 2 > FSlots.size()) GrowNameTable();
   const uint32_t found = Probe(name, HashName(name));
   if (!(found & 0x80000000u)) return found;
-  char* chars = AllocateChars(name.size());
+  FNameChars.push_back(std::make_unique_for_overwrite<char[]>(name.size() + 1));
+  char* chars = FNameChars.back().get();
   for (std::size_t i = 0; i < name.size(); ++i) chars[i] = Lower(name[i]);
   const auto id = static_cast<uint32_t>(FNames.size());
   FNames.emplace_back(chars, name.size());
@@ -122,6 +138,37 @@ void TXMLArena::GrowNameTable() {
 }
 
 std::size_t TXMLArena::AllocatedBytes() const {
-  return FBlockBytes + FBlocks.capacity() * sizeof(FBlocks[0]) + FNames.capacity() * sizeof(FNames[0]) +
+  std::size_t names = 0;
+  for (const std::string_view name : FNames) names += name.size() + 1;
+  return FBlockBytes + FBlocks.capacity() * (sizeof(FBlocks[0]) + sizeof(FBlockSizes[0])) + FLargeBlocks.capacity() * sizeof(FLargeBlocks[0]) +
+         FNames.capacity() * sizeof(FNames[0]) + FNameChars.capacity() * sizeof(FNameChars[0]) + names +
          FSlots.capacity() * sizeof(FSlots[0]);
+}
+
+std::size_t TXMLArena::BlockOf(const void* p) {
+  if (FBlocksByAddress.size() != FBlocks.size()) {
+    for (std::size_t i = FBlocksByAddress.size(); i < FBlocks.size(); ++i)
+      FBlocksByAddress.emplace_back(FBlocks[i].get(), i);
+    std::sort(FBlocksByAddress.begin(), FBlocksByAddress.end());
+  }
+  const char* address = static_cast<const char*>(p);
+  // The last block starting at or before the address; only ordinary blocks
+  // are listed, so it holds the address only when the address lies within it.
+  auto found = std::upper_bound(FBlocksByAddress.begin(), FBlocksByAddress.end(),
+                                std::pair<const char*, std::size_t>(address, SIZE_MAX));
+  if (found == FBlocksByAddress.begin()) return SIZE_MAX;
+  --found;
+  const std::size_t index = found->second;
+  if (!FBlocks[index] || address >= found->first + FBlockSizes[index]) return SIZE_MAX;
+  return index;
+}
+
+void TXMLArena::ReleaseBetween(const void* first, const void* next) {
+  const std::size_t from = BlockOf(first), to = BlockOf(next);
+  if (from == SIZE_MAX || to == SIZE_MAX) return;
+  for (std::size_t i = from + 1; i < to; ++i) {
+    if (!FBlocks[i]) continue;
+    FBlockBytes -= FBlockSizes[i];
+    FBlocks[i].reset();
+  }
 }

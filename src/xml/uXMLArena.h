@@ -55,29 +55,50 @@ public:
   // Bytes taken from the system for the blocks and the name table.
   std::size_t AllocatedBytes() const;
 
+  // Frees the blocks filled wholly after `first` was allocated and before
+  // `next` was: whatever was stored in that time must not be used again. A
+  // huge document is read piece by piece, and what has been read need not
+  // stay. Large requests live in blocks of their own, which stay.
+  void ReleaseBetween(const void* first, const void* next);
+
 private:
   void* AllocateInNewBlock(std::size_t size, std::size_t alignment);
+  // The index in FBlocks of the block holding `p`, or SIZE_MAX.
+  std::size_t BlockOf(const void* p);
   char* AllocateChars(std::size_t count) { return static_cast<char*>(Allocate(count, 1)); }
   uint32_t AddName(std::string_view name);
   uint32_t Probe(std::string_view name, uint64_t hash) const;
   void GrowNameTable();
 
+  // The blocks in the order they were filled: everything in block i was
+  // stored before everything in block i + 1. A block is null once released.
   std::vector<std::unique_ptr<char[]>> FBlocks;
+  std::vector<std::size_t> FBlockSizes;
+  // Blocks of one large request each, outside that order.
+  std::vector<std::unique_ptr<char[]>> FLargeBlocks;
+  // The start of every block with its index, by address, for BlockOf; rebuilt
+  // when blocks have been added since.
+  std::vector<std::pair<const char*, std::size_t>> FBlocksByAddress;
   std::size_t FBlockBytes = 0;
   std::size_t FNextBlockSize = 64 * 1024;
   char* FCursor = nullptr;
   char* FEnd = nullptr;
 
-  std::vector<std::string_view> FNames;  // lower-cased, chars in the blocks
+  // Lower-cased; their chars apart from the blocks, which may be released.
+  std::vector<std::string_view> FNames;
+  std::vector<std::unique_ptr<char[]>> FNameChars;
   std::vector<uint32_t> FSlots;          // open addressing: name number + 1, 0 = empty
 
-  // The names of a document repeat endlessly (vertex, vid, u0, v0...): a small
-  // cache of names as written saves hashing them again and again.
+  // The names of a document repeat endlessly (vertex, vid, u0, v0...), and
+  // so do the names that readers look up: a small cache of names as written
+  // saves hashing them again and again. Filled by lookups too.
   struct TRecentName {
     char Text[15];
     uint8_t Length = 0;  // 0: empty slot
     uint32_t Id = 0;
   };
   static constexpr std::size_t kRecentNames = 64;
-  TRecentName FRecent[kRecentNames];
+  mutable TRecentName FRecent[kRecentNames];
+  // The cache slot for the name, or nullptr for names it cannot hold.
+  TRecentName* RecentSlot(std::string_view name) const;
 };

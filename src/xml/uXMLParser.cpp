@@ -15,6 +15,8 @@ std::unique_ptr<TXMLNode> TXMLParser::Parse() {
   TToken token;
   int tokenCounter = 0;
   for (;;) {
+    // Every token so far is in the tree already.
+    if (ReleaseInput && tokenCounter == 0) FScanner.ReleaseConsumed();
     FScanner.NextToken(token);
     if (token.Kind == tkNone) break;
     if (++tokenCounter == 32) {

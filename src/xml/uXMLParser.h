@@ -21,6 +21,9 @@ public:
 
   // Called every 32 tokens with the token's position and the input length.
   std::function<void(int32_t position, int32_t total)> OnProgress;
+  // The input is given back to the system as it is parsed (see
+  // TXMLScanner::ReleaseConsumed).
+  bool ReleaseInput = false;
 
 private:
   struct TOpenNode {

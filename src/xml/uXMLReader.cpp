@@ -11,7 +11,15 @@ std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
   TXMLScanner scanner(text);
   TXMLParser parser(scanner);
   parser.OnProgress = OnProgress;
-  std::unique_ptr<TXMLNode> root = parser.Parse();
+  parser.ReleaseInput = ReleasesDocument();
+  std::unique_ptr<TXMLNode> root;
+  try {
+    root = parser.Parse();
+  } catch (...) {
+    if (parser.ReleaseInput) DropDocument();
+    throw;
+  }
+  if (parser.ReleaseInput) DropDocument();
   if (!root) RaiseError(kNoData);
   return root;
 }

@@ -23,14 +23,25 @@ public:
 
 protected:
   virtual std::string_view Document() const = 0;
+  // Whether the document may be given back to the system while it is parsed,
+  // and the call that drops it after the parse.
+  virtual bool ReleasesDocument() const { return false; }
+  virtual void DropDocument() {}
 };
 
 class TXMLStringReader : public TXMLReader {
 public:
   explicit TXMLStringReader(std::string text) : FText(std::move(text)) {}
 
+  // Set by an owner of a huge text that needs only the tree: the text's
+  // memory is given back as the parse goes on, and the reader holds no text
+  // after GetRootNode (a second call finds no data).
+  bool ReleaseTextWhileParsing = false;
+
 protected:
   std::string_view Document() const override { return FText; }
+  bool ReleasesDocument() const override { return ReleaseTextWhileParsing; }
+  void DropDocument() override { std::string().swap(FText); }
 
 private:
   std::string FText;

@@ -1,5 +1,14 @@
 #include "uXMLScanner.h"
 
+#include <algorithm>
+#include <cstdint>
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#endif
+
 #include <array>
 #include <cstring>
 #include <string>
@@ -42,7 +51,12 @@ TXMLScanner::TXMLScanner(std::string_view input) : FInput(input) {
 
 TXMLScanner::TPlace TXMLScanner::PlaceAfter(std::size_t count) const {
   TPlace place{1, 1};
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t i = 0;
+  if (count >= FReleased) {
+    place = FReleasedPlace;
+    i = FReleased;
+  }
+  for (; i < count; ++i) {
     if (FInput[i] == '\r') {
       ++place.Line;
       place.Column = 1;
@@ -51,6 +65,35 @@ TXMLScanner::TPlace TXMLScanner::PlaceAfter(std::size_t count) const {
     }
   }
   return place;
+}
+
+void TXMLScanner::ReleaseConsumed() {
+#if defined(__linux__)
+  // Errors look back a few characters before their token: keep a margin, and
+  // give back only in large steps, as each step has a system call.
+  constexpr std::size_t kMargin = 64 * 1024, kStep = 8 * 1024 * 1024;
+  const std::size_t reached = std::min(FNext, FTokenStart);
+  if (reached < FReleased + kMargin + kStep) return;
+  const std::size_t until = reached - kMargin;
+  // The place at `until`: CR starts a line, LF counts nothing, as in PlaceAfter.
+  const char* s = FInput.data();
+  const char* from = s + FReleased;
+  const char* to = s + until;
+  const auto lines = std::count(from, to, '\r');
+  const void* lastCr = lines > 0 ? memrchr(from, '\r', static_cast<std::size_t>(to - from)) : nullptr;
+  const char* lineStart = lastCr ? static_cast<const char*>(lastCr) + 1 : from;
+  const auto columns = (to - lineStart) - std::count(lineStart, to, '\n');
+  FReleasedPlace.Line += static_cast<int32_t>(lines);
+  FReleasedPlace.Column = static_cast<int32_t>(lastCr ? 1 + columns : FReleasedPlace.Column + columns);
+  // Whole pages only, and never the first one, which the allocator's own
+  // bookkeeping may share.
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const auto address = [page](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+  const std::uintptr_t first = (address(s + std::max<std::size_t>(FReleased, page)) + page - 1) & ~(page - 1);
+  const std::uintptr_t last = address(to) & ~(page - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  FReleased = until;
+#endif
 }
 
 void TXMLScanner::Locate(TToken& token) const {

@@ -43,6 +43,14 @@ public:
   void Locate(TToken& token) const;
   int32_t InputLength() const { return static_cast<int32_t>(FInput.size()); }
 
+  // Gives the memory of the input well behind the reading position back to
+  // the system, where it can (Linux), for an owner of a huge input that drops
+  // it after the scan anyway: only the tree need stay. The input must be
+  // writable memory of that owner; what was given back reads as zeros, and no
+  // token from before the last NextToken may be used afterwards. Lines and
+  // columns of errors stay right.
+  void ReleaseConsumed();
+
 private:
   enum class TState : uint8_t {
     Content, CharData, TagOpen, TagName, InTag, ExpectClose, EndTagStart, EndTagName, AttrName,
@@ -59,6 +67,9 @@ private:
   [[noreturn]] void RaiseUnexpected(std::size_t index) const;
 
   std::string_view FInput;
+  // The input before FReleased is given back; FReleasedPlace is the place there.
+  std::size_t FReleased = 0;
+  TPlace FReleasedPlace{1, 1};
   std::size_t FNext = 0;        // index of the next character to read
   std::size_t FTokenStart = 0;
   bool FHasContent = false;

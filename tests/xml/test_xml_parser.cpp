@@ -149,3 +149,69 @@ TEST(XmlEntities, DecodingIsSinglePass) {
   EXPECT_EQ(DecodeEntities("&#321;&#10;"), std::string("A\n"));
   EXPECT_EQ(DecodeEntities("&#256;"), std::string(1, '\0'));
 }
+
+namespace {
+// A document of many megabytes: lines of children, some with CR LF, some
+// with LF only, and a long text, so that lines and columns after the part
+// given back depend on every kind of character in it.
+// With `lineFeedsOnly` the whole body is one line (LF counts nothing).
+std::string LargeDocument(const std::string& tail, bool lineFeedsOnly = false) {
+  std::string text = "<scene>\r\n";
+  for (int i = 0; i < 200000; ++i) {
+    text += "  <item id=\"i" + std::to_string(i) + "\" value=\"" + std::string(static_cast<std::size_t>(i % 50), 'x') + "\" />";
+    text += i % 3 == 0 || lineFeedsOnly ? "\n" : "\r\n";
+    if (i % 10000 == 0) text += "<note>" + std::string(100000, 'n') + (lineFeedsOnly ? "</note>\n" : "</note>\r\n");
+  }
+  return text + tail;
+}
+
+std::string ParseErrorReleasing(std::string text) {
+  return ErrorOf([&] {
+    TXMLStringReader reader(std::move(text));
+    reader.ReleaseTextWhileParsing = true;
+    reader.GetRootNode();
+  });
+}
+}  // namespace
+
+TEST(XmlParser, ReleasingTheTextWhileParsingGivesTheSameTree) {
+  const std::string text = LargeDocument("</scene>");
+  ASSERT_GT(text.size(), 10u * 1024 * 1024);
+  auto kept = Parse(text);
+  TXMLStringReader reader(text);
+  reader.ReleaseTextWhileParsing = true;
+  auto released = reader.GetRootNode();
+  ASSERT_EQ(released->ChildCount(), kept->ChildCount());
+  for (int i = 0; i < kept->ChildCount(); ++i) {
+    ASSERT_EQ(released->GetChild(i)->Name(), kept->GetChild(i)->Name());
+    ASSERT_EQ(released->GetChild(i)->Text(), kept->GetChild(i)->Text());
+    if (released->GetChild(i)->HasProperty("value")) {
+      ASSERT_EQ(released->GetChild(i)->GetProperty("value"), kept->GetChild(i)->GetProperty("value"));
+    }
+  }
+  // The reader holds no text any more.
+  EXPECT_EQ(ErrorOf([&] { reader.GetRootNode(); }), "Could not read rootnode from xml: no data available.");
+}
+
+TEST(XmlParser, ErrorsAfterTheReleasedTextNameTheirLineAndColumn) {
+  for (const std::string tail : {"  <a>\r\n</b>", "  <a x=\"1\" <"}) {
+    for (const bool lineFeedsOnly : {false, true}) {
+      const std::string text = LargeDocument(tail, lineFeedsOnly);
+      EXPECT_EQ(ParseErrorReleasing(text), ParseError(text)) << tail;
+    }
+  }
+}
+
+TEST(XmlParser, ReleasedChildrenLeaveTheLaterOnesWhole) {
+  auto root = Parse(LargeDocument("</scene>"));
+  const int count = root->ChildCount();
+  for (int i = 0; i < count; i += 1000) {
+    const std::string id(root->GetChild(i)->HasProperty("id") ? root->GetChild(i)->GetProperty("id") : "");
+    root->ReleaseChildren(i);
+    // The child at i and after it are still readable.
+    ASSERT_EQ(root->GetChild(i)->HasProperty("id") ? std::string(root->GetChild(i)->GetProperty("id")) : "", id);
+  }
+  root->ReleaseChildren(count);
+  EXPECT_EQ(root->ChildCount(), count);
+  EXPECT_EQ(root->Name(), "scene");
+}
