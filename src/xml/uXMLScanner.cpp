@@ -88,7 +88,7 @@ void TXMLScanner::ReleaseConsumed() {
   // Whole pages only, and never the first one, which the allocator's own
   // bookkeeping may share.
   const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const auto address = [page](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+  const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
   const std::uintptr_t first = (address(s + std::max<std::size_t>(FReleased, page)) + page - 1) & ~(page - 1);
   const std::uintptr_t last = address(to) & ~(page - 1);
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
