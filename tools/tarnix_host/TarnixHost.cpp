@@ -293,6 +293,15 @@ std::string SelectedFolder(HWND browse) {
   return text;
 }
 
+// The path component a folder tree item stands for. A drive shows as
+// "(Z:)" or "Label (Z:)"; when Wine cannot read a volume's label (a
+// sandbox that denies it) the dialog stops at the drive itself.
+std::string FolderOfTreeItem(const std::string& text) {
+  const std::size_t n = text.size();
+  if (n >= 4 && text[n - 1] == ')' && text[n - 2] == ':' && text[n - 4] == '(') return text.substr(n - 3, 2);
+  return text;
+}
+
 struct TControls {
   HWND Form, GroupBox2, edAssetName, edRepository, btnBrowseRepository, btnRefreshRepository, cbCategory, edScale,
       lblScaleInfo, btnOK, btnCancel, sbInfo;
@@ -648,12 +657,13 @@ void SecondRun(FARPROC execute) {
       Check(GetWindow(browse, GW_OWNER) == form, "the folder dialog is owned by the export dialog");
       std::this_thread::sleep_for(500ms);
       const std::string selected = SelectedFolder(browse);
+      const std::string folder = FolderOfTreeItem(selected);
       const std::string& wanted = gOptions.DefaultRepository;
-      Check(wanted.find("\\" + selected + "\\") != std::string::npos || wanted.ends_with("\\" + selected),
+      Check(("\\" + wanted + "\\").find("\\" + folder + "\\") != std::string::npos,
             "the folder dialog starts on the repository's folder or on its way there (" + selected + ")");
       CloseDialogWith(browse, IDOK);
       const std::string chosen = Text(c.edRepository);
-      Check(chosen.ends_with("\\" + selected) && wanted.starts_with(chosen),
+      Check((chosen.ends_with("\\" + folder) || chosen == folder + "\\") && wanted.starts_with(chosen),
             "the folder chosen becomes the repository (" + chosen + ")");
     }
     SetText(c.edRepository, gOptions.Repository);
