@@ -1,6 +1,7 @@
 #include "uXMLSceneReader.h"
 
 #include <cmath>
+#include <exception>
 #include <limits>
 
 #include "uException.h"
@@ -48,43 +49,47 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   text.resize(start + trimmed.size());
   text.erase(0, start);
 
-  FTotal = 0;
-  std::unique_ptr<TXMLNode> root;
-  {
-    TXMLStringReader reader(std::move(text));
-    // The text is freed after the parse anyway; giving it back as the parse
-    // goes on keeps text and tree from being whole at once.
-    reader.ReleaseTextWhileParsing = true;
-    reader.OnProgress = [this](int32_t position, int32_t total) { ReportParseProgress(position, total); };
-    root = reader.GetRootNode();
-  }
-
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();
-  for (int i = 0; i < root->ChildCount(); ++i) {
-    TXMLNode& child = *root->GetChild(i);
-    const std::string_view name = child.Name();
-    if (name == "settings")
-      ReadSettings(child, *scene);
-    else if (name == "materials")
-      ReadMaterials(child, *scene);
-    else if (name == "primitives")
-      ReadPrimitives(child, *scene);
-    else if (name == "lights")
-      ReadLights(child, *scene);
-  }
+  // The scene is built while the document is parsed: every section, and
+  // every primitive, is read as soon as its element closes and its part of
+  // the tree is then given back. Neither the text nor the tree is ever whole
+  // beside the scene, which is what lets a scene of a million polygons fit
+  // into a 32-bit editor. The first error of the scene is kept until the
+  // parse has ended, so that a document that is not well-formed reports its
+  // syntax error, as it would if it were parsed whole first.
+  std::exception_ptr failure;
+  TXMLStringReader reader(std::move(text));
+  reader.ReleaseTextWhileParsing = true;
+  reader.OnProgress = [this](int32_t position, int32_t total) {
+    if (OnProgress && total > 0) OnProgress(RoundPercent(static_cast<double>(position) / total * 100.0));
+  };
+  reader.HandOverDepth = 2;
+  reader.OnElementEnd = [&](TXMLNode& element, TXMLNode& parent, int depth) {
+    // A primitive waits in the tree only when it is not one of <primitives>.
+    const bool primitive = depth == 2 && parent.Name() == "primitives";
+    if (failure) return depth == 1 || primitive;
+    try {
+      if (primitive) {
+        if (element.Name() == "primitive") ReadPrimitive(element, *scene);
+        return true;
+      }
+      if (depth == 2) return false;
+      const std::string_view name = element.Name();
+      if (name == "settings")
+        ReadSettings(element, *scene);
+      else if (name == "materials")
+        ReadMaterials(element, *scene);
+      else if (name == "lights")
+        ReadLights(element, *scene);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    return true;
+  };
+  reader.GetRootNode();
+  if (failure) std::rethrow_exception(failure);
   return scene;
-}
-
-void TXMLSceneReader::ReportParseProgress(int32_t position, int32_t total) {
-  FTotal = total;
-  if (OnProgress && total > 0) OnProgress(RoundPercent(static_cast<double>(position) / total * 50.0));
-}
-
-void TXMLSceneReader::ReportBuildProgress(const TXMLNode& node) {
-  if (!OnProgress) return;
-  // A document too short for the parser to report leaves the total unknown.
-  OnProgress(FTotal > 0 ? RoundPercent(static_cast<double>(node.Position()) / FTotal * 50.0 + 50.0) : 50);
 }
 
 void TXMLSceneReader::ReadSettings(const TXMLNode& node, TScene& scene) {
@@ -97,7 +102,6 @@ void TXMLSceneReader::ReadSettings(const TXMLNode& node, TScene& scene) {
 }
 
 void TXMLSceneReader::ReadMaterials(const TXMLNode& node, TScene& scene) {
-  ReportBuildProgress(node);
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& category = *node.GetChild(i);
     if (category.Name() != "category") continue;
@@ -157,45 +161,32 @@ void TXMLSceneReader::ReadLayer(const TXMLNode& node, TMaterial& material) {
   if (layer.LayerType == lyTexture && layer.TextureFile.empty()) layer.LayerType = lyColor;
 }
 
-void TXMLSceneReader::ReadPrimitives(TXMLNode& node, TScene& scene) {
-  // The primitives are nearly all of a document; the node tree of those that
-  // the scene already holds is given back as the reading goes on, so that
-  // tree and scene model are not both whole at once.
-  int released = 0;
-  for (int i = 0; i < node.ChildCount(); ++i) {
-    if (i - released >= kReleaseEvery) {
-      node.ReleaseChildren(i);
-      released = i;
-    }
-    const TXMLNode& element = *node.GetChild(i);
-    if (element.Name() != "primitive") continue;
-    ReportBuildProgress(element);
-    auto owned = std::make_unique<TPrimitive>();
-    TPrimitive& primitive = *owned;
-    scene.AddPrimitive(std::move(owned));
+void TXMLSceneReader::ReadPrimitive(const TXMLNode& element, TScene& scene) {
+  auto owned = std::make_unique<TPrimitive>();
+  TPrimitive& primitive = *owned;
+  scene.AddPrimitive(std::move(owned));
 
-    primitive.Id = element.GetProperty("id");
-    primitive.Name = element.GetProperty("name");
-    const std::string_view type = element.GetProperty("type");
-    const auto* primitiveType = FindKeyword(PrimitiveTypeKeywords, type);
-    if (!primitiveType) RaiseError("Unknown primitive type \"%s\".", {type});
-    primitive.PrimitiveType = primitiveType->Value;
-    primitive.Visible = element.GetBoolProperty("visible");
-    const std::string_view snap = element.GetProperty("snap");
-    const auto* snapMethod = FindKeyword(SnapMethodKeywords, snap);
-    if (!snapMethod) RaiseError("Unknown snap method \"%s\".", {snap});
-    primitive.SnapMethod = snapMethod->Value;
-    primitive.AutoUV = element.GetBoolProperty("autouv");
+  primitive.Id = element.GetProperty("id");
+  primitive.Name = element.GetProperty("name");
+  const std::string_view type = element.GetProperty("type");
+  const auto* primitiveType = FindKeyword(PrimitiveTypeKeywords, type);
+  if (!primitiveType) RaiseError("Unknown primitive type \"%s\".", {type});
+  primitive.PrimitiveType = primitiveType->Value;
+  primitive.Visible = element.GetBoolProperty("visible");
+  const std::string_view snap = element.GetProperty("snap");
+  const auto* snapMethod = FindKeyword(SnapMethodKeywords, snap);
+  if (!snapMethod) RaiseError("Unknown snap method \"%s\".", {snap});
+  primitive.SnapMethod = snapMethod->Value;
+  primitive.AutoUV = element.GetBoolProperty("autouv");
 
-    for (int j = 0; j < element.ChildCount(); ++j) {
-      const TXMLNode& child = *element.GetChild(j);
-      if (child.Name() == "tag")
-        primitive.Tag = child.Text();
-      else if (child.Name() == "vertices")
-        ReadVertices(child, primitive);
-      else if (child.Name() == "polygons")
-        ReadPolygons(child, primitive);
-    }
+  for (int j = 0; j < element.ChildCount(); ++j) {
+    const TXMLNode& child = *element.GetChild(j);
+    if (child.Name() == "tag")
+      primitive.Tag = child.Text();
+    else if (child.Name() == "vertices")
+      ReadVertices(child, primitive);
+    else if (child.Name() == "polygons")
+      ReadPolygons(child, primitive);
   }
 }
 
@@ -251,7 +242,6 @@ void TXMLSceneReader::ReadLights(const TXMLNode& node, TScene& scene) {
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "light") continue;
-    ReportBuildProgress(element);
     auto owned = std::make_unique<TLight>();
     TLight& light = *owned;
     scene.AddLight(std::move(owned));

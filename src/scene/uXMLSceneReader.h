@@ -20,7 +20,8 @@ class TXMLNode;
 class TXMLSceneReader {
 public:
   float Scale = 1.0f;
-  // Progress in percent: parsing covers 0 to 50, building 50 to 100.
+  // Progress in percent, as far as the document has been read; the scene is
+  // built while it is read.
   std::function<void(int percent)> OnProgress;
 
   // Asks the editor for its scene through the host callback and reads it.
@@ -29,18 +30,11 @@ public:
   std::unique_ptr<TScene> ReadSceneText(std::string text);
 
 private:
-  void ReportParseProgress(int32_t position, int32_t total);
-  void ReportBuildProgress(const TXMLNode& node);
-
   void ReadSettings(const TXMLNode& node, TScene& scene);
   void ReadMaterials(const TXMLNode& node, TScene& scene);
   void ReadMaterial(const TXMLNode& node, const std::string& category, TScene& scene);
   void ReadLayer(const TXMLNode& node, TMaterial& material);
-  // Frees the node tree's primitives that have been read as it goes.
-  void ReadPrimitives(TXMLNode& node, TScene& scene);
-  // How many primitives are read between two releases: few enough to keep the
-  // tree's part small, many enough that a release is worth its search.
-  static constexpr int kReleaseEvery = 16;
+  void ReadPrimitive(const TXMLNode& element, TScene& scene);
   void ReadVertices(const TXMLNode& node, TPrimitive& primitive);
   void ReadPolygons(const TXMLNode& node, TPrimitive& primitive);
   void ReadLights(const TXMLNode& node, TScene& scene);
@@ -51,7 +45,6 @@ private:
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
 
-  int32_t FTotal = 0;
   // Materials by identifier, the first of each: what FindMaterial answers,
   // without a search through all materials for every polygon.
   std::unordered_map<std::string, TMaterial*, TTextHash, std::equal_to<>> FMaterialsById;

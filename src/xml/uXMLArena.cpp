@@ -1,6 +1,5 @@
 #include "uXMLArena.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -38,18 +37,35 @@ void* TXMLArena::AllocateInNewBlock(std::size_t size, std::size_t alignment) {
   const std::size_t needed = size + alignment;
   if (needed > FNextBlockSize / 4) {
     FLargeBlocks.push_back(std::make_unique_for_overwrite<char[]>(needed));
+    FLargeSizes.push_back(needed);
     FBlockBytes += needed;
     return align(FLargeBlocks.back().get());
   }
-  FBlocks.push_back(std::make_unique_for_overwrite<char[]>(FNextBlockSize));
-  FBlockSizes.push_back(FNextBlockSize);
-  FBlockBytes += FNextBlockSize;
-  FCursor = FBlocks.back().get();
-  FEnd = FCursor + FNextBlockSize;
-  if (FNextBlockSize < kMaxBlockSize) FNextBlockSize *= 2;
+  // A block left behind by a rewind is filled again; one too small for the
+  // request is skipped until the next rewind.
+  std::size_t next = FCursor ? FCurrent + 1 : 0;
+  while (next < FBlocks.size() && FBlockSizes[next] < needed) ++next;
+  if (next == FBlocks.size()) {
+    FBlocks.push_back(std::make_unique_for_overwrite<char[]>(FNextBlockSize));
+    FBlockSizes.push_back(FNextBlockSize);
+    FBlockBytes += FNextBlockSize;
+    if (FNextBlockSize < kMaxBlockSize) FNextBlockSize *= 2;
+  }
+  FCurrent = next;
+  FCursor = FBlocks[next].get();
+  FEnd = FCursor + FBlockSizes[next];
   char* start = align(FCursor);
   FCursor = start + size;
   return start;
+}
+
+void TXMLArena::Rewind(const TMark& mark) {
+  for (std::size_t i = mark.LargeBlocks; i < FLargeBlocks.size(); ++i) FBlockBytes -= FLargeSizes[i];
+  FLargeBlocks.resize(mark.LargeBlocks);
+  FLargeSizes.resize(mark.LargeBlocks);
+  FCursor = mark.Cursor;
+  FCurrent = mark.Cursor ? mark.Block : 0;
+  FEnd = mark.Cursor ? FBlocks[mark.Block].get() + FBlockSizes[mark.Block] : nullptr;
 }
 
 std::string_view TXMLArena::StoreText(std::string_view text) {
@@ -140,35 +156,8 @@ void TXMLArena::GrowNameTable() {
 std::size_t TXMLArena::AllocatedBytes() const {
   std::size_t names = 0;
   for (const std::string_view name : FNames) names += name.size() + 1;
-  return FBlockBytes + FBlocks.capacity() * (sizeof(FBlocks[0]) + sizeof(FBlockSizes[0])) + FLargeBlocks.capacity() * sizeof(FLargeBlocks[0]) +
+  return FBlockBytes + FBlocks.capacity() * (sizeof(FBlocks[0]) + sizeof(FBlockSizes[0])) + FLargeBlocks.capacity() * (sizeof(FLargeBlocks[0]) + sizeof(FLargeSizes[0])) +
          FNames.capacity() * sizeof(FNames[0]) + FNameChars.capacity() * sizeof(FNameChars[0]) + names +
          FSlots.capacity() * sizeof(FSlots[0]);
 }
 
-std::size_t TXMLArena::BlockOf(const void* p) {
-  if (FBlocksByAddress.size() != FBlocks.size()) {
-    for (std::size_t i = FBlocksByAddress.size(); i < FBlocks.size(); ++i)
-      FBlocksByAddress.emplace_back(FBlocks[i].get(), i);
-    std::sort(FBlocksByAddress.begin(), FBlocksByAddress.end());
-  }
-  const char* address = static_cast<const char*>(p);
-  // The last block starting at or before the address; only ordinary blocks
-  // are listed, so it holds the address only when the address lies within it.
-  auto found = std::upper_bound(FBlocksByAddress.begin(), FBlocksByAddress.end(),
-                                std::pair<const char*, std::size_t>(address, SIZE_MAX));
-  if (found == FBlocksByAddress.begin()) return SIZE_MAX;
-  --found;
-  const std::size_t index = found->second;
-  if (!FBlocks[index] || address >= found->first + FBlockSizes[index]) return SIZE_MAX;
-  return index;
-}
-
-void TXMLArena::ReleaseBetween(const void* first, const void* next) {
-  const std::size_t from = BlockOf(first), to = BlockOf(next);
-  if (from == SIZE_MAX || to == SIZE_MAX) return;
-  for (std::size_t i = from + 1; i < to; ++i) {
-    if (!FBlocks[i]) continue;
-    FBlockBytes -= FBlockSizes[i];
-    FBlocks[i].reset();
-  }
-}

@@ -55,30 +55,34 @@ public:
   // Bytes taken from the system for the blocks and the name table.
   std::size_t AllocatedBytes() const;
 
-  // Frees the blocks filled wholly after `first` was allocated and before
-  // `next` was: whatever was stored in that time must not be used again. A
-  // huge document is read piece by piece, and what has been read need not
-  // stay. Large requests live in blocks of their own, which stay.
-  void ReleaseBetween(const void* first, const void* next);
+  // A point in the arena's filling. Rewinding to it gives everything stored
+  // since back for reuse: a reader that consumes a huge document element by
+  // element stores each one in the same few blocks, which stay in the cache,
+  // instead of growing the tree by the whole document. Names are kept.
+  struct TMark {
+    std::size_t Block;  // index of the block holding Cursor; unused when Cursor is null
+    char* Cursor;
+    std::size_t LargeBlocks;
+  };
+  TMark Mark() const { return {FCurrent, FCursor, FLargeBlocks.size()}; }
+  // Whatever was stored after the mark must not be used again.
+  void Rewind(const TMark& mark);
 
 private:
   void* AllocateInNewBlock(std::size_t size, std::size_t alignment);
-  // The index in FBlocks of the block holding `p`, or SIZE_MAX.
-  std::size_t BlockOf(const void* p);
   char* AllocateChars(std::size_t count) { return static_cast<char*>(Allocate(count, 1)); }
   uint32_t AddName(std::string_view name);
   uint32_t Probe(std::string_view name, uint64_t hash) const;
   void GrowNameTable();
 
-  // The blocks in the order they were filled: everything in block i was
-  // stored before everything in block i + 1. A block is null once released.
+  // The blocks in the order they are filled; after a rewind the blocks behind
+  // the current one are filled again before any new block is taken.
   std::vector<std::unique_ptr<char[]>> FBlocks;
   std::vector<std::size_t> FBlockSizes;
-  // Blocks of one large request each, outside that order.
+  std::size_t FCurrent = 0;  // the block FCursor points into
+  // Blocks of one large request each, with their sizes.
   std::vector<std::unique_ptr<char[]>> FLargeBlocks;
-  // The start of every block with its index, by address, for BlockOf; rebuilt
-  // when blocks have been added since.
-  std::vector<std::pair<const char*, std::size_t>> FBlocksByAddress;
+  std::vector<std::size_t> FLargeSizes;
   std::size_t FBlockBytes = 0;
   std::size_t FNextBlockSize = 64 * 1024;
   char* FCursor = nullptr;

@@ -89,16 +89,6 @@ void TXMLNode::AddChild(std::unique_ptr<TXMLNode> node) {
   arena.HasForeignNodes = true;
 }
 
-void TXMLNode::ReleaseChildren(int count) {
-  TXMLArena& arena = FProperties.Arena();
-  if (arena.HasForeignNodes || count <= 0 || FChildCount == 0) return;
-  // The parser stores a subtree wholly after its root and before the next
-  // sibling; the children's list itself is stored after the last of them.
-  const void* next = static_cast<uint32_t>(count) < FChildCount ? static_cast<const void*>(FChildren[count])
-                                                                 : static_cast<const void*>(FChildren);
-  arena.ReleaseBetween(FChildren[0], next);
-}
-
 std::string_view TXMLNode::GetProperty(std::string_view name) const {
   if (!FProperties.Contains(name)) RaiseError("Property \"%s\" not found for node \"%s\".", {name, Name()});
   return FProperties.Get(name);

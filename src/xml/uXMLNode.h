@@ -29,12 +29,6 @@ public:
   // Raises "List index out of bounds (%d)" for an index outside the children.
   TXMLNode* GetChild(int index) const;
   void AddChild(std::unique_ptr<TXMLNode> node);
-  // Gives back, as far as the tree's storage allows, the memory of children
-  // [0, count) with everything below them, and of this node's own text: a
-  // huge document is read child by child and what has been read need not
-  // stay. None of these may be used afterwards; later children are kept.
-  // Does nothing in a tree that received nodes from another tree.
-  void ReleaseChildren(int count);
 
   bool HasProperty(std::string_view name) const { return FProperties.Contains(name); }
   // Raises "Property "%s" not found for node "%s"." when absent.

@@ -62,7 +62,9 @@ void TXMLParser::AssignPendingAttributes() {
 void TXMLParser::StartElement(const TToken& token) {
   AssignPendingAttributes();
   TXMLNode* node;
+  TXMLArena::TMark mark{};
   if (!FStack.empty()) {
+    mark = FArena->Mark();
     node = TXMLNode::CreateIn(*FArena, FArena->InternName(token.Text), token.Position);
     FChildren.push_back(node);
   } else {
@@ -72,7 +74,7 @@ void TXMLParser::StartElement(const TToken& token) {
     FArena = &FRoot->FProperties.Arena();
     node = FRoot.get();
   }
-  FStack.push_back({node, FChildren.size(), FTexts.size()});
+  FStack.push_back({node, FChildren.size(), FTexts.size(), mark});
 }
 
 void TXMLParser::EndElement(const TToken& token) {
@@ -95,6 +97,11 @@ void TXMLParser::EndElement(const TToken& token) {
       RaiseError("Opening tag \"%s\" doesn't mach closing tag \"%s\" (%d,%d)",
                  {open.Node->Name(), FLowered, std::to_string(located.Line), std::to_string(located.Column)});
     }
+  }
+  const int depth = static_cast<int>(FStack.size());
+  if (depth >= 1 && depth <= HandOverDepth && OnElementEnd && OnElementEnd(*open.Node, *FStack.back().Node, depth)) {
+    FChildren.pop_back();  // the element itself, the last child of its parent
+    FArena->Rewind(open.Mark);
   }
 }
 

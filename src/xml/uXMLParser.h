@@ -25,11 +25,21 @@ public:
   // TXMLScanner::ReleaseConsumed).
   bool ReleaseInput = false;
 
+  // Called when an element at depth 1 to HandOverDepth closes (the root's
+  // children are at depth 1), with its parent. Returning true hands the
+  // element over: it is left out of its parent's children and its storage is
+  // reused, so neither it nor anything below it may be used after the call.
+  // A reader that builds its own model from a huge document thus never holds
+  // the whole tree.
+  std::function<bool(TXMLNode& element, TXMLNode& parent, int depth)> OnElementEnd;
+  int HandOverDepth = 0;
+
 private:
   struct TOpenNode {
     TXMLNode* Node;
     std::size_t FirstChild;  // where its children start in FChildren
     std::size_t TextStart;   // where its text starts in FTexts
+    TXMLArena::TMark Mark;   // the arena before the node was stored
   };
 
   void StartElement(const TToken& token);

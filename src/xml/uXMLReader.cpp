@@ -11,6 +11,8 @@ std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
   TXMLScanner scanner(text);
   TXMLParser parser(scanner);
   parser.OnProgress = OnProgress;
+  parser.OnElementEnd = OnElementEnd;
+  parser.HandOverDepth = HandOverDepth;
   parser.ReleaseInput = ReleasesDocument();
   std::unique_ptr<TXMLNode> root;
   try {

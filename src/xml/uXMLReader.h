@@ -20,6 +20,9 @@ public:
 
   // Progress while parsing: the position reached and the input length.
   std::function<void(int32_t position, int32_t total)> OnProgress;
+  // Elements handed over while parsing; see TXMLParser.
+  std::function<bool(TXMLNode& element, TXMLNode& parent, int depth)> OnElementEnd;
+  int HandOverDepth = 0;
 
 protected:
   virtual std::string_view Document() const = 0;

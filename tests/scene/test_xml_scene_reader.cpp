@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -274,25 +275,39 @@ TEST(SceneReaderStructure, RepliesAreTrimmedAndMustHoldARoot) {
             "Opening tag \"primitives\" doesn't mach closing tag \"scene\" (1,28)");
 }
 
-TEST(SceneReaderProgress, ParsingCoversHalfAndBuildingTheRest) {
+TEST(SceneReaderProgress, FollowsTheDocumentUpToItsEnd) {
   std::string lights;
   for (int i = 0; i < 20; ++i) lights += "<light id=\"l\" type=\"point\" name=\"L\" range=\"1\" active=\"1\" intensity=\"1\" />";
   TXMLSceneReader reader;
   std::vector<int> reports;
   reader.OnProgress = [&](int percent) { reports.push_back(percent); };
   reader.ReadSceneText("<scene><lights>" + lights + "</lights></scene>");
-  ASSERT_GT(reports.size(), 20u);
-  for (std::size_t i = 0; i + 20 < reports.size(); ++i) EXPECT_LE(reports[i], 50) << "parsing";
-  for (std::size_t i = reports.size() - 20; i < reports.size(); ++i) {
-    EXPECT_GE(reports[i], 50) << "building";
-    EXPECT_LE(reports[i], 100);
-  }
-  EXPECT_LT(reports[reports.size() - 20], reports.back());
+  // One report every 32 tokens, 14 tokens to a light.
+  ASSERT_EQ(reports.size(), 8u);
+  EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+  EXPECT_GT(reports.front(), 0);
+  EXPECT_GE(reports.back(), 90);
+  EXPECT_LE(reports.back(), 100);
+}
 
-  reports.clear();
-  reader.ReadSceneText("<scene><lights><light id=\"l\" type=\"point\" name=\"L\" range=\"1\" active=\"1\" "
-                       "intensity=\"1\" /></lights></scene>");
-  EXPECT_EQ(reports, std::vector<int>{50}) << "too short for the parser to report";
+TEST(SceneReaderErrors, ASyntaxErrorWinsOverAnEarlierSceneError) {
+  const std::string badPrimitive =
+      "<primitives><primitive id=\"p\" name=\"P\" type=\"blob\" visible=\"1\" snap=\"none\" autouv=\"0\" />"
+      "</primitives>";
+  TXMLSceneReader reader;
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneText("<scene>" + badPrimitive + "</scene>"); }),
+            "Unknown primitive type \"blob\".");
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneText("<scene>" + badPrimitive + "<lights></light></scene>"); }),
+            "Opening tag \"lights\" doesn't mach closing tag \"light\" (1,125)");
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneText("<scene>" + badPrimitive + "</scene><scene />"); }),
+            "Only 1 root node supported.");
+  // The first of two scene errors is the one reported.
+  EXPECT_EQ(ErrorOf([&] {
+              reader.ReadSceneText("<scene>" + badPrimitive +
+                                   "<lights><light id=\"l\" type=\"neon\" name=\"L\" range=\"1\" active=\"1\" "
+                                   "intensity=\"1\" /></lights></scene>");
+            }),
+            "Unknown primitive type \"blob\".");
 }
 
 namespace {

@@ -202,16 +202,53 @@ TEST(XmlParser, ErrorsAfterTheReleasedTextNameTheirLineAndColumn) {
   }
 }
 
-TEST(XmlParser, ReleasedChildrenLeaveTheLaterOnesWhole) {
-  auto root = Parse(LargeDocument("</scene>"));
-  const int count = root->ChildCount();
-  for (int i = 0; i < count; i += 1000) {
-    const std::string id(root->GetChild(i)->HasProperty("id") ? root->GetChild(i)->GetProperty("id") : "");
-    root->ReleaseChildren(i);
-    // The child at i and after it are still readable.
-    ASSERT_EQ(root->GetChild(i)->HasProperty("id") ? std::string(root->GetChild(i)->GetProperty("id")) : "", id);
+
+TEST(XmlParser, HandedOverElementsLeaveTheTreeAndTheirStorageIsReused) {
+  // Every item of the large document is handed over except each 1000th,
+  // which must come out whole although the items after it were stored in
+  // the storage given back by those before.
+  const std::string text = LargeDocument("</scene>");
+  TXMLStringReader reader(text);
+  reader.HandOverDepth = 1;
+  std::vector<std::string> seen;
+  int handedOver = 0;
+  reader.OnElementEnd = [&](TXMLNode& element, TXMLNode& parent, int depth) {
+    EXPECT_EQ(depth, 1);
+    EXPECT_EQ(parent.Name(), "scene");
+    if (element.Name() != "item") return true;
+    const std::string id(element.GetProperty("id"));
+    if (std::stoi(id.substr(1)) % 1000 == 0) {
+      seen.push_back(id + "=" + std::string(element.GetProperty("value")));
+      return false;
+    }
+    ++handedOver;
+    return true;
+  };
+  auto root = reader.GetRootNode();
+  EXPECT_EQ(handedOver, 199800);
+  ASSERT_EQ(root->ChildCount(), 200);
+  for (int i = 0; i < root->ChildCount(); ++i) {
+    const TXMLNode& child = *root->GetChild(i);
+    ASSERT_EQ(std::string(child.GetProperty("id")) + "=" + std::string(child.GetProperty("value")),
+              seen[static_cast<std::size_t>(i)]);
   }
-  root->ReleaseChildren(count);
-  EXPECT_EQ(root->ChildCount(), count);
-  EXPECT_EQ(root->Name(), "scene");
+  // The whole tree of the same document takes several times more.
+  EXPECT_LT(root->TreeBytes() * 8, Parse(text)->TreeBytes());
+}
+
+TEST(XmlParser, HandOverReachesOnlyTheDepthsAskedFor) {
+  TXMLStringReader reader("<r><a><b><c /></b></a><d big=\"" + std::string(1 << 20, 'x') + "\"/></r>");
+  reader.HandOverDepth = 2;
+  std::vector<std::string> calls;
+  reader.OnElementEnd = [&](TXMLNode& element, TXMLNode& parent, int depth) {
+    calls.push_back(std::string(parent.Name()) + ">" + std::string(element.Name()) + "@" + std::to_string(depth));
+    // <b> is handed over with its child; a large value has a block of its own.
+    return element.Name() == "b" || element.Name() == "d";
+  };
+  auto root = reader.GetRootNode();
+  EXPECT_EQ(calls, (std::vector<std::string>{"a>b@2", "r>a@1", "r>d@1"}));
+  ASSERT_EQ(root->ChildCount(), 1);
+  EXPECT_EQ(root->GetChild(0)->Name(), "a");
+  EXPECT_EQ(root->GetChild(0)->ChildCount(), 0);
+  EXPECT_LT(root->TreeBytes(), 1u << 20);
 }
