@@ -87,8 +87,8 @@ void TUVCoordinates::Add(float u, float v) { FCoordinates.push_back({u, v}); }
 TUVCoordinate& TUVCoordinates::GetCoordinate(int index) {
   if (index < 0) RaiseIndexError(index);
   const auto position = static_cast<std::size_t>(index);
-  if (position >= FCoordinates.size()) FCoordinates.resize(position + 1);
-  return FCoordinates[position];
+  if (position >= FCoordinates.size()) FCoordinates.resize(static_cast<uint32_t>(position + 1));
+  return FCoordinates[static_cast<uint32_t>(position)];
 }
 
 // ---- TProperties ----
@@ -146,13 +146,13 @@ int TPolygon::AddVertex(TVertex* vertex) {
 }
 
 void TPolygon::Reserve(int corners, int uvSets) {
-  FVertices.reserve(static_cast<std::size_t>(corners > 0 ? corners : 0));
+  FVertices.reserve(static_cast<uint32_t>(corners > 0 ? corners : 0));
   FUVSets.reserve(static_cast<std::size_t>(uvSets > 0 ? uvSets : 0));
 }
 
 TVertex* TPolygon::GetVertex(int index) const {
   CheckIndex(index, FVertices.size());
-  return FVertices[static_cast<std::size_t>(index)];
+  return FVertices[static_cast<uint32_t>(index)];
 }
 
 TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
@@ -183,14 +183,15 @@ const TVertex& TPolygon::CalculateNormal() {
 void TPolygon::AddNormal(float x, float y, float z) {
   // One normal per corner is what will be added; growing by doubling would
   // waste room in every polygon.
-  if (FNormals.empty()) FNormals.reserve(std::max<std::size_t>(FVertices.size(), 1));
-  FNormals.emplace_back(x, y, z);
+  if (FNormals.empty()) FNormals.reserve(std::max<uint32_t>(FVertices.size(), 1));
+  FNormals.push_back({x, y, z});
 }
 
-const TVertex& TPolygon::GetNormal(int index) const {
+TVertex TPolygon::GetNormal(int index) const {
   if (FNormals.empty()) RaiseError("Normals have not been calculated yet.");
   CheckIndex(index, FNormals.size());
-  return FNormals[static_cast<std::size_t>(index)];
+  const TNormal& normal = FNormals[static_cast<uint32_t>(index)];
+  return {normal.X, normal.Y, normal.Z};
 }
 
 // ---- TMaterial ----

@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "uInlineList.h"
+
 // Stored as the one-byte ordinal; other units index tables by it.
 enum TPrimitiveType : uint8_t {
   ptRectangle,
@@ -77,10 +79,10 @@ public:
   TUVCoordinate& GetCoordinate(int index);
   int Count() const { return static_cast<int>(FCoordinates.size()); }
   // Room for `count` coordinates, for a reader that knows how many will come.
-  void Reserve(int count) { FCoordinates.reserve(static_cast<std::size_t>(count > 0 ? count : 0)); }
+  void Reserve(int count) { FCoordinates.reserve(static_cast<uint32_t>(count > 0 ? count : 0)); }
 
 private:
-  std::vector<TUVCoordinate> FCoordinates;
+  TInlineList<TUVCoordinate, 4> FCoordinates;
 };
 
 // Name/value pairs taken from a primitive's tag, e.g. "type box|shape sphere".
@@ -132,7 +134,7 @@ public:
   // TPrimitive::CalculateNormals.
   void AddNormal(float x, float y, float z);
   // Raises "Normals have not been calculated yet." before the first AddNormal.
-  const TVertex& GetNormal(int index) const;
+  TVertex GetNormal(int index) const;
   bool HasNormals() const { return !FNormals.empty(); }
   int NormalCount() const { return static_cast<int>(FNormals.size()); }
 
@@ -140,9 +142,12 @@ public:
   TVertex FaceNormal;
 
 private:
-  std::vector<TVertex*> FVertices;  // not owned
+  struct TNormal {
+    float X, Y, Z;
+  };
+  TInlineList<TVertex*, 4> FVertices;  // not owned
   std::vector<TUVCoordinates> FUVSets;
-  std::vector<TVertex> FNormals;
+  TInlineList<TNormal, 4> FNormals;
 };
 
 class TMaterialLayer {
