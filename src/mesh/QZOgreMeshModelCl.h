@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "uInlineList.h"
 #include "uScene.h"
 
 struct QZOgreBaseVertexT {
@@ -46,7 +47,8 @@ public:
   // A normal counts when one of its components is not exactly zero (-0.0 is zero).
   bool HasNormal() const { return Normal.X != 0 || Normal.Y != 0 || Normal.Z != 0; }
 
-  std::vector<QZOgreTextureCoordinatesT> TextureCoordinates;  // set i at index i
+  // Set i at index i; a vertex has one or two sets as a rule.
+  TInlineList<QZOgreTextureCoordinatesT, 2> TextureCoordinates;
   QZOgreNormalT Normal;
 };
 

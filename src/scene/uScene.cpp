@@ -223,6 +223,7 @@ void TPrimitive::AddVertex(std::unique_ptr<TVertex> vertex) {
   // At most three quarters of the slots in use keeps probe sequences short.
   if ((static_cast<std::size_t>(FIndexedVertices) + 1) * 4 > FVertexSlots.size() * 3)
     RebuildVertexIndex(std::max<std::size_t>(16, FVertexSlots.size() * 2));
+  vertex->Index = static_cast<int32_t>(FVertices.size());
   FVertices.push_back(std::move(vertex));
   IndexVertex(static_cast<uint32_t>(FVertices.size() - 1));
 }
@@ -286,27 +287,18 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
   // The index in FVertices of every corner, polygon after polygon. Corners are
   // matched to vertices by identity, so polygons that merely touch through
   // other vertices at the same position, or in another primitive, stay apart.
-  using TVertexEntry = std::pair<const TVertex*, uint32_t>;
-  std::vector<TVertexEntry> byAddress(FVertices.size());
-  for (std::size_t i = 0; i < FVertices.size(); ++i) byAddress[i] = {FVertices[i].get(), static_cast<uint32_t>(i)};
-  const auto addressLess = [](const TVertexEntry& a, const TVertexEntry& b) {
-    return std::less<const TVertex*>()(a.first, b.first);
-  };
-  std::sort(byAddress.begin(), byAddress.end(), addressLess);
-
   std::size_t cornerCount = 0;
   for (const auto& polygon : FPolygons) cornerCount += static_cast<std::size_t>(polygon->VertexCount());
   std::vector<uint32_t> cornerVertex;
   cornerVertex.reserve(cornerCount);
   for (const auto& polygon : FPolygons) {
     for (int j = 0; j < polygon->VertexCount(); ++j) {
-      const TVertexEntry key{polygon->GetVertex(j), 0};
-      const auto found = std::lower_bound(byAddress.begin(), byAddress.end(), key, addressLess);
-      if (found == byAddress.end() || found->first != key.first) RaiseIndexError(-1);
-      cornerVertex.push_back(found->second);
+      const TVertex* vertex = polygon->GetVertex(j);
+      const auto index = static_cast<std::size_t>(vertex->Index);
+      if (vertex->Index < 0 || index >= FVertices.size() || FVertices[index].get() != vertex) RaiseIndexError(-1);
+      cornerVertex.push_back(static_cast<uint32_t>(index));
     }
   }
-  byAddress = {};
 
   // Every face normal once, before any polygon receives normals: a polygon
   // without corners fails here and leaves the primitive as it was. The

@@ -61,8 +61,22 @@ class TVertex {
 public:
   TVertex() = default;
   TVertex(float x, float y, float z) : X(x), Y(y), Z(z) {}
+  // Index belongs to the object, not to its value: a copy is in no
+  // primitive, and a vertex given another's values stays where it is.
+  TVertex(const TVertex& other) : X(other.X), Y(other.Y), Z(other.Z), Id(other.Id) {}
+  TVertex& operator=(const TVertex& other) {
+    X = other.X;
+    Y = other.Y;
+    Z = other.Z;
+    Id = other.Id;
+    return *this;
+  }
 
   float X = 0, Y = 0, Z = 0;
+  // The vertex's place among its primitive's vertices, set when the
+  // primitive takes it; -1 before. Corners find their vertex's number
+  // through it instead of searching.
+  int32_t Index = -1;
   std::string Id;
 };
 

@@ -833,6 +833,13 @@ TEST(SmoothedNormals, CornerOutsideThePrimitiveFails) {
   AddPolygon(primitive, {hinge.Flat->GetVertex(1), hinge.Flat->GetVertex(2), foreign});
   EXPECT_EQ(ErrorOf([&] { primitive.CalculateNormals(66); }), "List index out of bounds (-1)");
   EXPECT_FALSE(hinge.Flat->HasNormals());
+
+  // A copy of one of the primitive's own vertices is not one of them either.
+  TPrimitive copied;
+  THinge second = BuildHinge(copied, 1, 0);
+  TVertex copy = *second.Flat->GetVertex(0);
+  AddPolygon(copied, {second.Flat->GetVertex(1), second.Flat->GetVertex(2), &copy});
+  EXPECT_EQ(ErrorOf([&] { copied.CalculateNormals(66); }), "List index out of bounds (-1)");
 }
 
 TEST(SmoothedNormals, SceneRunsEveryPrimitiveGivingOneNormalPerCorner) {

@@ -2,9 +2,11 @@
 // A list of trivially copyable items that holds its first N items inside
 // itself and moves to the heap only beyond them. A scene of a million
 // polygons holds several small lists per polygon (corners, UV coordinates,
-// normals), nearly all of three or four items: kept inline they cost no
-// allocation and sit beside the polygon in memory.
+// normals) and per exported vertex (texture coordinates), nearly all of one
+// to four items: kept inline they cost no allocation and sit beside their
+// owner in memory.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -15,9 +17,17 @@ class TInlineList {
   static_assert(std::is_trivially_copyable_v<T>);
 
 public:
+  using value_type = T;
+
   TInlineList() = default;
-  TInlineList(const TInlineList&) = delete;
-  TInlineList& operator=(const TInlineList&) = delete;
+  TInlineList(const TInlineList& other) { CopyFrom(other); }
+  TInlineList& operator=(const TInlineList& other) {
+    if (this != &other) {
+      FCount = 0;
+      CopyFrom(other);
+    }
+    return *this;
+  }
   TInlineList(TInlineList&& other) noexcept { TakeFrom(other); }
   TInlineList& operator=(TInlineList&& other) noexcept {
     if (this != &other) {
@@ -33,8 +43,8 @@ public:
   T* end() { return Data() + FCount; }
   const T* begin() const { return Data(); }
   const T* end() const { return Data() + FCount; }
-  T& operator[](uint32_t index) { return Data()[index]; }
-  const T& operator[](uint32_t index) const { return Data()[index]; }
+  T& operator[](std::size_t index) { return Data()[index]; }
+  const T& operator[](std::size_t index) const { return Data()[index]; }
 
   void reserve(uint32_t capacity) {
     if (capacity <= FCapacity) return;
@@ -47,6 +57,7 @@ public:
     if (FCount == FCapacity) reserve(FCapacity * 2);
     Data()[FCount++] = item;
   }
+  void clear() { FCount = 0; }
   // New items are value-initialised (zero for numbers and pointers).
   void resize(uint32_t count) {
     reserve(count);
@@ -57,6 +68,12 @@ public:
 private:
   T* Data() { return FHeap ? FHeap.get() : FInline; }
   const T* Data() const { return FHeap ? FHeap.get() : FInline; }
+  // Into an empty list; its room is kept when large enough.
+  void CopyFrom(const TInlineList& other) {
+    reserve(other.FCount);
+    if (other.FCount > 0) std::memcpy(Data(), other.Data(), other.FCount * sizeof(T));
+    FCount = other.FCount;
+  }
   void TakeFrom(TInlineList& other) {
     FCount = other.FCount;
     FCapacity = other.FCapacity;

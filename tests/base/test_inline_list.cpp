@@ -57,3 +57,25 @@ TEST(InlineList, ResizeAddsZerosAndReserveKeepsItems) {
   list.reserve(3);
   EXPECT_EQ(Items(list), (std::vector<int>{0, 10, 0, 0, 0, 0}));
 }
+
+TEST(InlineList, CopiesAreIndependent) {
+  for (const int count : {2, 4, 9}) {
+    const auto original = Filled(count);
+    TInlineList<int, 4> copy(original);
+    copy.push_back(-1);
+    copy[0] = 99;
+    EXPECT_EQ(Items(original), Items(Filled(count)));
+    EXPECT_EQ(copy.size(), static_cast<uint32_t>(count + 1));
+
+    // Assigning over a list that is longer, or already on the heap.
+    TInlineList<int, 4> target = Filled(12);
+    target = original;
+    EXPECT_EQ(Items(target), Items(Filled(count)));
+    const TInlineList<int, 4>& same = target;
+    target = same;
+    EXPECT_EQ(Items(target), Items(Filled(count)));
+    target.clear();
+    EXPECT_TRUE(target.empty());
+    EXPECT_EQ(Items(original), Items(Filled(count)));
+  }
+}
