@@ -12,6 +12,7 @@
 #include "QZOgreMeshExporterCl.h"
 #include "uException.h"
 #include "uFileSystem.h"
+#include "uMappedFile.h"
 #include "uNumbers.h"
 #include "uScene.h"
 #include "uSceneSummary.h"
@@ -62,6 +63,9 @@ float ParseScale(const std::string& text) {
 std::unique_ptr<TScene> ReadSceneFile(const std::string& fileName, const std::string& scale) {
   TXMLSceneReader reader;
   reader.Scale = ParseScale(scale);
+  // A regular file is read where the system keeps it; a pipe is read whole.
+  const TMappedFile mapped(fileName);
+  if (mapped.IsMapped()) return reader.ReadSceneMapped(mapped.Text());
   return reader.ReadSceneText(ReadFile(fileName));
 }
 

@@ -49,6 +49,18 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   text.resize(start + trimmed.size());
   text.erase(0, start);
 
+  TXMLStringReader reader(std::move(text));
+  reader.ReleaseTextWhileParsing = true;
+  return Read(reader);
+}
+
+std::unique_ptr<TScene> TXMLSceneReader::ReadSceneMapped(std::string_view text) {
+  TXMLViewReader reader(TrimHostReply(text));
+  reader.ReleaseTextWhileParsing = true;
+  return Read(reader);
+}
+
+std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();
   // The scene is built while the document is parsed: every section, and
@@ -59,8 +71,6 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   // parse has ended, so that a document that is not well-formed reports its
   // syntax error, as it would if it were parsed whole first.
   std::exception_ptr failure;
-  TXMLStringReader reader(std::move(text));
-  reader.ReleaseTextWhileParsing = true;
   reader.OnProgress = [this](int32_t position, int32_t total) {
     if (OnProgress && total > 0) OnProgress(RoundPercent(static_cast<double>(position) / total * 100.0));
   };

@@ -16,6 +16,7 @@
 #include "uScene.h"
 
 class TXMLNode;
+class TXMLReader;
 
 class TXMLSceneReader {
 public:
@@ -28,8 +29,13 @@ public:
   std::unique_ptr<TScene> ReadScene();
   // Reads a scene document as the editor would reply it (it is trimmed first).
   std::unique_ptr<TScene> ReadSceneText(std::string text);
+  // The same for a document that the caller keeps in memory until the call
+  // returns and whose pages may be given back to the system as they are read
+  // (a private mapping of a scene file).
+  std::unique_ptr<TScene> ReadSceneMapped(std::string_view text);
 
 private:
+  std::unique_ptr<TScene> Read(TXMLReader& reader);
   void ReadSettings(const TXMLNode& node, TScene& scene);
   void ReadMaterials(const TXMLNode& node, TScene& scene);
   void ReadMaterial(const TXMLNode& node, const std::string& category, TScene& scene);

@@ -49,3 +49,22 @@ protected:
 private:
   std::string FText;
 };
+
+// Reads a document that its owner keeps in memory until the read is done,
+// such as a mapped file.
+class TXMLViewReader : public TXMLReader {
+public:
+  explicit TXMLViewReader(std::string_view text) : FText(text) {}
+
+  // Set by an owner whose memory may be given back to the system while it is
+  // parsed (a private mapping of a file drops its pages; the file stays).
+  bool ReleaseTextWhileParsing = false;
+
+protected:
+  std::string_view Document() const override { return FText; }
+  bool ReleasesDocument() const override { return ReleaseTextWhileParsing; }
+  void DropDocument() override { FText = {}; }
+
+private:
+  std::string_view FText;
+};

@@ -275,6 +275,33 @@ TEST(SceneReaderStructure, RepliesAreTrimmedAndMustHoldARoot) {
             "Opening tag \"primitives\" doesn't mach closing tag \"scene\" (1,28)");
 }
 
+TEST(SceneReaderStructure, AMappedDocumentReadsLikeTheEditorsReply) {
+  const std::string document =
+      "\r\n <scene><materials><category name=\"c\"><material id=\"m\" name=\"M\" used=\"1\">"
+      "<layer type=\"texture\" blend=\"replace\"><texture file=\"a.png\" /></layer></material></category>"
+      "</materials><primitives><primitive id=\"p\" name=\"P\" type=\"userdefined\" visible=\"1\" snap=\"none\" "
+      "autouv=\"0\"><vertices><vertex id=\"a\" x=\"1\" y=\"2\" z=\"3\" /><vertex id=\"b\" x=\"4\" y=\"5\" "
+      "z=\"6\" /><vertex id=\"c\" x=\"7\" y=\"8\" z=\"0\" /></vertices><polygons><poly mid=\"m\"><vertex "
+      "vid=\"a\" u0=\"0\" v0=\"1\" /><vertex vid=\"b\" u0=\"1\" v0=\"1\" /><vertex vid=\"c\" u0=\"1\" "
+      "v0=\"0\" /></poly></polygons></primitive></primitives></scene>\r\n";
+  TXMLSceneReader reader;
+  reader.Scale = 2;
+  const auto fromReply = reader.ReadSceneText(document);
+  const auto mapped = reader.ReadSceneMapped(document);
+  ASSERT_EQ(mapped->PrimitiveCount(), 1);
+  ASSERT_EQ(mapped->MaterialCount(), 1);
+  EXPECT_EQ(mapped->GetMaterial(0).GetLayer(0).TextureFile, "a.png");
+  const TPolygon& polygon = mapped->GetPrimitive(0).GetPolygon(0);
+  const TPolygon& expected = fromReply->GetPrimitive(0).GetPolygon(0);
+  ASSERT_EQ(polygon.VertexCount(), 3);
+  EXPECT_EQ(polygon.Material, &mapped->GetMaterial(0));
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(polygon.GetVertex(k)->Y, expected.GetVertex(k)->Y);
+    EXPECT_EQ(polygon.GetVertex(k)->Y, static_cast<float>(2 * (2 + 3 * k)));
+  }
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneMapped("  \r\n"); }), "Could not read rootnode from xml: no data available.");
+}
+
 TEST(SceneReaderProgress, FollowsTheDocumentUpToItsEnd) {
   std::string lights;
   for (int i = 0; i < 20; ++i) lights += "<light id=\"l\" type=\"point\" name=\"L\" range=\"1\" active=\"1\" intensity=\"1\" />";
