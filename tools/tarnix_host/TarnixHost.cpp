@@ -14,6 +14,9 @@
 //
 // Every check prints "ok: ..." or "FAIL: ..."; the last line counts them.
 // Exit status 0 when all passed, 1 otherwise, 2 for bad arguments.
+//
+// With --export-only as its first argument it checks nothing but makes one
+// export through the dialog and measures it (see ExportRun.h).
 
 #include <windows.h>
 
@@ -35,6 +38,7 @@
 
 #include "DialogDriver.h"
 #include "EditorSide.h"
+#include "ExportRun.h"
 #include "MainFmLayout.h"
 #include "uPlugin.h"
 
@@ -509,6 +513,11 @@ void FourthRun(FARPROC execute) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--export-only") {
+    TExportRunOptions options;
+    if (!ParseExportRunOptions(argc, argv, options)) return 2;
+    return RunExport(options);
+  }
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i], value = argv[i + 1];
     if (name == "--scene") gOptions.Scene = value;
