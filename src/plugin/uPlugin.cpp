@@ -55,13 +55,18 @@ std::string SendHostRequest(std::string_view request) {
   if (replySize < 0) RaiseError("Tarnix callback reported an invalid reply size %d", {std::to_string(replySize)});
 
   // One zero byte more than announced, so that an editor that counts the
-  // terminating zero and one that does not both find room for it.
-  std::vector<char> reply(static_cast<std::size_t>(replySize) + 1, '\0');
+  // terminating zero and one that does not both find room for it. The editor
+  // writes into the string that is returned: the scene's reply is as large as
+  // the document, and a second copy of it, even a passing one, would need as
+  // much address space again in a 32-bit editor that already holds its own.
+  std::string reply(static_cast<std::size_t>(replySize) + 1, '\0');
   data.Stage = 1;
   data.Reply = reply.data();
   CheckHostResult(CallHost(callback, data, request));
 
-  return {reply.data(), static_cast<std::size_t>(replySize)};
+  // Shrinking keeps the buffer: the spare byte goes without a copy.
+  reply.resize(static_cast<std::size_t>(replySize));
+  return reply;
 }
 
 std::string_view TrimHostReply(std::string_view reply) {

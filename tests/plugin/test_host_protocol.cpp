@@ -21,6 +21,7 @@ struct TSeenCall {
   bool ReplyWasNull;
   int32_t ReplySize;
   std::string ReplyBuffer;  // stage 1: the ReplySize + 1 bytes it was given
+  const char* ReplyAddress;  // stage 1: where it was told to write
 };
 
 // How the fake editor answers. It stores AnnouncedSize in stage 0 and copies
@@ -38,7 +39,7 @@ std::vector<TSeenCall> Calls;
 THostScript Script;
 
 int32_t PLUGIN_STDCALL FakeHost(TCallbackData* data) {
-  TSeenCall seen{data->Stage, data->Request, data->Reply == nullptr, data->ReplySize, {}};
+  TSeenCall seen{data->Stage, data->Request, data->Reply == nullptr, data->ReplySize, {}, data->Reply};
   if (data->Stage == 1 && data->Reply != nullptr && data->ReplySize >= 0)
     seen.ReplyBuffer.assign(data->Reply, static_cast<std::size_t>(data->ReplySize) + 1);
   Calls.push_back(seen);
@@ -151,6 +152,18 @@ TEST_F(SendHostRequestTest, ASizeChangedDuringStageOneIsIgnored) {
   EXPECT_EQ(SendHostRequest("<request />"), "<abc/>");
   Script.SizeInStageOne = 2;
   EXPECT_EQ(SendHostRequest("<request />"), "<abc/>");
+}
+
+TEST_F(SendHostRequestTest, TheReplyIsHandedBackInTheBufferTheEditorFilled) {
+  // A scene reply is as large as the document: a copy of it on the way back
+  // would need its size again in the editor's address space. The reply is
+  // longer than any text kept inside the string object itself.
+  const std::string document = "<reply>" + std::string(4096, 'x') + "</reply>";
+  Answer(document);
+  const std::string reply = SendHostRequest("<request />");
+  EXPECT_EQ(reply, document);
+  ASSERT_EQ(Calls.size(), 2u);
+  EXPECT_EQ(static_cast<const void*>(reply.data()), static_cast<const void*>(Calls[1].ReplyAddress));
 }
 
 TEST_F(SendHostRequestTest, FailingStageZeroReportsItsCodeAndSkipsStageOne) {

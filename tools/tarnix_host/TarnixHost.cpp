@@ -14,6 +14,9 @@
 //
 // Every check prints "ok: ..." or "FAIL: ..."; the last line counts them.
 // Exit status 0 when all passed, 1 otherwise, 2 for bad arguments.
+//
+// With --export-only as its first argument it checks nothing but makes one
+// export through the dialog and measures it (see ExportRun.h).
 
 #include <windows.h>
 
@@ -33,10 +36,15 @@
 #include <thread>
 #include <vector>
 
+#include "DialogDriver.h"
+#include "EditorSide.h"
+#include "ExportRun.h"
 #include "MainFmLayout.h"
 #include "uPlugin.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // ---------------------------------------------------------------------------
 // Checks
@@ -70,210 +78,8 @@ void WriteFile(const std::string& name, const std::string& content) {
   std::ofstream(name, std::ios::binary) << content;
 }
 
-// An export as the function type the interface gives it.
-template <typename F>
-F ExportAs(FARPROC address) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(address));
-}
-
 // ---------------------------------------------------------------------------
-// The editor's side of the host interface
-
-struct THostState {
-  std::string SceneDocument;
-  std::string InstallDirectory;
-  // Scene requests still to be refused with error code 5 before one is served.
-  int SceneFailures = 0;
-  std::vector<std::string> Requests;
-  bool ProtocolKept = true;
-  std::string ProtocolProblem;
-  // Stage 0's reply, handed over in stage 1.
-  std::string PendingReply;
-};
-
-THostState gHost;
-
-const std::string kSceneRequest =
-    "<request version=\"1.6\">\r\n"
-    "  <materials subset=\"all\" />\r\n"
-    "  <primitives subset=\"all\" />\r\n"
-    "  <lights subset=\"all\" />\r\n"
-    "</request>";
-const std::string kInstallDirectoryRequest =
-    "<request version=\"1.6\">\r\n"
-    "  <installdirectory />\r\n"
-    "</request>";
-
-void ProtocolProblem(const std::string& problem) {
-  if (gHost.ProtocolKept) gHost.ProtocolProblem = problem;
-  gHost.ProtocolKept = false;
-}
-
-// The editor's callback: stage 0 announces the reply's size, stage 1 copies it.
-int32_t __stdcall HostCallbackFunction(TCallbackData* data) {
-  if (data == nullptr || data->Request == nullptr) {
-    ProtocolProblem("a call without a request");
-    return 99;
-  }
-  const std::string request = data->Request;
-  if (data->Stage == 0) {
-    gHost.Requests.push_back(request);
-    if (data->Reply != nullptr || data->ReplySize != 0) ProtocolProblem("stage 0 with a reply buffer or size");
-    if (request == kSceneRequest) {
-      if (gHost.SceneFailures > 0) {
-        --gHost.SceneFailures;
-        return 5;
-      }
-      // Replies padded the way editors pad them: a line end and zero bytes.
-      gHost.PendingReply = gHost.SceneDocument + "\r\n";
-      gHost.PendingReply.push_back('\0');
-    } else if (request == kInstallDirectoryRequest) {
-      gHost.PendingReply =
-          "<reply>\r\n  <installdirectory>" + gHost.InstallDirectory + "</installdirectory>\r\n</reply>";
-    } else {
-      ProtocolProblem("an unknown request: " + request);
-      return 99;
-    }
-    data->ReplySize = static_cast<int32_t>(gHost.PendingReply.size());
-    return 0;
-  }
-  if (data->Stage == 1) {
-    if (data->Reply == nullptr) {
-      ProtocolProblem("stage 1 without a reply buffer");
-      return 98;
-    }
-    if (data->ReplySize != static_cast<int32_t>(gHost.PendingReply.size())) ProtocolProblem("stage 1 changed the size");
-    // The buffer arrives all zero, with one zero byte more than announced.
-    for (std::size_t i = 0; i <= gHost.PendingReply.size(); ++i)
-      if (data->Reply[i] != '\0') ProtocolProblem("stage 1's buffer is not all zero");
-    if (request != gHost.Requests.back()) ProtocolProblem("stage 1 sent another request than stage 0");
-    std::copy(gHost.PendingReply.begin(), gHost.PendingReply.end(), data->Reply);
-    return 0;
-  }
-  ProtocolProblem("an unknown stage " + std::to_string(data->Stage));
-  return 97;
-}
-
-// ---------------------------------------------------------------------------
-// Driving the dialog from the second thread
-
-using namespace std::chrono_literals;
-
-DWORD gUiThread = 0;
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15s) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return condition();
-}
-
-// A visible top-level window of the UI thread with the given class.
-struct TWindowSearch {
-  const char* ClassName;
-  HWND Found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<TWindowSearch*>(data);
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (IsWindowVisible(window) && lstrcmpA(name, search->ClassName) == 0) {
-    search->Found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindThreadWindow(const char* className) {
-  TWindowSearch search{className, nullptr};
-  EnumThreadWindows(gUiThread, MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
-
-HWND WaitForDialog() {
-  HWND dialog = nullptr;
-  WaitUntil([&] { return (dialog = FindThreadWindow(VELDARA_MAINFORM_CLASS)) != nullptr; });
-  return dialog;
-}
-
-std::string Text(HWND window) {
-  char buffer[1024] = {};
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, 5000, &result);
-  return buffer;
-}
-
-// Sets a control's text as typing or pasting would: the control reports the change.
-void SetText(HWND window, const std::string& text) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 5000, &result);
-}
-
-std::string StatusText(HWND statusBar) {
-  char buffer[1024] = {};
-  DWORD_PTR result = 0;
-  // A status bar in simple mode answers for its one text as part 0.
-  SendMessageTimeoutA(statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, 5000, &result);
-  return buffer;
-}
-
-LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 60000, &result);
-  return static_cast<LRESULT>(result);
-}
-
-// A click whose handler runs to its end before this returns.
-void Click(HWND button) { Send(button, BM_CLICK); }
-
-HWND Focus() {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(gUiThread, &info);
-  return info.hwndFocus;
-}
-
-// Closes a message box of the UI thread, if one comes up, and returns its text.
-std::string AnswerMessageBox(std::chrono::milliseconds timeout) {
-  HWND box = nullptr;
-  if (!WaitUntil([&] { return (box = FindThreadWindow("#32770")) != nullptr; }, timeout)) return {};
-  // The message box's text is the static control 0xFFFF.
-  const std::string text = Text(GetDlgItem(box, 0xFFFF));
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
-  return text;
-}
-
-BOOL CALLBACK MatchChildText(HWND child, LPARAM data) {
-  auto* wanted = reinterpret_cast<std::pair<std::string, bool>*>(data);
-  if (Text(child) == wanted->first) {
-    wanted->second = true;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-bool HasChildWithText(HWND window, const std::string& text) {
-  std::pair<std::string, bool> wanted{text, false};
-  EnumChildWindows(window, MatchChildText, reinterpret_cast<LPARAM>(&wanted));
-  return wanted.second;
-}
-
-// Clicks a button whose handler opens a modal window, and waits for that window.
-HWND ClickAndWaitForDialog(HWND button) {
-  PostMessageA(button, BM_CLICK, 0, 0);
-  HWND box = nullptr;
-  WaitUntil([&] { return (box = FindThreadWindow("#32770")) != nullptr; });
-  return box;
-}
-
-void CloseDialogWith(HWND box, int command) {
-  PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(command), 0);
-  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
-}
+// What the driver reads of the folder dialog and of the form's layout
 
 // The name of the folder selected in the folder dialog's tree.
 std::string SelectedFolder(HWND browse) {
@@ -300,34 +106,6 @@ std::string FolderOfTreeItem(const std::string& text) {
   const std::size_t n = text.size();
   if (n >= 4 && text[n - 1] == ')' && text[n - 2] == ':' && text[n - 4] == '(') return text.substr(n - 3, 2);
   return text;
-}
-
-struct TControls {
-  HWND Form, GroupBox2, edAssetName, edRepository, btnBrowseRepository, btnRefreshRepository, cbCategory, edScale,
-      lblScaleInfo, btnOK, btnCancel, sbInfo;
-};
-
-TControls FindControls(HWND form) {
-  return {form,
-          GetDlgItem(form, idGroupBox2),
-          GetDlgItem(form, idEdAssetName),
-          GetDlgItem(form, idEdRepository),
-          GetDlgItem(form, idBtnBrowseRepository),
-          GetDlgItem(form, idBtnRefreshRepository),
-          GetDlgItem(form, idCbCategory),
-          GetDlgItem(form, idEdScale),
-          GetDlgItem(form, idLblScaleInfo),
-          GetDlgItem(form, idBtnOK),
-          GetDlgItem(form, idBtnCancel),
-          GetDlgItem(form, idSbInfo)};
-}
-
-std::string CategoryText(HWND combo) {
-  const auto index = Send(combo, CB_GETCURSEL);
-  if (index < 0) return {};
-  char buffer[256] = {};
-  Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer));
-  return buffer;
 }
 
 // The control's rectangle in the form's client coordinates.
@@ -732,13 +510,14 @@ void FourthRun(FARPROC execute) {
   RemoveDirectoryA(gSettingsFile.c_str());
 }
 
-LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--export-only") {
+    TExportRunOptions options;
+    if (!ParseExportRunOptions(argc, argv, options)) return 2;
+    return RunExport(options);
+  }
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i], value = argv[i + 1];
     if (name == "--scene") gOptions.Scene = value;
@@ -759,7 +538,10 @@ int main(int argc, char** argv) {
                  "[--screenshot FILE.bmp] [--warnings FILE]\n");
     return 2;
   }
-  gHost.SceneDocument = ReadFile(gOptions.Scene);
+  if (!LoadSceneReply(gOptions.Scene)) {
+    std::fprintf(stderr, "tarnix-host: cannot read the scene %s\n", gOptions.Scene.c_str());
+    return 2;
+  }
   gHost.InstallDirectory = gOptions.InstallDirectory;
   gUiThread = GetCurrentThreadId();
 
@@ -800,13 +582,7 @@ int main(int argc, char** argv) {
   Check(identity("PluginEmail").find('@') != std::string::npos, "PluginEmail is an address");
 
   // The editor's main window, which owns the plug-in's windows.
-  WNDCLASSA editorClass{};
-  editorClass.lpfnWndProc = EditorWindowProc;
-  editorClass.hInstance = GetModuleHandleA(nullptr);
-  editorClass.lpszClassName = "TarnixHostWindow";
-  RegisterClassA(&editorClass);
-  HWND editor = CreateWindowExA(0, "TarnixHostWindow", "Tarnix (host simulator)", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND editor = CreateEditorWindow();
   ExportAs<void(__stdcall*)(HWND)>(exports["PluginInitialize"])(editor);
   ExportAs<void(__stdcall*)(TPluginCallback)>(exports["PluginSetCallback"])(HostCallbackFunction);
 
