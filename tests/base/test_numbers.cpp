@@ -6,11 +6,13 @@
 
 #include "../support/ErrorOf.h"
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -225,6 +227,35 @@ TEST(StrToFloat, NineDigitsReadBackTheSameFloat) {
     ASSERT_EQ(StrToFloat(text), value) << text;
     ASSERT_EQ(StrToFloat("-" + text), -value) << text;
   }
+}
+
+TEST(StrToFloat, ShortDecimalsMatchTheFullConversion) {
+  // Short decimals take a quicker road than long ones or exponents; both must
+  // give the very same float. Whole numbers near 2^24, where the quicker road
+  // ends, and every count of decimals up to past its limit of ten.
+  std::mt19937 random(20261208);
+  for (int i = 0; i < 200000; ++i) {
+    const auto whole = static_cast<uint32_t>(i % 4 == 0 ? (1u << 24) - 1 - static_cast<uint32_t>(i % 64) : random() % (1u << 25));
+    const int decimals = static_cast<int>(random() % 13);
+    std::string digits = std::to_string(whole);
+    if (decimals > 0) {
+      if (digits.size() <= static_cast<std::size_t>(decimals))
+        digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+      digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+    }
+    const std::string text = (i % 2 ? "-" : "") + digits;
+    float expected = 0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    ASSERT_EQ(std::signbit(StrToFloat(text)), std::signbit(expected)) << text;
+    ASSERT_EQ(StrToFloat(text), expected) << text;
+  }
+  // Forms at the road's edges.
+  ExpectFloat("-0", -0.0f);
+  ExpectFloat("0.0000000000", 0.0f);
+  ExpectFloat(".5", 0.5f);
+  ExpectFloat("7.", 7.0f);
+  ExpectFloat("0.1", 0.1f);
+  ExpectFloat("16777215.5", 16777216.0f);
 }
 
 // ---------------------------------------------------------------------------
