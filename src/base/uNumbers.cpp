@@ -16,10 +16,25 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Where the parts of a number text lie, once its grammar has been checked.
+//
+// Most numbers of a scene are short decimals such as "-12.375": digits that
+// make a whole number below 2^24 with at most ten of them after the point
+// (zeros at the end do not count: "32.000000" is "32."), and no exponent.
+// The whole number and the power of ten are then exact floats, and their
+// quotient, rounded once to nearest-even by the division, is exactly what the
+// full conversion gives, at a fraction of its cost. The scan notes them.
 struct TFloatText {
   std::size_t NumberStart = 0;  // first character after the leading blanks
   std::size_t MantissaStart = 0;  // after the sign, if any
   bool Negative = false;
+  bool Short = true;   // the value is Whole / 10^Decimals
+  uint32_t Whole = 0;
+  uint32_t Decimals = 0;
+
+  void TakeDigit(uint32_t digit) {
+    Whole = Whole * 10 + digit;
+    if (Whole >= (1u << 24)) Short = false;
+  }
 };
 
 // Checks the whole text against the grammar we accept. std::from_chars alone is
@@ -36,13 +51,26 @@ bool ScanFloatText(std::string_view text, TFloatText& parts) {
   }
   parts.MantissaStart = i;
   std::size_t digits = 0;
-  while (i < n && IsDigit(text[i])) ++i, ++digits;
+  for (; i < n && IsDigit(text[i]); ++i, ++digits)
+    if (parts.Short) parts.TakeDigit(static_cast<uint32_t>(text[i] - '0'));
   if (i < n && text[i] == '.') {
     ++i;
-    while (i < n && IsDigit(text[i])) ++i, ++digits;
+    uint32_t zeros = 0;  // held back until a digit that is not zero follows
+    for (; i < n && IsDigit(text[i]); ++i, ++digits) {
+      if (!parts.Short) continue;
+      if (text[i] == '0') {
+        ++zeros;
+        continue;
+      }
+      parts.Decimals += zeros + 1;
+      for (; zeros > 0; --zeros) parts.TakeDigit(0);
+      parts.TakeDigit(static_cast<uint32_t>(text[i] - '0'));
+      if (parts.Decimals > 10) parts.Short = false;
+    }
   }
   if (digits == 0) return false;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    parts.Short = false;
     ++i;
     if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
     const std::size_t exponentStart = i;
@@ -100,36 +128,15 @@ bool IsLargeMagnitude(std::string_view text, std::size_t mantissaStart) {
   return leadPower + exponent >= 0;
 }
 
-// Most numbers of a scene are short decimals such as "-12.375": digits that
-// make a whole number below 2^24, at most ten of them after the point, no
-// exponent. The whole number and the power of ten are then exact floats, and
-// their quotient, rounded once to nearest-even by the division, is exactly
-// what the full conversion gives, at a fraction of its cost. False for any
-// other text (already checked against the grammar).
-bool ParseShortDecimal(std::string_view mantissa, bool negative, float& value) {
-  static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-  constexpr uint32_t kLimit = 1u << 24;
-  uint32_t whole = 0;
-  int decimals = -1;  // -1 until the point
-  for (const char c : mantissa) {
-    if (c == '.') {
-      decimals = 0;
-      continue;
-    }
-    if (!IsDigit(c)) return false;  // an exponent
-    whole = whole * 10 + static_cast<uint32_t>(c - '0');
-    if (whole >= kLimit) return false;
-    if (decimals >= 0 && ++decimals > 10) return false;
-  }
-  const float magnitude = static_cast<float>(whole) / kPowersOfTen[decimals < 0 ? 0 : decimals];
-  value = negative ? -magnitude : magnitude;
-  return true;
-}
-
 bool ParseFloat(std::string_view text, float& value) {
   TFloatText parts;
   if (!ScanFloatText(text, parts)) return false;
-  if (ParseShortDecimal(text.substr(parts.MantissaStart), parts.Negative, value)) return true;
+  if (parts.Short) {
+    static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const float magnitude = static_cast<float>(parts.Whole) / kPowersOfTen[parts.Decimals];
+    value = parts.Negative ? -magnitude : magnitude;
+    return true;
+  }
   // from_chars takes a "-" but neither blanks nor a "+".
   const std::size_t start = parts.Negative ? parts.NumberStart : parts.MantissaStart;
   const char* const first = text.data() + start;

@@ -243,6 +243,8 @@ TEST(StrToFloat, ShortDecimalsMatchTheFullConversion) {
         digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
       digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
     }
+    // Zeros after the decimals, as the editor writes its coordinates.
+    if (decimals > 0 && i % 3 == 0) digits += std::string(random() % 8, '0');
     const std::string text = (i % 2 ? "-" : "") + digits;
     float expected = 0;
     std::from_chars(text.data(), text.data() + text.size(), expected);
@@ -256,6 +258,11 @@ TEST(StrToFloat, ShortDecimalsMatchTheFullConversion) {
   ExpectFloat("7.", 7.0f);
   ExpectFloat("0.1", 0.1f);
   ExpectFloat("16777215.5", 16777216.0f);
+  ExpectFloat("32.000000", 32.0f);
+  ExpectFloat("0.000000", 0.0f);
+  ExpectFloat("-0.000000", -0.0f);
+  ExpectFloat("100", 100.0f);
+  ExpectFloat("2.6229320000", 2.622932f);
 }
 
 // ---------------------------------------------------------------------------
