@@ -45,6 +45,13 @@ std::string_view TStringDictionary::ValueAt(int index) const {
 
 bool TStringDictionary::Contains(std::string_view key) const { return IndexOf(key) != kNotFound; }
 
+bool TStringDictionary::Find(std::string_view key, std::string_view& value) const {
+  const uint32_t index = IndexOf(key);
+  if (index == kNotFound) return false;
+  value = {FEntries[index].Value, FEntries[index].ValueLength};
+  return true;
+}
+
 std::string_view TStringDictionary::Get(std::string_view key) const {
   const uint32_t index = IndexOf(key);
   if (index == kNotFound) RaiseError("Key \"%s\" not found.", {key});

@@ -22,6 +22,9 @@ public:
   bool Contains(std::string_view key) const;
   // Raises "Key "%s" not found." when absent.
   std::string_view Get(std::string_view key) const;
+  // Stores the value and returns true, or returns false when absent: one
+  // lookup where Contains and Get take two.
+  bool Find(std::string_view key, std::string_view& value) const;
   // Adds the pair, or replaces the value of an existing key.
   void Put(std::string_view key, std::string_view value);
   int Count() const { return static_cast<int>(FCount); }

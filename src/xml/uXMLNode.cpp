@@ -90,8 +90,9 @@ void TXMLNode::AddChild(std::unique_ptr<TXMLNode> node) {
 }
 
 std::string_view TXMLNode::GetProperty(std::string_view name) const {
-  if (!FProperties.Contains(name)) RaiseError("Property \"%s\" not found for node \"%s\".", {name, Name()});
-  return FProperties.Get(name);
+  std::string_view value;
+  if (!FProperties.Find(name, value)) RaiseError("Property \"%s\" not found for node \"%s\".", {name, Name()});
+  return value;
 }
 
 bool TXMLNode::GetBoolProperty(std::string_view name) const {

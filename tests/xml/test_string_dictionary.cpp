@@ -25,8 +25,16 @@ TEST(StringDictionary, LookupsStayRightAcrossTheSwitchToHashing) {
   for (int count = 1; count <= 200; ++count) {
     dictionary.Put("Key" + std::to_string(count), "v" + std::to_string(count));
     ASSERT_EQ(dictionary.Count(), count);
-    for (int k = 1; k <= count; ++k) ASSERT_EQ(dictionary.Get("KEY" + std::to_string(k)), "v" + std::to_string(k));
+    for (int k = 1; k <= count; ++k) {
+      ASSERT_EQ(dictionary.Get("KEY" + std::to_string(k)), "v" + std::to_string(k));
+      std::string_view found;
+      ASSERT_TRUE(dictionary.Find("kEy" + std::to_string(k), found));
+      ASSERT_EQ(found, "v" + std::to_string(k));
+    }
     ASSERT_FALSE(dictionary.Contains("key0"));
+    std::string_view untouched = "before";
+    ASSERT_FALSE(dictionary.Find("key0", untouched));
+    ASSERT_EQ(untouched, "before");
   }
   dictionary.Put("key7", "changed");
   EXPECT_EQ(dictionary.Count(), 200);
