@@ -257,9 +257,11 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
       for (std::size_t f = first; f < end; ++f)
         for (int32_t index : faces[f].Indices) newIndex[static_cast<std::size_t>(index)] = 0;
       int32_t used = 0;
+      for (int32_t& index : newIndex)
+        if (index >= 0) index = used++;
+      target->Vertices.reserve(static_cast<std::size_t>(used));
       for (std::size_t v = 0; v < newIndex.size(); ++v) {
         if (newIndex[v] < 0) continue;
-        newIndex[v] = used++;
         // With one material the old sub-mesh is not needed again: move, don't copy.
         target->AddVertex(singleRun ? std::move(source->Vertices[v]) : source->Vertices[v].Clone());
       }

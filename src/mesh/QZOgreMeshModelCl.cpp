@@ -31,8 +31,9 @@ const QZOgreFaceInfoT& QZOgreSubMeshT::GetFace(int index) const { return At(Face
 
 void QZOgreSubMeshT::SortFaces() {
   const auto order = [](const QZOgreFaceInfoT& face) { return face.Material ? face.Material->CreationOrder : -1; };
-  std::stable_sort(Faces.begin(), Faces.end(),
-                   [&](const QZOgreFaceInfoT& a, const QZOgreFaceInfoT& b) { return order(a) < order(b); });
+  const auto before = [&](const QZOgreFaceInfoT& a, const QZOgreFaceInfoT& b) { return order(a) < order(b); };
+  // Nearly every primitive has one material: nothing to sort then.
+  if (!std::is_sorted(Faces.begin(), Faces.end(), before)) std::stable_sort(Faces.begin(), Faces.end(), before);
 }
 
 int QZOgreSubMeshT::ExportedSetCount(bool exportLightmaps) const {
