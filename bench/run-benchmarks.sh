@@ -52,9 +52,15 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 timed() {
   local into=$1
   shift
+  # bash's `time` gives milliseconds, GNU time only hundredths of a second,
+  # too coarse for the smallest scene; GNU time gives the peak memory.
   # Warnings (the generated scenes' textures do not exist) go to a log.
-  /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.txt" "$@" >/dev/null 2>>"$WORK/stderr.log"
-  awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' "$WORK/time.txt" >>"$into"
+  local TIMEFORMAT='%3R %3U %3S' status=0
+  { time /usr/bin/time -f "%M" -o "$WORK/rss.txt" "$@" >/dev/null 2>>"$WORK/stderr.log"; } 2>"$WORK/time.txt" || status=$?
+  # A failed or stopped command has no figures; the caller decides.
+  [ "$status" -eq 0 ] || return "$status"
+  echo "$(cat "$WORK/time.txt") $(cat "$WORK/rss.txt")" |
+    awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' >>"$into"
 }
 
 rows="$WORK/rows.txt"
