@@ -76,7 +76,9 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
   };
   reader.HandOverDepth = 2;
   reader.OnElementEnd = [&](TXMLNode& element, TXMLNode& parent, int depth) {
-    // A primitive waits in the tree only when it is not one of <primitives>.
+    // The children of <primitives> are read one by one as they close; the
+    // children of the other sections (categories, lights) stay until their
+    // section closes and is read whole.
     const bool primitive = depth == 2 && parent.Name() == "primitives";
     if (failure) return depth == 1 || primitive;
     try {
