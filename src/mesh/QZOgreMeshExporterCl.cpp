@@ -240,7 +240,7 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
   std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(SubMeshes);
   SubMeshes.clear();
   std::vector<int32_t> newIndex;
-  for (const auto& source : old) {
+  for (auto& source : old) {
     source->SortFaces();
     const std::vector<QZOgreFaceInfoT>& faces = source->Faces;
     const bool singleRun = !faces.empty() && faces.front().Material == faces.back().Material;
@@ -249,8 +249,6 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
       std::size_t end = first;
       while (end < faces.size() && faces[end].Material == material) ++end;
 
-      auto target = std::make_unique<QZOgreSubMeshT>();
-      target->Material = material;
       // The run's vertices keep their old order; each index becomes the number
       // of used vertices before it.
       newIndex.assign(source->Vertices.size(), -1);
@@ -259,6 +257,16 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
       int32_t used = 0;
       for (int32_t& index : newIndex)
         if (index >= 0) index = used++;
+      if (singleRun && static_cast<std::size_t>(used) == source->Vertices.size()) {
+        // One material on every vertex, as nearly always: the sub-mesh is
+        // already what the split would copy it into.
+        for (QZOgreFaceInfoT& face : source->Faces) face.Material = nullptr;
+        source->Material = material;
+        SubMeshes.push_back(std::move(source));
+        break;
+      }
+      auto target = std::make_unique<QZOgreSubMeshT>();
+      target->Material = material;
       target->Vertices.reserve(static_cast<std::size_t>(used));
       for (std::size_t v = 0; v < newIndex.size(); ++v) {
         if (newIndex[v] < 0) continue;
