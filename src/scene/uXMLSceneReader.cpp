@@ -28,14 +28,19 @@ uint32_t ReadColor(const TXMLNode& node, bool withAlpha) {
 // float (the text itself is always finite, the scale may carry it beyond the
 // float range). Such a point would poison the bounds, the normals and the
 // vertex welding of every export, so the callers refuse the scene.
-bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
-  for (auto [name, field] : {std::pair{"x", &point.X}, std::pair{"y", &point.Y}, std::pair{"z", &point.Z}}) {
-    const double value = static_cast<double>(node.GetFloatProperty(name)) * scale;
+template <typename TName>
+bool ReadPoint(const TXMLNode& node, TVertex& point, float scale, const TName& x, const TName& y, const TName& z) {
+  for (auto [name, field] : {std::pair{&x, &point.X}, std::pair{&y, &point.Y}, std::pair{&z, &point.Z}}) {
+    const double value = static_cast<double>(node.GetFloatProperty(*name)) * scale;
     // Checked before the conversion, which is undefined beyond the float range.
     if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return false;
     *field = static_cast<float>(value);
   }
   return true;
+}
+
+bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
+  return ReadPoint(node, point, scale, std::string_view("x"), std::string_view("y"), std::string_view("z"));
 }
 }  // namespace
 
@@ -63,6 +68,7 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneMapped(std::string_view text) 
 std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();
+  FKeys = {};
   // The scene is built while the document is parsed: every section, and
   // every primitive, is read as soon as its element closes and its part of
   // the tree is then given back. Neither the text nor the tree is ever whole
@@ -202,32 +208,47 @@ void TXMLSceneReader::ReadPrimitive(const TXMLNode& element, TScene& scene) {
   }
 }
 
+TXMLSceneReader::TKeys& TXMLSceneReader::KeysFor(const TXMLNode& node) {
+  if (!FKeys.Ready) {
+    FKeys.Id = node.KeyOf("id");
+    FKeys.X = node.KeyOf("x");
+    FKeys.Y = node.KeyOf("y");
+    FKeys.Z = node.KeyOf("z");
+    FKeys.Vid = node.KeyOf("vid");
+    FKeys.Mid = node.KeyOf("mid");
+    FKeys.Ready = true;
+  }
+  return FKeys;
+}
+
 void TXMLSceneReader::ReadVertices(const TXMLNode& node, TPrimitive& primitive) {
+  const TKeys& keys = KeysFor(node);
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "vertex") continue;
     auto vertex = std::make_unique<TVertex>();
-    vertex->Id = element.GetProperty("id");
+    vertex->Id = element.GetProperty(keys.Id);
     TVertex& added = *vertex;
     primitive.AddVertex(std::move(vertex));
-    if (!ReadPoint(element, added, Scale))
+    if (!ReadPoint(element, added, Scale, keys.X, keys.Y, keys.Z))
       RaiseError("Vertex \"%s\" of primitive \"%s\" has a coordinate that is not a finite number.",
                  {added.Id, primitive.Name});
   }
 }
 
 void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) {
+  TKeys& keys = KeysFor(node);
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "poly") continue;
     auto owned = std::make_unique<TPolygon>();
     TPolygon& polygon = *owned;
     primitive.AddPolygon(std::move(owned));
-    const auto found = FMaterialsById.find(element.GetProperty("mid"));
+    const auto found = FMaterialsById.find(element.GetProperty(keys.Mid));
     polygon.Material = found == FMaterialsById.end() ? nullptr : found->second;
     const int layers = polygon.Material ? polygon.Material->LayerCount() : 0;
-    for (int n = static_cast<int>(FUVNames.size()); n < layers; ++n)
-      FUVNames.emplace_back("u" + std::to_string(n), "v" + std::to_string(n));
+    for (int n = static_cast<int>(keys.UV.size()); n < layers; ++n)
+      keys.UV.emplace_back(node.KeyOf("u" + std::to_string(n)), node.KeyOf("v" + std::to_string(n)));
     // Every child is a corner as a rule: room for them all at once.
     const int corners = element.ChildCount();
     polygon.Reserve(corners, layers);
@@ -235,13 +256,13 @@ void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) 
     for (int j = 0; j < element.ChildCount(); ++j) {
       const TXMLNode& corner = *element.GetChild(j);
       if (corner.Name() != "vertex") continue;
-      const std::string_view id = corner.GetProperty("vid");
+      const std::string_view id = corner.GetProperty(keys.Vid);
       TVertex* vertex = primitive.FindVertex(id);
       if (!vertex) RaiseError("Unknown vertex \"%s\" in primitive \"%s\".", {id, primitive.Name});
       polygon.AddVertex(vertex);
       for (int n = 0; n < layers; ++n) {
-        const float u = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].first);
-        const float v = corner.GetFloatProperty(FUVNames[static_cast<std::size_t>(n)].second);
+        const float u = corner.GetFloatProperty(keys.UV[static_cast<std::size_t>(n)].first);
+        const float v = corner.GetFloatProperty(keys.UV[static_cast<std::size_t>(n)].second);
         TUVCoordinates& coordinates = polygon.GetUVCoordinates(n);
         if (coordinates.Count() == 0) coordinates.Reserve(corners);
         coordinates.Add(u, v);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "uScene.h"
+#include "uXMLNode.h"
 
-class TXMLNode;
 class TXMLReader;
 
 class TXMLSceneReader {
@@ -54,6 +54,14 @@ private:
   // Materials by identifier, the first of each: what FindMaterial answers,
   // without a search through all materials for every polygon.
   std::unordered_map<std::string, TMaterial*, TTextHash, std::equal_to<>> FMaterialsById;
-  // "u0", "v0", "u1", ...: the names of the UV attributes of layer n.
-  std::vector<std::pair<std::string, std::string>> FUVNames;
+  // The attributes read from every vertex and corner, looked up once per
+  // document (keys belong to the document's tree); Ready once made.
+  struct TKeys {
+    bool Ready = false;
+    TXMLNode::TPropertyKey Id, X, Y, Z, Vid, Mid;
+    // The keys of "u0" and "v0", "u1" and "v1", ...: layer n's UV attributes.
+    std::vector<std::pair<TXMLNode::TPropertyKey, TXMLNode::TPropertyKey>> UV;
+  };
+  TKeys& KeysFor(const TXMLNode& node);
+  TKeys FKeys;
 };

@@ -52,6 +52,13 @@ bool TStringDictionary::Find(std::string_view key, std::string_view& value) cons
   return true;
 }
 
+bool TStringDictionary::FindId(uint32_t keyId, std::string_view& value) const {
+  const uint32_t index = FCount == 0 ? kNotFound : IndexOfId(keyId);
+  if (index == kNotFound) return false;
+  value = {FEntries[index].Value, FEntries[index].ValueLength};
+  return true;
+}
+
 std::string_view TStringDictionary::Get(std::string_view key) const {
   const uint32_t index = IndexOf(key);
   if (index == kNotFound) RaiseError("Key \"%s\" not found.", {key});

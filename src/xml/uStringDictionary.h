@@ -25,6 +25,8 @@ public:
   // Stores the value and returns true, or returns false when absent: one
   // lookup where Contains and Get take two.
   bool Find(std::string_view key, std::string_view& value) const;
+  // The same by the key's name number in the arena.
+  bool FindId(uint32_t keyId, std::string_view& value) const;
   // Adds the pair, or replaces the value of an existing key.
   void Put(std::string_view key, std::string_view value);
   int Count() const { return static_cast<int>(FCount); }

@@ -104,6 +104,23 @@ int32_t TXMLNode::GetIntProperty(std::string_view name) const { return StrToInt(
 
 float TXMLNode::GetFloatProperty(std::string_view name) const { return StrToFloat(GetProperty(name)); }
 
+float TXMLNode::GetFloatProperty(const TPropertyKey& key) const { return StrToFloat(GetProperty(key)); }
+
+TXMLNode::TPropertyKey TXMLNode::KeyOf(std::string_view name) const {
+  TPropertyKey key;
+  key.FId = FProperties.Arena().InternName(name);
+  return key;
+}
+
+std::string_view TXMLNode::GetProperty(const TPropertyKey& key) const {
+  std::string_view value;
+  if (key.FId == TXMLArena::kNoName || !FProperties.FindId(key.FId, value)) {
+    const std::string_view name = key.FId == TXMLArena::kNoName ? "" : FProperties.Arena().NameOf(key.FId);
+    RaiseError("Property \"%s\" not found for node \"%s\".", {name, Name()});
+  }
+  return value;
+}
+
 void TXMLNode::SetProperty(std::string_view name, std::string_view value) { FProperties.Put(name, value); }
 
 void TXMLNode::SetText(std::string_view text) {

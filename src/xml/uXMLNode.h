@@ -37,6 +37,22 @@ public:
   bool GetBoolProperty(std::string_view name) const;
   int32_t GetIntProperty(std::string_view name) const;
   float GetFloatProperty(std::string_view name) const;
+
+  // An attribute name looked up once for a whole tree: a reader that asks a
+  // million elements for the same few attributes passes the key instead of
+  // the name. A key is good for every node of the tree it was made in.
+  class TPropertyKey {
+  public:
+    TPropertyKey() = default;
+
+  private:
+    friend class TXMLNode;
+    uint32_t FId = TXMLArena::kNoName;
+  };
+  TPropertyKey KeyOf(std::string_view name) const;
+  // As the lookups by name, with the same errors.
+  std::string_view GetProperty(const TPropertyKey& key) const;
+  float GetFloatProperty(const TPropertyKey& key) const;
   void SetProperty(std::string_view name, std::string_view value);
   // The attributes in document order, a repeated one once: name (lower-cased) and value.
   int PropertyCount() const { return FProperties.Count(); }

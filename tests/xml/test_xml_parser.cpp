@@ -15,6 +15,11 @@ std::unique_ptr<TXMLNode> Parse(std::string text) { return TXMLStringReader(std:
 std::string ParseError(std::string text) {
   return ErrorOf([&] { Parse(std::move(text)); });
 }
+
+// The error of a lookup by name, which a lookup by key must repeat.
+std::string ParseErrorOfName(const TXMLNode& node, std::string_view name) {
+  return ErrorOf([&] { node.GetProperty(name); });
+}
 }  // namespace
 
 TEST(XmlParser, ElementsAttributesAndChildrenInDocumentOrder) {
@@ -251,4 +256,18 @@ TEST(XmlParser, HandOverReachesOnlyTheDepthsAskedFor) {
   EXPECT_EQ(root->GetChild(0)->Name(), "a");
   EXPECT_EQ(root->GetChild(0)->ChildCount(), 0);
   EXPECT_LT(root->TreeBytes(), 1u << 20);
+}
+
+TEST(XmlParser, PropertyKeysFindWhatNamesFind) {
+  auto root = Parse("<r><a X=\"1.5\" y=\"2\" /><b x=\"3\" /><c /></r>");
+  // A key for a name that no element of the tree carries yet is good too.
+  const TXMLNode::TPropertyKey x = root->KeyOf("x"), y = root->GetChild(2)->KeyOf("Y"), z = root->KeyOf("z");
+  EXPECT_EQ(root->GetChild(0)->GetProperty(x), "1.5");
+  EXPECT_EQ(root->GetChild(0)->GetFloatProperty(x), 1.5f);
+  EXPECT_EQ(root->GetChild(0)->GetProperty(y), "2");
+  EXPECT_EQ(root->GetChild(1)->GetFloatProperty(x), 3.0f);
+  EXPECT_EQ(ErrorOf([&] { root->GetChild(1)->GetProperty(y); }), ParseErrorOfName(*root->GetChild(1), "y"));
+  EXPECT_EQ(ErrorOf([&] { root->GetChild(2)->GetProperty(z); }), "Property \"z\" not found for node \"c\".");
+  EXPECT_EQ(ErrorOf([&] { root->GetChild(2)->GetProperty(TXMLNode::TPropertyKey()); }),
+            "Property \"\" not found for node \"c\".");
 }
