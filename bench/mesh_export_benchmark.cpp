@@ -34,6 +34,13 @@ int64_t CornerCount(const TScene& scene) {
   return corners;
 }
 
+// The corners handled per iteration, and per second.
+void ReportCorners(benchmark::State& state, int64_t corners) {
+  state.counters["corners"] = static_cast<double>(corners);
+  state.counters["corners_per_second"] =
+      benchmark::Counter(static_cast<double>(corners), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 std::string OutputDirectory() {
   const auto directory = std::filesystem::temp_directory_path() / "veldara-mesh-benchmark";
   std::filesystem::create_directories(directory);
@@ -69,8 +76,7 @@ void Normals(benchmark::State& state) {
     scene.reset();
     state.ResumeTiming();
   }
-  state.counters["corners"] = static_cast<double>(corners);
-  state.counters["corners_per_second"] = benchmark::Counter(static_cast<double>(corners), benchmark::Counter::kIsIterationInvariantRate);
+  ReportCorners(state, corners);
 }
 
 void Build(benchmark::State& state) {
@@ -87,8 +93,7 @@ void Build(benchmark::State& state) {
     }
     state.ResumeTiming();
   }
-  state.counters["corners"] = static_cast<double>(corners);
-  state.counters["corners_per_second"] = benchmark::Counter(static_cast<double>(corners), benchmark::Counter::kIsIterationInvariantRate);
+  ReportCorners(state, corners);
 }
 
 void WriteBinary(benchmark::State& state) {

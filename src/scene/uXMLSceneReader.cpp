@@ -14,6 +14,17 @@ namespace {
 // Percentages are rounded to the nearest integer, halves to the even one.
 int RoundPercent(double value) { return static_cast<int>(std::nearbyint(value)); }
 
+// The entry of the table whose keyword is the node's attribute `name`; an
+// unknown keyword raises `message` with the attribute's value.
+template <typename TEntry, std::size_t N>
+const TEntry& ReadKeyword(const TXMLNode& node, std::string_view name, const TEntry (&table)[N],
+                          std::string_view message) {
+  const std::string_view text = node.GetProperty(name);
+  const TEntry* entry = FindKeyword(table, text);
+  if (!entry) RaiseError(message, {text});
+  return *entry;
+}
+
 // r, g and b (and a, when asked for and present) packed into one colour. A
 // component outside 0..255 keeps its low 8 bits, so it never spills into its
 // neighbour's byte.
@@ -152,22 +163,16 @@ void TXMLSceneReader::ReadLayer(const TXMLNode& node, TMaterial& material) {
   TMaterialLayer& layer = *owned;
   material.AddLayer(std::move(owned));
 
-  const std::string_view type = node.GetProperty("type");
-  const TLayerKeyword* layerType = FindKeyword(LayerTypeKeywords, type);
-  if (!layerType) RaiseError("Unknown layer type \"%s\".", {type});
-  layer.LayerType = layerType->Value;
-
-  const std::string_view blend = node.GetProperty("blend");
-  const auto* blendOperation = FindKeyword(BlendOperationKeywords, blend);
-  if (!blendOperation) RaiseError("Unknown blend operation \"%s\".", {blend});
-  layer.Blend = blendOperation->Value;
+  const TLayerKeyword& layerType = ReadKeyword(node, "type", LayerTypeKeywords, "Unknown layer type \"%s\".");
+  layer.LayerType = layerType.Value;
+  layer.Blend = ReadKeyword(node, "blend", BlendOperationKeywords, "Unknown blend operation \"%s\".").Value;
 
   // At most one lightmap, and nothing after it.
   if (material.HasLightmap()) {
-    if (layerType->IsLightmap) RaiseError("Multiple lightmaps encountered for material \"%s\"", {material.Name});
+    if (layerType.IsLightmap) RaiseError("Multiple lightmaps encountered for material \"%s\"", {material.Name});
     RaiseError("Layers encountered after lightmap for material \"%s\"", {material.Name});
   }
-  layer.IsLightmap = layerType->IsLightmap;
+  layer.IsLightmap = layerType.IsLightmap;
 
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& child = *node.GetChild(i);
@@ -186,15 +191,10 @@ void TXMLSceneReader::ReadPrimitive(const TXMLNode& element, TScene& scene) {
 
   primitive.Id = element.GetProperty("id");
   primitive.Name = element.GetProperty("name");
-  const std::string_view type = element.GetProperty("type");
-  const auto* primitiveType = FindKeyword(PrimitiveTypeKeywords, type);
-  if (!primitiveType) RaiseError("Unknown primitive type \"%s\".", {type});
-  primitive.PrimitiveType = primitiveType->Value;
+  primitive.PrimitiveType =
+      ReadKeyword(element, "type", PrimitiveTypeKeywords, "Unknown primitive type \"%s\".").Value;
   primitive.Visible = element.GetBoolProperty("visible");
-  const std::string_view snap = element.GetProperty("snap");
-  const auto* snapMethod = FindKeyword(SnapMethodKeywords, snap);
-  if (!snapMethod) RaiseError("Unknown snap method \"%s\".", {snap});
-  primitive.SnapMethod = snapMethod->Value;
+  primitive.SnapMethod = ReadKeyword(element, "snap", SnapMethodKeywords, "Unknown snap method \"%s\".").Value;
   primitive.AutoUV = element.GetBoolProperty("autouv");
 
   for (int j = 0; j < element.ChildCount(); ++j) {
@@ -284,10 +284,7 @@ void TXMLSceneReader::ReadLights(const TXMLNode& node, TScene& scene) {
 
 void TXMLSceneReader::ReadLight(const TXMLNode& node, TLight& light) {
   light.Id = node.GetProperty("id");
-  const std::string_view type = node.GetProperty("type");
-  const auto* lightType = FindKeyword(LightTypeKeywords, type);
-  if (!lightType) RaiseError("Unknown light type \"%s\".", {type});
-  light.LightType = lightType->Value;
+  light.LightType = ReadKeyword(node, "type", LightTypeKeywords, "Unknown light type \"%s\".").Value;
   light.Name = node.GetProperty("name");
   // The product of a 32-bit integer and a float is exact in long double;
   // halves round to the even neighbour.

@@ -12,27 +12,13 @@
 
 #include "../support/FileFaults.h"
 #include "../support/NativePath.h"
+#include "../support/RunTool.h"
 #include "../support/TempDir.h"
 #include "uCommandLine.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct TRun {
-  int Status;
-  std::string Out;
-  std::string Err;
-};
-
-TRun RunTool(std::vector<std::string> args) {
-  args.insert(args.begin(), "veldara-export");
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  std::ostringstream out, err;
-  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
 const std::string kCrate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
 
 // The files of the crate asset, each holding "earlier <name>" before an export.

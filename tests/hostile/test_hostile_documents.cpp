@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../support/ErrorOf.h"
+#include "../support/MeshExport.h"
 #include "../support/SmallStack.h"
 #include "../support/TempDir.h"
 #include "QZOgreMaterialWriterCl.h"
@@ -81,20 +82,7 @@ struct TExport {
     fs::create_directories(Sources);
     fs::create_directories(Dir.File("out/Meshes"));
   }
-  void Run(TScene& scene) {
-    scene.CalculateNormals(66);
-    QZOgreMeshExporterT exporter(scene);
-    exporter.MaterialDirectory = "../Materials";
-    exporter.TextureDirectory = "../Textures";
-    exporter.GetTextureSourceDirectory = [this] { return Sources; };
-    try {
-      exporter.Export(Mesh);
-    } catch (...) {
-      Warnings = exporter.Warnings;
-      throw;
-    }
-    Warnings = exporter.Warnings;
-  }
+  void Run(TScene& scene) { ExportMesh(scene, Mesh, Sources, Warnings); }
   std::string Error(const std::string& document) {
     auto scene = ReadScene(document);
     return ErrorOf([&] { Run(*scene); });

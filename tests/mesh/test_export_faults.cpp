@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../support/ErrorOf.h"
+#include "../support/MeshExport.h"
 #include "../support/FileFaults.h"
 #include "../support/NativePath.h"
 #include "../support/TempDir.h"
@@ -59,18 +60,7 @@ struct TRepository {
 
   void Export() {
     auto scene = TXMLSceneReader().ReadSceneText(Document());
-    scene->CalculateNormals(66);
-    QZOgreMeshExporterT exporter(*scene);
-    exporter.MaterialDirectory = "../Materials";
-    exporter.TextureDirectory = "../Textures";
-    exporter.GetTextureSourceDirectory = [this] { return Sources; };
-    try {
-      exporter.Export(Mesh);
-    } catch (...) {
-      Warnings = exporter.Warnings;
-      throw;
-    }
-    Warnings = exporter.Warnings;
+    ExportMesh(*scene, Mesh, Sources, Warnings);
   }
 
   bool TemporaryFilesLeft() const {
