@@ -4,39 +4,14 @@
 
 #include "KVPhysicsExporterCl.h"
 #include "QZOgreMeshExporterCl.h"
+#include "uFileLock.h"
 #include "uFileSystem.h"
+#include "uFileTransaction.h"
+#include "uException.h"
 #include "uScene.h"
 #include "uXMLWriter.h"
 
 namespace {
-// Asset names may hold a directory part. Windows takes both delimiters; other
-// systems only their own, where a backslash is an ordinary character.
-bool IsNameDelimiter(char c) { return c == PathDelimiter || (PathDelimiter == '\\' && c == '/'); }
-
-// The asset name as the definitions write it: backslashes, whatever the platform.
-std::string DefinitionName(const std::string& assetName) {
-  std::string name = assetName;
-  for (char& c : name)
-    if (IsNameDelimiter(c)) c = '\\';
-  return name;
-}
-
-// A definition's text turned into a path of this platform.
-std::string PlatformPath(std::string path) {
-  if constexpr (PathDelimiter == '/') std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
-
-std::string BaseName(const std::string& assetName) {
-  const auto delimiter = std::find_if(assetName.rbegin(), assetName.rend(), IsNameDelimiter);
-  return std::string(delimiter.base(), assetName.end());
-}
-
-// How many directories deep the asset name places its files.
-int Depth(const std::string& assetName) {
-  return static_cast<int>(std::count_if(assetName.begin(), assetName.end(), IsNameDelimiter));
-}
-
 void WriteAssetFile(TXMLWriter& writer, const std::string& target, const char* type) {
   writer.OpenTag("AssetFile");
   writer.AddElement("TargetFile", target);
@@ -78,94 +53,100 @@ void CloseDefinition(TXMLFileWriter& writer) {
 }
 }  // namespace
 
-std::string KVMeshExporterT::RepositoryRoot() const {
-  std::string root = Repository;
-  if (root.empty() || root.back() != PathDelimiter) root += PathDelimiter;
-  return root;
-}
+TAssetLayout KVMeshExporterT::Layout() const { return TAssetLayout(Repository, AssetName); }
 
-std::string KVMeshExporterT::GetMeshTarget() const { return "Meshes\\" + DefinitionName(AssetName) + ".mesh"; }
-std::string KVMeshExporterT::GetMeshFileName() const { return RepositoryRoot() + PlatformPath(GetMeshTarget()); }
-std::string KVMeshExporterT::GetPhysicsTarget() const { return "Physics\\" + DefinitionName(AssetName) + ".physics"; }
-std::string KVMeshExporterT::GetPhysicsFileName() const { return RepositoryRoot() + PlatformPath(GetPhysicsTarget()); }
+std::string KVMeshExporterT::GetMeshTarget() const { return "Meshes\\" + Layout().DefinitionName() + ".mesh"; }
+std::string KVMeshExporterT::GetMeshFileName() const { return Layout().PathOf(GetMeshTarget()); }
+std::string KVMeshExporterT::GetPhysicsTarget() const { return "Physics\\" + Layout().DefinitionName() + ".physics"; }
+std::string KVMeshExporterT::GetPhysicsFileName() const { return Layout().PathOf(GetPhysicsTarget()); }
 std::string KVMeshExporterT::GetMaterialTarget() const {
-  return "Materials\\" + DefinitionName(AssetName) + ".material";
+  return "Materials\\" + Layout().DefinitionName() + ".material";
 }
 std::string KVMeshExporterT::GetMeshAssetFileName() const {
-  return RepositoryRoot() + PlatformPath("AssetDefinitions\\" + DefinitionName(AssetName) + "_Mesh.asset");
+  return Layout().PathOf("AssetDefinitions\\" + Layout().DefinitionName() + "_Mesh.asset");
 }
 std::string KVMeshExporterT::GetMaterialAssetTarget() const {
-  return "AssetDefinitions\\" + DefinitionName(AssetName) + "_Material.asset";
+  return "AssetDefinitions\\" + Layout().DefinitionName() + "_Material.asset";
 }
-std::string KVMeshExporterT::GetMaterialAssetFileName() const {
-  return RepositoryRoot() + PlatformPath(GetMaterialAssetTarget());
-}
+std::string KVMeshExporterT::GetMaterialAssetFileName() const { return Layout().PathOf(GetMaterialAssetTarget()); }
 
 bool KVMeshExporterT::AcceptPrimitive(const TPrimitive& primitive) {
   return !KVPhysicsExporterT::IsCollisionVolume(primitive);
 }
 
+// Every file of the asset is written first and replaces its earlier version
+// only when all are complete, while the asset's lock keeps every other export
+// of it away: the repository holds the whole old asset or the whole new one.
 void KVMeshExporterT::Export(TScene& scene) {
-  ExportMesh(scene);
+  for (const std::string& problem : {AssetNameProblem(AssetName), CategoryProblem(Category)})
+    if (!problem.empty()) throw TException(problem);
+  const TAssetLayout layout = Layout();
   const bool hasPhysics = KVPhysicsExporterT::HasCollisionVolumes(scene);
-  if (hasPhysics) ExportPhysics(scene);
-  WriteMeshAssetDefinition(hasPhysics);
-  WriteMaterialAssetDefinition();
+  layout.CheckFolders(hasPhysics);
+  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(layout.LockFile());
+  if (!lock) RaiseError("The asset \"%s\" is being exported by another process.", {VisibleText(AssetName)});
+
+  // Letter case aside, as Windows tells the asset's files apart.
+  std::string owner = layout.DefinitionName();
+  for (char& c : owner)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  TFileTransaction transaction(owner);
+  for (const char* kind : RepositoryFolders) transaction.RemoveStaleFiles(layout.Folder(kind));
+
+  ExportMesh(scene, transaction);
+  if (hasPhysics) ExportPhysics(scene, transaction);
+  WriteMeshAssetDefinition(hasPhysics, transaction);
+  WriteMaterialAssetDefinition(transaction);
+  transaction.Commit();
+
+  WrittenFiles.push_back(GetMeshFileName());
+  WrittenFiles.push_back(layout.PathOf(GetMaterialTarget()));
+  for (const std::string& name : TextureFiles) WrittenFiles.push_back(layout.Folder("Textures") + PathDelimiter + name);
+  if (hasPhysics) WrittenFiles.push_back(GetPhysicsFileName());
+  WrittenFiles.push_back(GetMeshAssetFileName());
+  WrittenFiles.push_back(GetMaterialAssetFileName());
 }
 
-void KVMeshExporterT::ExportMesh(TScene& scene) {
+void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   scene.CalculateNormals(66);
   QZOgreMeshExporterT exporter(scene);
   exporter.ExportMaterials = true;
   exporter.CopyTextures = true;
-  // Relative to the mesh file's directory, which an asset name with a
-  // directory part places deeper inside Meshes: the script and the textures
-  // still go where the layout (and the definitions) put them.
-  const int depth = Depth(AssetName);
-  std::string up;
-  for (int i = 0; i <= depth; ++i) up += std::string("..") + PathDelimiter;
-  const std::string assetDirectory = PlatformPath(DefinitionName(AssetName.substr(0, AssetName.size() - BaseName(AssetName).size())));
-  exporter.TextureDirectory = up + "Textures";
-  exporter.MaterialDirectory = up + "Materials" + (depth > 0 ? PathDelimiter + assetDirectory : std::string());
+  // Absolute, so that the mesh file's folder, which an asset name with
+  // folders places deeper, does not move them.
+  const TAssetLayout layout = Layout();
+  exporter.TextureDirectory = AbsoluteDirectory("", layout.Folder("Textures"));
+  exporter.MaterialDirectory = AbsoluteDirectory("", layout.Folder("Materials"));
   exporter.NamePrefix = AssetName + "_";
   exporter.ExportLightmaps = true;
   exporter.ExportNormals = true;
   exporter.OnFilterPrimitive = AcceptPrimitive;
+  exporter.Transaction = &transaction;
   if (GetTextureSourceDirectory) exporter.GetTextureSourceDirectory = GetTextureSourceDirectory;
 
   KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetMeshFileName()); });
-  WrittenFiles.push_back(GetMeshFileName());
-  WrittenFiles.push_back(RepositoryRoot() + PlatformPath(GetMaterialTarget()));
-  const std::string textures = RepositoryRoot() + "Textures" + PathDelimiter;
   for (const std::string& name : exporter.PlacedTextures)
-    if (std::find(TextureFiles.begin(), TextureFiles.end(), name) == TextureFiles.end()) {
-      TextureFiles.push_back(name);
-      WrittenFiles.push_back(textures + name);
-    }
+    if (std::find(TextureFiles.begin(), TextureFiles.end(), name) == TextureFiles.end()) TextureFiles.push_back(name);
 }
 
-void KVMeshExporterT::ExportPhysics(TScene& scene) {
-  const std::string meshFile = GetMeshFileName();
-  KVPhysicsExporterT exporter(scene, meshFile.substr(meshFile.find_last_of(PathDelimiter) + 1));
-  KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetPhysicsFileName()); });
-  WrittenFiles.push_back(GetPhysicsFileName());
+void KVMeshExporterT::ExportPhysics(TScene& scene, TFileTransaction& transaction) {
+  KVPhysicsExporterT exporter(scene, Layout().BaseName() + ".mesh");
+  KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetPhysicsFileName(), &transaction); });
 }
 
-void KVMeshExporterT::WriteMeshAssetDefinition(bool hasPhysics) {
-  TXMLFileWriter writer(GetMeshAssetFileName());
-  OpenDefinition(writer, BaseName(AssetName) + "_Mesh", AssetName, "Mesh", Category);
+void KVMeshExporterT::WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction& transaction) {
+  TXMLFileWriter writer(GetMeshAssetFileName(), &transaction);
+  OpenDefinition(writer, Layout().BaseName() + "_Mesh", AssetName, "Mesh", Category);
   WriteAssetFile(writer, GetMeshTarget(), "Mesh");
   WriteAssetFile(writer, GetMaterialAssetTarget(), "AssetDefinition");
   if (hasPhysics) WriteAssetFile(writer, GetPhysicsTarget(), "Physics");
   CloseDefinition(writer);
-  WrittenFiles.push_back(GetMeshAssetFileName());
 }
 
-void KVMeshExporterT::WriteMaterialAssetDefinition() {
-  TXMLFileWriter writer(GetMaterialAssetFileName());
-  OpenDefinition(writer, BaseName(AssetName) + "_Material", AssetName, "Material", Category);
+void KVMeshExporterT::WriteMaterialAssetDefinition(TFileTransaction& transaction) {
+  TXMLFileWriter writer(GetMaterialAssetFileName(), &transaction);
+  OpenDefinition(writer, Layout().BaseName() + "_Material", AssetName, "Material", Category);
   WriteAssetFile(writer, GetMaterialTarget(), "Material");
   for (const std::string& name : TextureFiles) WriteAssetFile(writer, "Textures\\" + name, "Texture");
   CloseDefinition(writer);
-  WrittenFiles.push_back(GetMaterialAssetFileName());
 }

@@ -7,12 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "uRepository.h"
+
+class TFileTransaction;
 class TScene;
 class TPrimitive;
 
 class KVMeshExporterT {
 public:
-  // Runs every step in order; the first error ends the export.
+  // Runs every step in order; the first error ends the export and leaves
+  // the asset's earlier files as they were. Refuses an unfit asset name or
+  // category, a repository without the asset's folders, and a second export
+  // of the asset while one runs ("The asset "%s" is being exported by
+  // another process.").
   void Export(TScene& scene);
 
   std::string GetMeshTarget() const;
@@ -36,13 +43,13 @@ public:
   // Problems that did not stop the export, from the mesh and the physics
   // exporter, in the order met.
   std::vector<std::string> Warnings;
-  // Every file written, in the order written.
+  // Every file of the asset, once the export has succeeded.
   std::vector<std::string> WrittenFiles;
 
 private:
-  void ExportMesh(TScene& scene);
-  void ExportPhysics(TScene& scene);
-  void WriteMeshAssetDefinition(bool hasPhysics);
-  void WriteMaterialAssetDefinition();
-  std::string RepositoryRoot() const;
+  void ExportMesh(TScene& scene, TFileTransaction& transaction);
+  void ExportPhysics(TScene& scene, TFileTransaction& transaction);
+  void WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction& transaction);
+  void WriteMaterialAssetDefinition(TFileTransaction& transaction);
+  TAssetLayout Layout() const;
 };

@@ -225,8 +225,8 @@ TCapsuleVolume KVPhysicsExporterT::AnalyseCapsule(const TPrimitive& primitive) {
   return capsule;
 }
 
-void KVPhysicsExporterT::Export(const std::string& fileName) {
-  TXMLFileWriter writer(fileName);
+void KVPhysicsExporterT::Export(const std::string& fileName, TFileTransaction* transaction) {
+  TXMLFileWriter writer(fileName, transaction);
   writer.OpenTag("physics_model");
   writer.OpenTag("rigid_body");
   writer.AddProperty("sid", MeshName + "_SubMesh0");

@@ -9,6 +9,7 @@
 #include "uScene.h"
 #include "uVector.h"
 
+class TFileTransaction;
 class TXMLWriter;
 
 struct TBoxVolume {
@@ -47,8 +48,9 @@ public:
   TCapsuleVolume AnalyseCapsule(const TPrimitive& primitive);
 
   // Writes the physics file (whole or not at all). Raises "Cannot create file
-  // %s" and "Cannot write file %s".
-  void Export(const std::string& fileName);
+  // %s" and "Cannot write file %s". With a transaction, the file appears at
+  // its commit.
+  void Export(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteShape(const TPrimitive& primitive, TXMLWriter& writer);
   void WriteBox(const TPrimitive& primitive, TXMLWriter& writer);
   void WriteSphere(const TPrimitive& primitive, TXMLWriter& writer);

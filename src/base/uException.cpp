@@ -27,3 +27,23 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
 void RaiseError(std::string_view pattern, std::initializer_list<std::string_view> args) {
   throw TException(FormatText(pattern, args));
 }
+
+std::string VisibleText(std::string_view text) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r')
+      shown += "\\r";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\0')
+      shown += "\\0";
+    else if ((byte < 0x20 && c != '\t') || byte == 0x7F)
+      shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+    else
+      shown += c;
+  }
+  return shown;
+}

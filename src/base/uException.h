@@ -23,4 +23,9 @@ private:
 // user data, so the arguments are never interpreted as patterns themselves.
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 
+// The text with its line breaks, zero bytes and other control characters
+// (but tabs) shown as "\r", "\n", "\0" and "\xNN", so that a message naming
+// it stays on one line.
+std::string VisibleText(std::string_view text);
+
 [[noreturn]] void RaiseError(std::string_view pattern, std::initializer_list<std::string_view> args = {});

@@ -11,9 +11,12 @@
 #include "KVPhysicsExporterCl.h"
 #include "QZOgreMeshExporterCl.h"
 #include "uException.h"
+#include "uFileLock.h"
 #include "uFileSystem.h"
+#include "uFileTransaction.h"
 #include "uMappedFile.h"
 #include "uNumbers.h"
+#include "uRepository.h"
 #include "uScene.h"
 #include "uSceneSummary.h"
 #include "uXMLSceneReader.h"
@@ -82,6 +85,19 @@ std::string WithTrailingDelimiter(std::string folder) {
   return folder;
 }
 
+// A file that `mesh` would write must not replace one of the scene's
+// sources (the scene file, a texture's source) nor anything but a regular file
+// (a device, a folder).
+void CheckMeshTarget(const QZOgreMeshExporterT& exporter, const std::string& sceneFile, const std::string& target) {
+  if (IsSameFile(target, sceneFile)) RaiseError("%s is the scene file; the export will not write over it.", {target});
+  for (const auto& texture : exporter.Textures)
+    if (!texture->IsColor && IsSameFile(target, exporter.TextureSourcePath(*texture)))
+      RaiseError("%s is the source of the texture \"%s\"; the export will not write over it.",
+                 {target, texture->FileName});
+  if (NameExists(target) && !FileExists(target))
+    RaiseError("%s is not a regular file; the export will not write over it.", {target});
+}
+
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
              const std::string& textureDirectory, std::ostream& out, std::ostream& err) {
   const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
@@ -90,71 +106,61 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   exporter.ExportNormals = true;
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
-  const auto report = [&] {
-    for (const std::string& warning : exporter.Warnings) err << "warning: " << warning << '\n';
-  };
   if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
+
+  // Every file goes beside the mesh, in one folder.
+  const std::string folder = AbsoluteDirectory(FolderOf(output), "");
+  const std::string name = output.substr(FolderOf(output).size());
+  const std::size_t dot = name.rfind('.');
+  const std::string script = folder + (dot == std::string::npos ? name : name.substr(0, dot)) + ".material";
+  exporter.Build();
+  std::vector<std::string> targets = {folder + name, script};
+  for (const auto& texture : exporter.Textures)
+    if (!texture->IsColor) targets.push_back(folder + TextureTargetName(texture->FileName));
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    CheckMeshTarget(exporter, sceneFile, targets[i]);
+    // Textures of the same name are the exporter's to warn about; the mesh
+    // and its script must each have a file of their own.
+    for (std::size_t j = 0; j < std::min<std::size_t>(i, 2); ++j)
+      if (targets[j] == targets[i]) RaiseError("%s would receive two files of the export.", {targets[i]});
+  }
+
+  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
+  if (!lock) RaiseError("The mesh %s is being exported by another process.", {output});
+  TFileTransaction transaction(folder + name);
+  transaction.RemoveStaleFiles(folder);
+  exporter.Transaction = &transaction;
+  const auto report = [&] {
+    for (const std::string& warning : exporter.Warnings) err << "warning: " << VisibleText(warning) << '\n';
+  };
   try {
     exporter.Export(output);
+    transaction.Commit();
   } catch (...) {
     report();
     throw;
   }
   report();
-  out << output << '\n';
-  const std::string name = output.substr(FolderOf(output).size());
-  const std::size_t dot = name.rfind('.');
-  const std::string materials = AbsoluteDirectory(FolderOf(output), "");
-  out << materials << (dot == std::string::npos ? name : name.substr(0, dot)) << ".material\n";
-  for (const std::string& texture : exporter.PlacedTextures) out << materials << texture << '\n';
+  out << output << '\n' << script << '\n';
+  for (const std::string& texture : exporter.PlacedTextures) out << folder << texture << '\n';
 }
-// An asset name may hold folders, which place its files one level deeper in
-// each folder of the repository, but it must not lead out of the repository:
-// no absolute path, no drive, no ".." folder. Both delimiters count, as the
-// repository may be read on Windows. Windows would also make a device of a
-// folder or file named "CON", "NUL.x" and the like.
-void CheckAssetName(const std::string& assetName) {
-  const bool absolute = assetName.front() == '/' || assetName.front() == '\\';
-  const bool drive = assetName.size() >= 2 && assetName[1] == ':';
-  bool upward = false, device = false;
-  std::size_t start = 0;
-  while (start <= assetName.size()) {
-    const std::size_t end = std::min(assetName.find_first_of("/\\", start), assetName.size());
-    const std::string_view component = std::string_view(assetName).substr(start, end - start);
-    // Windows drops trailing dots and blanks, so "..." or ".. " is ".." there.
-    upward = upward || (component.find("..") != std::string_view::npos &&
-                        component.find_first_not_of(". ") == std::string_view::npos);
-    device = device || IsDeviceName(component);
-    start = end + 1;
-  }
-  if (absolute || drive || upward)
-    throw TUsageError(FormatText("The asset name \"%s\" leads out of the repository: it may not be an absolute path, "
-                                 "start with a drive or hold a \"..\" folder.",
-                                 {assetName}));
-  if (device) throw TUsageError(FormatText("The asset name \"%s\" holds a name reserved for a device.", {assetName}));
-}
-
-// The folders of a repository, in the order the layout lists them.
-constexpr const char* kRepositoryFolders[] = {"Meshes", "Materials", "Textures", "Physics", "AssetDefinitions"};
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
                const std::string& category, const std::string& scale, const std::string& textureDirectory, bool init,
                std::ostream& out, std::ostream& err) {
-  if (assetName.empty()) throw TUsageError("Please specify an asset name.");
-  CheckAssetName(assetName);
+  for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
+    if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
   const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
-  const std::string root = WithTrailingDelimiter(repository);
+  const TAssetLayout layout(repository, assetName);
   if (init) {
-    for (const char* folder : kRepositoryFolders) CreateDirectories(root + folder);
+    for (const char* folder : RepositoryFolders) CreateDirectories(layout.Root() + folder);
   } else {
     // A mistyped repository must not receive half an asset: the folders that
     // the export does not create itself must be there before anything is written.
-    for (const char* folder : {"Meshes", "AssetDefinitions", "Physics"}) {
-      if (std::string(folder) == "Physics" && !KVPhysicsExporterT::HasCollisionVolumes(*scene)) continue;
-      if (!DirectoryExists(root + folder))
-        RaiseError("The repository has no folder %s (use --init to create the repository's folders).", {root + folder});
-    }
+    const std::string missing = layout.MissingFolder(KVPhysicsExporterT::HasCollisionVolumes(*scene));
+    if (!missing.empty())
+      RaiseError("The repository has no folder %s (use --init to create the repository's folders).", {missing});
   }
   KVMeshExporterT exporter;
   exporter.AssetName = assetName;
@@ -163,7 +169,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
   const auto report = [&] {
-    for (const std::string& warning : exporter.Warnings) err << "warning: " << warning << '\n';
+    for (const std::string& warning : exporter.Warnings) err << "warning: " << VisibleText(warning) << '\n';
   };
   try {
     exporter.Export(*scene);
@@ -232,10 +238,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, out, err);
     return 0;
   } catch (const TUsageError& e) {
-    err << "error: " << e.Message() << '\n';
+    err << "error: " << VisibleText(e.Message()) << '\n';
     return kUsageError;
   } catch (const TException& e) {
-    err << "error: " << e.Message() << '\n';
+    // One line, whatever the message holds (a parse error quotes the text).
+    err << "error: " << VisibleText(e.Message()) << '\n';
     return kFailure;
   } catch (const std::bad_alloc&) {
     err << "error: Out of memory.\n";

@@ -326,8 +326,9 @@ void PutMesh(Out& out, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMe
 }  // namespace
 
 void WriteBinaryMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
-                     const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps) {
-  TBufferedFileStream stream(fileName, kStreamBufferSize);
+                     const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps,
+                     TFileTransaction* transaction) {
+  TBufferedFileStream stream(fileName, kStreamBufferSize, transaction);
   TByteWriter out(stream);
   out.U16(kFileHeader);  // the header has no length field
   out.Text(kVersion);

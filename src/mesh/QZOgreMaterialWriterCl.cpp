@@ -63,8 +63,9 @@ void WriteMaterial(const QZOgreMaterialT& material, bool exportLightmaps, std::s
 }
 
 void WriteMaterialScript(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreMaterialT>>& materials,
-                         bool exportLightmaps, const std::function<void(int index)>& onMaterial) {
-  TBufferedFileStream file(fileName, 64 * 1024);
+                         bool exportLightmaps, const std::function<void(int index)>& onMaterial,
+                         TFileTransaction* transaction) {
+  TBufferedFileStream file(fileName, 64 * 1024, transaction);
   std::string block;
   for (std::size_t i = 0; i < materials.size(); ++i) {
     block.clear();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <unordered_map>
 
 #include "QZOgreBinaryMeshWriterCl.h"
 #include "QZOgreMaterialWriterCl.h"
@@ -9,8 +11,10 @@
 #include "QZOgreXMLMeshWriterCl.h"
 #include "uException.h"
 #include "uFileSystem.h"
+#include "uFileTransaction.h"
 #include "uPlugin.h"
 #include "uScene.h"
+#include "uXMLWriter.h"
 
 namespace {
 // Where the directory part of a path ends: after its last "\" or "/", or after
@@ -46,21 +50,24 @@ bool HasLineBreakOrZero(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// The name with its line breaks and zero bytes shown as "\r", "\n" and "\0",
-// so that a message naming it stays on one line.
-std::string Visible(std::string_view name) {
-  std::string shown;
-  for (const char c : name) {
-    if (c == '\r')
-      shown += "\\r";
-    else if (c == '\n')
-      shown += "\\n";
-    else if (c == '\0')
-      shown += "\\0";
-    else
-      shown += c;
+// Names reach the mesh's XML form and the definitions: XML cannot hold
+// control characters other than tab and the line breaks (refused above).
+bool HasControlCharacter(std::string_view name) { return HasNonXMLControlCharacter(name); }
+
+// A texture name that would be read from outside the texture folder: an
+// absolute path, a drive, or a ".." part (also as Windows reads "..." or ".. ").
+bool LeadsOut(const std::string& name) {
+  if (name.empty()) return false;
+  if (name.front() == '/' || name.front() == '\\' || (name.size() >= 2 && name[1] == ':')) return true;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = std::min(name.find_first_of("/\\", start), name.size());
+    const std::string_view part = std::string_view(name).substr(start, end - start);
+    if (part.find("..") != std::string_view::npos && part.find_first_not_of(". ") == std::string_view::npos)
+      return true;
+    start = end + 1;
   }
-  return shown;
+  return false;
 }
 
 std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
@@ -79,13 +86,16 @@ QZOgreMeshExporterT::QZOgreMeshExporterT(TScene& scene) : Scene(scene), GetTextu
 
 void QZOgreMeshExporterT::Export(const std::string& fileName) {
   Build();
+  std::optional<TFileTransaction> own;
+  TFileTransaction* transaction = Transaction ? Transaction : &own.emplace();
   if (LowerExtension(fileName) == ".xml")
-    WriteXMLMesh(fileName);
+    WriteXMLMesh(fileName, transaction);
   else
-    WriteBinaryMesh(fileName);
+    WriteBinaryMesh(fileName, transaction);
   if (ExportMaterials)
-    WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNamePart(fileName), ".material"));
-  if (CopyTextures) CopyTextureFiles(GetTexturePath(fileName));
+    WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNamePart(fileName), ".material"), transaction);
+  if (CopyTextures) CopyTextureFiles(GetTexturePath(fileName), *transaction);
+  if (own) own->Commit();
 }
 
 void QZOgreMeshExporterT::Build() {
@@ -104,15 +114,20 @@ void QZOgreMeshExporterT::Build() {
 // Blanks stay: the platform's material reader takes the rest of the line as
 // the name, and texture names get underscores for them.
 void QZOgreMeshExporterT::CheckNames() const {
-  for (const auto& material : Materials)
+  for (const auto& material : Materials) {
     if (HasLineBreakOrZero(material->Name))
-      RaiseError("Material \"%s\" has a line break or a zero byte in its name.", {Visible(material->Name)});
+      RaiseError("Material \"%s\" has a line break or a zero byte in its name.", {VisibleText(material->Name)});
+    if (HasControlCharacter(material->Name))
+      RaiseError("Material \"%s\" has a control character in its name.", {VisibleText(material->Name)});
+  }
   if (!ExportMaterials && !CopyTextures) return;
   for (const auto& texture : Textures) {
     if (texture->IsColor || (texture->IsLightmap && !ExportLightmaps)) continue;
     const std::string name = TextureTargetName(texture->FileName);
     if (HasLineBreakOrZero(texture->FileName))
-      RaiseError("Texture file \"%s\" has a line break or a zero byte in its name.", {Visible(texture->FileName)});
+      RaiseError("Texture file \"%s\" has a line break or a zero byte in its name.", {VisibleText(texture->FileName)});
+    if (HasControlCharacter(texture->FileName))
+      RaiseError("Texture file \"%s\" has a control character in its name.", {VisibleText(texture->FileName)});
     if (name.empty() || name == "." || name == "..")
       RaiseError("Texture file \"%s\" has no file name.", {texture->FileName});
     if (IsDeviceName(name)) RaiseError("Texture file \"%s\" has a name reserved for a device.", {texture->FileName});
@@ -330,18 +345,19 @@ std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName)
   return path;
 }
 
-void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName) {
-  ::WriteBinaryMesh(fileName, SubMeshes, CalculateBounds(), ExportNormals, ExportLightmaps);
+void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
+  ::WriteBinaryMesh(fileName, SubMeshes, CalculateBounds(), ExportNormals, ExportLightmaps, transaction);
 }
 
-void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName) {
-  ::WriteXMLMesh(fileName, SubMeshes, ExportNormals, ExportLightmaps);
+void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction) {
+  ::WriteXMLMesh(fileName, SubMeshes, ExportNormals, ExportLightmaps, transaction);
 }
 
-void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName) {
+void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction) {
   SetStatus("Saving material file...");
   const int count = static_cast<int>(Materials.size());
-  WriteMaterialScript(fileName, Materials, ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); });
+  WriteMaterialScript(
+      fileName, Materials, ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); }, transaction);
 }
 
 std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture) const {
@@ -350,8 +366,28 @@ std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture
   return path;
 }
 
-void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory) {
+// Why a texture's source is not read, as a warning; empty when it may be.
+// Only files inside the texture folder are read, also through links, and only
+// regular files: a scene must not copy a file such as a password list or a
+// device into the repository.
+std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const {
+  if (LeadsOut(texture.FileName))
+    return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
+  if (!NameExists(source)) return "Texture file \"" + source + "\" not found.";
+  // The folder that the source directory and the name were joined in.
+  const std::string folder = DirectoryPart(source.substr(0, source.size() - texture.FileName.size()));
+  if (!LiesInsideFolder(source, folder))
+    return FileExists(source) || DirectoryExists(source)
+               ? "Texture file \"" + texture.FileName + "\" is not read: a link leads it out of the texture folder."
+               : "Texture file \"" + source + "\" not found.";
+  if (!FileExists(source)) return "Texture file \"" + source + "\" is not a regular file.";
+  return {};
+}
+
+void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTransaction& transaction) {
   SetStatus("Copying texture files...");
+  // The scene's file name of the texture that each target name was placed for.
+  std::unordered_map<std::string, const std::string*> placedFor;
   const int count = static_cast<int>(Textures.size());
   for (int i = 0; i < count; ++i) {
     const QZOgreTextureT& texture = *Textures[static_cast<std::size_t>(i)];
@@ -359,13 +395,18 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory) {
       const std::string name = TextureTargetName(texture.FileName);
       CopiedTextures.push_back(name);
       if (!texture.IsColor) {
+        const auto [placed, fresh] = placedFor.emplace(name, &texture.FileName);
         const std::string source = TextureSourcePath(texture);
-        if (CopyFileReplacing(source, directory + name))
+        const std::string problem = fresh ? TextureSourceProblem(texture, source) : std::string();
+        if (!fresh)
+          Warnings.push_back("Texture files \"" + *placed->second + "\" and \"" + texture.FileName +
+                             "\" are both placed as " + name + "; only the first is copied.");
+        else if (!problem.empty())
+          Warnings.push_back(problem);
+        else if (transaction.Copy(source, directory + name))
           PlacedTextures.push_back(name);
-        else if (!FileExists(source))
-          Warnings.push_back("Texture file \"" + source + "\" not found.");
         else
-          Warnings.push_back("Texture file \"" + source + "\" could not be copied to " + directory + name + ".");
+          Warnings.push_back("Texture file \"" + source + "\" could not be read.");
       }
     }
     SetProgress(i * 100 / count);

@@ -10,6 +10,7 @@
 
 #include "QZOgreMeshModelCl.h"
 
+class TFileTransaction;
 class TScene;
 class TPrimitive;
 
@@ -21,8 +22,14 @@ public:
   // material script and the texture copies as the settings ask. Build refuses
   // a model whose names would corrupt the files: a material or texture name
   // with a line break or a zero byte, a texture without a file name or with a
-  // name that Windows reserves for a device ("CON", "NUL.png", "COM1"...).
-  // A texture that cannot be copied only adds a warning.
+  // name that Windows reserves for a device ("CON", "NUL.png", "COM1"...),
+  // and control characters in material and texture names.
+  // The files are written into `Transaction`; without one, into a
+  // transaction of their own that Export commits, so that the mesh, its
+  // script and its textures replace their earlier versions together or not
+  // at all. A texture whose source cannot be read (missing, not a regular
+  // file, or outside the texture folder) only adds a warning; a texture copy
+  // that cannot be written is an error like any other file.
   void Export(const std::string& fileName);
   void Build();
   TMeshBounds CalculateBounds() const;
@@ -32,10 +39,13 @@ public:
   std::string GetMaterialPath(const std::string& meshFileName) const;
   std::string GetTexturePath(const std::string& meshFileName) const;
 
-  void WriteBinaryMesh(const std::string& fileName);
-  void WriteXMLMesh(const std::string& fileName);
-  void WriteMaterialFile(const std::string& fileName);
-  void CopyTextureFiles(const std::string& directory);
+  void WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
+  void WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
+  void WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction = nullptr);
+  void CopyTextureFiles(const std::string& directory, TFileTransaction& transaction);
+  // Where a texture's file is read from: the source directory joined to its
+  // file name, in this platform's form.
+  std::string TextureSourcePath(const QZOgreTextureT& texture) const;
 
   TScene& Scene;
   bool ExportMaterials = true;
@@ -52,6 +62,8 @@ public:
   // name without a delimiter in between.
   std::function<std::string()> GetTextureSourceDirectory;
   std::function<void(const std::string& status, int percent)> OnProgress;
+  // The transaction the files join; Export makes its own when unset.
+  TFileTransaction* Transaction = nullptr;
 
   std::vector<std::unique_ptr<QZOgreTextureT>> Textures;
   std::vector<std::unique_ptr<QZOgreMaterialT>> Materials;
@@ -75,7 +87,7 @@ private:
   void CheckNames() const;
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
-  std::string TextureSourcePath(const QZOgreTextureT& texture) const;
+  std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const;
 
   bool FBuilt = false;
 };

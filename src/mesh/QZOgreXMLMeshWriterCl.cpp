@@ -84,8 +84,8 @@ void WriteSubMesh(TXMLWriter& writer, const QZOgreSubMeshT& subMesh, bool export
 }  // namespace
 
 void WriteXMLMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
-                  bool exportNormals, bool exportLightmaps) {
-  TXMLFileWriter writer(fileName);
+                  bool exportNormals, bool exportLightmaps, TFileTransaction* transaction) {
+  TXMLFileWriter writer(fileName, transaction);
   writer.OpenTag("mesh");
   writer.OpenTag("submeshes");
   for (const auto& subMesh : subMeshes) WriteSubMesh(writer, *subMesh, exportNormals, exportLightmaps);

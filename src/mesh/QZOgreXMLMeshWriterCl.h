@@ -8,8 +8,12 @@
 
 #include "QZOgreMeshModelCl.h"
 
+class TFileTransaction;
+
 // The document appears under the name only once it is complete; an error
 // leaves no file behind and an earlier one as it was. Raises the file layer's
 // "Cannot create file %s" and "Cannot write file %s".
+// With a transaction the file is completed there, and appears with the
+// transaction's other files at its commit.
 void WriteXMLMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
-                  bool exportNormals, bool exportLightmaps);
+                  bool exportNormals, bool exportLightmaps, TFileTransaction* transaction = nullptr);

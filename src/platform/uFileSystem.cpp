@@ -2,28 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 
 #include "uException.h"
 
 namespace {
-struct TFileCloser {
-  void operator()(std::FILE* file) const { FileOperations.Close(file); }
-};
-using TFile = std::unique_ptr<std::FILE, TFileCloser>;
-
-bool CopyContent(std::FILE* from, std::FILE* to) {
-  char buffer[64 * 1024];
-  for (;;) {
-    std::size_t count = 0;
-    if (!FileOperations.Read(buffer, sizeof buffer, from, count)) return false;
-    if (count == 0) return true;
-    if (FileOperations.Write(buffer, count, to) != count) return false;
-  }
-}
-
-std::FILE* PlatformCreate(const char* path) { return std::fopen(path, "wb"); }
-
 bool PlatformRead(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count) {
   count = std::fread(buffer, 1, capacity, file);
   return std::ferror(file) == 0;
@@ -38,14 +20,18 @@ bool PlatformClose(std::FILE* file) {
   return std::fclose(file) == 0 && flushed;
 }
 
+std::FILE* PlatformCreateNew(const char* path);
 std::FILE* PlatformOpenRead(const char* path);
+bool PlatformSync(std::FILE* file);
 bool PlatformReplace(const char* from, const char* to);
+bool PlatformSyncFolder(const char* path);
 }  // namespace
 
 // Both set before any code runs: nothing can write a file through an
 // operation table that is still empty.
-constexpr TFileOperations PlatformFileOperations = {PlatformCreate, PlatformOpenRead, PlatformRead,
-                                                    PlatformWrite,  PlatformClose,    PlatformReplace};
+constexpr TFileOperations PlatformFileOperations = {PlatformCreateNew, PlatformOpenRead, PlatformRead,
+                                                    PlatformWrite,     PlatformSync,     PlatformClose,
+                                                    PlatformReplace,   PlatformSyncFolder};
 constinit TFileOperations FileOperations = PlatformFileOperations;
 
 bool IsDeviceName(std::string_view name) {
@@ -67,29 +53,38 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
   return !HasZeroByte(from) && !HasZeroByte(to) && FileOperations.Replace(from.c_str(), to.c_str());
 }
 
-bool CopyFileReplacing(const std::string& source, const std::string& target) {
-  if (HasZeroByte(source) || HasZeroByte(target)) return false;
-  TFile from(FileOperations.OpenRead(source.c_str()));
-  if (!from) return false;
-  const std::string temporary = target + ".tmp";
-  std::FILE* to = FileOperations.Create(temporary.c_str());
-  if (!to) return false;
-  const bool copied = CopyContent(from.get(), to);
-  const bool closed = FileOperations.Close(to);
-  if (copied && closed && ReplaceFileWith(temporary, target)) return true;
-  DeleteFileIfExists(temporary);
-  return false;
-}
-
 #ifdef _WIN32
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 namespace {
+// CREATE_NEW refuses an existing name, a link included, so that nothing
+// planted under a temporary file's name receives our bytes.
+std::FILE* PlatformCreateNew(const char* path) {
+  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "wb");
+  if (!file) _close(descriptor);
+  return file;
+}
+
+bool PlatformSync(std::FILE* file) {
+  return std::fflush(file) == 0 && std::ferror(file) == 0 &&
+         FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != 0;
+}
+
 bool PlatformReplace(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+bool PlatformSyncFolder(const char*) { return true; }
 
 // Names such as "CON", "NUL" or "COM1" open devices wherever they stand: only
 // a file on a disk is a file to copy.
@@ -101,7 +96,62 @@ std::FILE* PlatformOpenRead(const char* path) {
   }
   return file;
 }
+
+// The path with every link resolved, as the system reports it; "" when the
+// file cannot be opened.
+std::string FinalPath(const std::string& path) {
+  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  char buffer[MAX_PATH * 4];
+  const DWORD length = GetFinalPathNameByHandleA(handle, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  CloseHandle(handle);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  return text;
+}
 }  // namespace
+
+bool LinkFile(const std::string& existing, const std::string& link) {
+  return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != 0;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+bool IsDirectoryEntry(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool NameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+  const std::string a = FinalPath(first);
+  return !a.empty() && Lower(a) == Lower(FinalPath(second));
+}
+
+bool LiesInsideFolder(const std::string& path, const std::string& folder) {
+  std::string file = Lower(FinalPath(path));
+  std::string root = Lower(FinalPath(folder.empty() ? "." : folder));
+  if (file.empty() || root.empty()) return false;
+  if (root.back() != '\\') root += '\\';
+  return file.compare(0, root.size(), root) == 0;
+}
 
 void DeleteFileIfExists(const std::string& path) { DeleteFileA(path.c_str()); }
 
@@ -144,6 +194,7 @@ void CreateDirectories(const std::string& directory) {
 }
 
 #else
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -152,7 +203,26 @@ void CreateDirectories(const std::string& directory) {
 #include <unistd.h>
 
 namespace {
+// O_EXCL refuses an existing name and, with O_NOFOLLOW, a link planted under
+// it: nothing but our own new file receives our bytes.
+std::FILE* PlatformCreateNew(const char* path) {
+  const int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  std::FILE* file = fdopen(descriptor, "wb");
+  if (!file) close(descriptor);
+  return file;
+}
+
+bool PlatformSync(std::FILE* file) { return std::fflush(file) == 0 && std::ferror(file) == 0 && fsync(fileno(file)) == 0; }
+
 bool PlatformReplace(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+bool PlatformSyncFolder(const char* path) {
+  const int descriptor = open(*path ? path : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  const bool synced = fsync(descriptor) == 0;
+  return close(descriptor) == 0 && synced;
+}
 
 // Opened without blocking, so that a pipe with no writer cannot stop us, and
 // refused unless it is a regular file: reading a device such as /dev/zero
@@ -172,6 +242,48 @@ std::FILE* PlatformOpenRead(const char* path) {
   return file;
 }
 }  // namespace
+
+bool LinkFile(const std::string& existing, const std::string& link) {
+  return ::link(existing.c_str(), link.c_str()) == 0;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error), end; !error && entry != end;
+       entry.increment(error))
+    names.push_back(entry->path().filename().string());
+  return names;
+}
+
+bool IsDirectoryEntry(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool NameExists(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0;
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+  struct stat a, b;
+  return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool LiesInsideFolder(const std::string& path, const std::string& folder) {
+  char* file = realpath(path.c_str(), nullptr);
+  char* root = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+  bool inside = false;
+  if (file && root) {
+    std::string prefix = root;
+    if (prefix.back() != '/') prefix += '/';
+    inside = std::string(file).compare(0, prefix.size(), prefix) == 0;
+  }
+  std::free(file);
+  std::free(root);
+  return inside;
+}
 
 void DeleteFileIfExists(const std::string& path) { std::remove(path.c_str()); }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The platform's path delimiter.
 #ifdef _WIN32
@@ -15,14 +16,16 @@ inline constexpr char PathDelimiter = '/';
 #endif
 
 // The calls through which every file the core writes is created, filled,
-// closed and moved into place, and through which a copy reads its source.
-// They are plain function pointers, called once per file or once per block of
-// a buffered stream and never per byte, so the indirection costs nothing that
-// could be measured. Tests replace them to make the file system fail at a
-// chosen step (see tests/support/FileFaults.h).
+// flushed to the disk, closed and moved into place, and through which a copy
+// reads its source. They are plain function pointers, called once per file or
+// once per block of a buffered stream and never per byte, so the indirection
+// costs nothing that could be measured. Tests replace them to make the file
+// system fail at a chosen step or to count the steps (see
+// tests/support/FileFaults.h).
 struct TFileOperations {
-  // A new, empty file for writing, replacing an existing one; nullptr when refused.
-  std::FILE* (*Create)(const char* path);
+  // A new, empty file for writing; nullptr when a file (or a link, which is
+  // never followed) of that name exists already or the system refuses.
+  std::FILE* (*CreateNew)(const char* path);
   // A regular file for reading; nullptr when it is missing or not a regular
   // file (a device, a pipe, a directory), so that a copy never waits on one.
   std::FILE* (*OpenRead)(const char* path);
@@ -31,10 +34,17 @@ struct TFileOperations {
   bool (*Read)(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count);
   // Returns the number of bytes written; fewer than count means it failed.
   std::size_t (*Write)(const void* buffer, std::size_t count, std::FILE* file);
+  // Hands the buffered bytes to the system and waits until the disk holds
+  // them; false when it cannot.
+  bool (*Sync)(std::FILE* file);
   // Closes the file in any case; false when buffered bytes could not be written.
   bool (*Close)(std::FILE* file);
   // Moves `from` onto `to`, replacing an existing `to` in one step.
   bool (*Replace)(const char* from, const char* to);
+  // Waits until the disk holds the folder's list of names, so that a name
+  // just created or replaced in it survives a power cut. Windows writes the
+  // names through at the move itself.
+  bool (*SyncFolder)(const char* path);
 };
 
 // The platform's own operations.
@@ -63,11 +73,26 @@ void DeleteFileIfExists(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
-// Copies a file whole or not at all: through a temporary file beside the
-// target that replaces it only when complete. False when the source cannot be
-// read (also when it is not a regular file) or the target cannot be written;
-// an existing target then stays intact and no temporary file is left.
-bool CopyFileReplacing(const std::string& source, const std::string& target);
+// A second name for an existing file, in the same folder; false where the
+// file system has no such links.
+bool LinkFile(const std::string& existing, const std::string& link);
+
+// The names of the entries of a folder (files and folders, without "." and
+// ".."); empty when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// True for a directory at the path itself, a link to one not followed.
+bool IsDirectoryEntry(const std::string& path);
+
+// True when anything has the name: a file, a folder, a link (not followed).
+bool NameExists(const std::string& path);
+
+// True when both paths name the same existing file, through links too.
+bool IsSameFile(const std::string& first, const std::string& second);
+
+// True when the file, with every link on its way resolved, lies inside the
+// folder (resolved the same way). False when either cannot be resolved.
+bool LiesInsideFolder(const std::string& path, const std::string& folder);
 
 // `directory` taken relative to `base` (unless it is absolute; "" stands for
 // "."), made absolute against the current directory where needed, normalised

@@ -5,20 +5,20 @@
 #include "uException.h"
 #include "uFileSystem.h"
 
-TBufferedFileStream::TBufferedFileStream(const std::string& fileName, std::size_t bufferSize)
-    : FFileName(fileName), FTempName(fileName + ".tmp"), FCapacity(bufferSize > 0 ? bufferSize : 1) {
-  // A zero byte would cut the name short: the stream would write some other
-  // file, and directly instead of through the temporary one.
-  if (!HasZeroByte(FTempName)) FFile = FileOperations.Create(FTempName.c_str());
-  if (!FFile) RaiseError("Cannot create file %s", {FFileName});
+TBufferedFileStream::TBufferedFileStream(const std::string& fileName, std::size_t bufferSize,
+                                         TFileTransaction* transaction)
+    : FFileName(fileName), FTransaction(transaction), FCapacity(bufferSize > 0 ? bufferSize : 1) {
+  if (!FTransaction) {
+    FOwnTransaction = std::make_unique<TFileTransaction>();
+    FTransaction = FOwnTransaction.get();
+  }
+  FFile = FTransaction->Create(FFileName);
+  FOpen = true;
   FBuffer = std::make_unique<unsigned char[]>(FCapacity);
 }
 
 TBufferedFileStream::~TBufferedFileStream() {
-  if (FFile) {
-    FileOperations.Close(FFile);
-    DeleteFileIfExists(FTempName);
-  }
+  if (FOpen) FTransaction->Abandon(FFile);
 }
 
 std::size_t TBufferedFileStream::Write(const void* buffer, std::size_t count) {
@@ -47,19 +47,16 @@ int64_t TBufferedFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void TBufferedFileStream::Flush() {
   if (FUsed == 0) return;
-  if (!FFile || FileOperations.Write(FBuffer.get(), FUsed, FFile) != FUsed) FailWrite();
+  if (!FOpen || FileOperations.Write(FBuffer.get(), FUsed, FTransaction->File(FFile)) != FUsed) FailWrite();
   FWritten += static_cast<int64_t>(FUsed);
   FUsed = 0;
 }
 
 void TBufferedFileStream::Close() {
   Flush();
-  const bool closed = FileOperations.Close(FFile);
-  FFile = nullptr;
-  if (!closed || !ReplaceFileWith(FTempName, FFileName)) {
-    DeleteFileIfExists(FTempName);
-    FailWrite();
-  }
+  FOpen = false;
+  FTransaction->Finish(FFile);
+  if (FOwnTransaction) FOwnTransaction->Commit();
 }
 
 void TBufferedFileStream::FailWrite() { RaiseError("Cannot write file %s", {FFileName}); }

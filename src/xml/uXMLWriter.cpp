@@ -104,8 +104,8 @@ void TXMLWriter::CloseTag(std::string_view name) {
   FCurrentTag.clear();
 }
 
-TXMLFileWriter::TXMLFileWriter(const std::string& fileName)
-    : TXMLFileWriter(std::make_unique<TBufferedFileStream>(fileName, 4096)) {}
+TXMLFileWriter::TXMLFileWriter(const std::string& fileName, TFileTransaction* transaction)
+    : TXMLFileWriter(std::make_unique<TBufferedFileStream>(fileName, 4096, transaction)) {}
 
 TXMLFileWriter::TXMLFileWriter(std::unique_ptr<TBufferedFileStream> stream)
     : TXMLWriter(*stream), FFileStream(std::move(stream)) {}
@@ -114,3 +114,9 @@ TXMLStringWriter::TXMLStringWriter() : TXMLStringWriter(std::make_unique<TBuffer
 
 TXMLStringWriter::TXMLStringWriter(std::unique_ptr<TBufferedStringStream> stream)
     : TXMLWriter(*stream), FStringStream(std::move(stream)) {}
+
+bool HasNonXMLControlCharacter(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return true;
+  return false;
+}

@@ -16,6 +16,10 @@
 #include "uBufferedFileStream.h"
 #include "uBufferedStringStream.h"
 
+// True when the text holds a control character other than tab, line feed and
+// carriage return: XML 1.0 cannot hold one, not even as a character reference.
+bool HasNonXMLControlCharacter(std::string_view text);
+
 class TXMLWriter {
 public:
   explicit TXMLWriter(TStream& stream) : FStream(stream) {}
@@ -51,8 +55,9 @@ private:
 // error passed) leaves no file behind and an earlier file of the name intact.
 class TXMLFileWriter : public TXMLWriter {
 public:
-  // Raises "Cannot create file %s".
-  explicit TXMLFileWriter(const std::string& fileName);
+  // Raises "Cannot create file %s". With a transaction, Close() completes the
+  // file and the transaction's commit moves it into place.
+  explicit TXMLFileWriter(const std::string& fileName, TFileTransaction* transaction = nullptr);
   // Raises "Cannot write file %s".
   void Close() { FFileStream->Close(); }
 

@@ -169,20 +169,21 @@ TEST(AssetExport, AnAllCollisionSceneStillWritesEverything) {
   EXPECT_EQ(repository.Read("Meshes/Crate.mesh").size(), 66u);
 }
 
-TEST(AssetExport, MissingFoldersStopTheExportAtThatFile) {
+TEST(AssetExport, MissingFoldersStopTheExportBeforeAnythingIsWritten) {
   TRepository repository(false);
   auto scene = ReadScene(CrateDocument());
   KVMeshExporterT exporter = repository.Exporter();
-  EXPECT_EQ(ErrorOf([&] { exporter.Export(*scene); }), "Cannot create file " + NativePath(repository.Root + "/Meshes/Crate.mesh"));
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(*scene); }),
+            "The repository has no folder " + NativePath(repository.Root + "/Meshes") + ".");
   EXPECT_FALSE(std::filesystem::exists(repository.Root)) << "nothing was written";
 
   std::filesystem::create_directories(repository.Root + "/Meshes");
   std::filesystem::create_directories(repository.Root + "/AssetDefinitions");
   KVMeshExporterT second = repository.Exporter();
   EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
-            "Cannot create file " + NativePath(repository.Root + "/Physics/Crate.physics"));
-  EXPECT_TRUE(repository.Exists("Meshes/Crate.mesh")) << "files written before remain";
-  EXPECT_FALSE(repository.Exists("AssetDefinitions/Crate_Mesh.asset")) << "later steps do not run";
+            "The repository has no folder " + NativePath(repository.Root + "/Physics") + ".");
+  EXPECT_FALSE(repository.Exists("Meshes/Crate.mesh"));
+  EXPECT_FALSE(std::filesystem::exists(repository.Root + "/Materials")) << "no folder was made either";
   for (const auto& entry : std::filesystem::recursive_directory_iterator(repository.Root))
     EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }

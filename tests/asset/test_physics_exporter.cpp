@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/FileFaults.h"
 #include "../support/ErrorOf.h"
 #include "../support/TempDir.h"
 #include "KVPhysicsExporterCl.h"
@@ -790,9 +791,7 @@ TEST(PhysicsFileFailures, AFileThatCannotBeCreatedLeavesTheEarlierOneIntact) {
   TTempDir dir;
   const std::string name = dir.File("a.physics");
   TTempDir::Write(name, "earlier");
-  // The writer builds the file beside the target under the name + ".tmp"; a
-  // directory in its way makes the creation fail.
-  std::filesystem::create_directory(name + ".tmp");
+  TFileFaults faults(TFileFault::ffCreate, "a.physics");
   KVPhysicsExporterT exporter(scene, "a.mesh");
   EXPECT_EQ(ErrorOf([&] { exporter.Export(name); }), "Cannot create file " + name);
   EXPECT_EQ(TTempDir::Read(name), "earlier");

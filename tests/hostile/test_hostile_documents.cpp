@@ -292,11 +292,11 @@ TEST(HostileNames, TextureNamesThatWouldCorruptTheScriptOrOpenADeviceAreRefused)
   }
 }
 
-// The names below are relative paths on POSIX systems; on Windows the drive
-// letters and the leading "\\" make them absolute, which the placement of
-// the source files here does not model.
+// A texture name is read only inside the editor's texture folder: names that
+// lead out of it (on every platform, as the scene may come from Windows) are
+// warned about and not read, and the names inside are copied flat.
 #ifndef _WIN32
-TEST(HostilePaths, TexturesAreCopiedFlatIntoTheTextureFolderWhateverTheirPath) {
+TEST(HostilePaths, TexturesAreReadOnlyInsideTheTextureFolderAndCopiedFlat) {
   TExport exported;
   // Sources placed where each path leads from the editor's texture folder.
   const fs::path editor = exported.Sources;
@@ -307,15 +307,15 @@ TEST(HostilePaths, TexturesAreCopiedFlatIntoTheTextureFolderWhateverTheirPath) {
       {"C:\\Windows\\drive.png", editor / "C:/Windows/drive.png"},
       {"D:relative.png", editor / "D:relative.png"},
       {"\\\\server\\share\\unc.png", editor / "server/share/unc.png"},
-      {"../../../../../../../../../../../../deep.png", fs::path("/deep.png")},
+      {"sub/.../dots.png", editor / "sub/.../dots.png"},
+      {"sub/inside.png", editor / "sub/inside.png"},
+      {"sub\\deeper\\windows.png", editor / "sub/deeper/windows.png"},
   };
   std::string layers;
   for (const auto& [file, source] : textures) {
     layers += Layer(file, layers.empty() ? "replace" : "add");
-    if (source != fs::path("/deep.png")) {
-      fs::create_directories(source.parent_path());
-      TTempDir::Write(source.string(), "from " + file);
-    }
+    fs::create_directories(source.parent_path());
+    TTempDir::Write(source.string(), "from " + file);
   }
   const auto before = FilesBelow(exported.Dir.Path());
   auto scene = ReadScene(Scene(Material("M", layers), static_cast<int>(textures.size())));
@@ -323,11 +323,35 @@ TEST(HostilePaths, TexturesAreCopiedFlatIntoTheTextureFolderWhateverTheirPath) {
   auto after = FilesBelow(exported.Dir.Path());
   std::vector<std::string> added;
   std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
-  EXPECT_EQ(added, (std::vector<std::string>{"out/Materials/A.material", "out/Meshes/A.mesh", "out/Textures/back.png",
-                                             "out/Textures/drive.png", "out/Textures/relative.png",
-                                             "out/Textures/root.png", "out/Textures/unc.png", "out/Textures/up.png"}));
-  EXPECT_EQ(TTempDir::Read(exported.Dir.File("out/Textures/up.png")), "from ../../up.png");
-  ASSERT_EQ(exported.Warnings.size(), 1u);  // deep.png does not exist
+  EXPECT_EQ(added, (std::vector<std::string>{"out/Materials/A.material", "out/Meshes/A.mesh", "out/Textures/inside.png",
+                                             "out/Textures/windows.png"}));
+  EXPECT_EQ(TTempDir::Read(exported.Dir.File("out/Textures/windows.png")), "from sub\\deeper\\windows.png");
+  ASSERT_EQ(exported.Warnings.size(), 7u);
+  for (std::size_t i = 0; i < 7; ++i)
+    EXPECT_EQ(exported.Warnings[i],
+              "Texture file \"" + textures[i].first + "\" is not read: its name leads out of the texture folder.");
+}
+
+TEST(HostilePaths, ALinkThatLeadsOutOfTheTextureFolderIsNotFollowed) {
+  TExport exported;
+  TTempDir outside;
+  TTempDir::Write(outside.File("secret.png"), "secret");
+  fs::create_symlink(outside.File("secret.png"), exported.Sources + "secret.png");
+  fs::create_directory_symlink(outside.Path(), exported.Sources + "linked");
+  // A link that stays inside is an ordinary texture.
+  TTempDir::Write(exported.Sources + "real.png", "real");
+  fs::create_symlink(exported.Sources + "real.png", exported.Sources + "alias.png");
+  auto scene = ReadScene(
+      Scene(Material("M", Layer("secret.png") + Layer("linked/secret.png", "add") + Layer("alias.png", "add")), 3));
+  exported.Run(*scene);
+  EXPECT_EQ(exported.Warnings,
+            (std::vector<std::string>{
+                "Texture file \"secret.png\" is not read: a link leads it out of the texture folder.",
+                "Texture files \"secret.png\" and \"linked/secret.png\" are both placed as secret.png; only the "
+                "first is copied."}));
+  EXPECT_EQ(FilesBelow(exported.Dir.File("out")),
+            (std::vector<std::string>{"Materials/A.material", "Meshes/A.mesh", "Textures/alias.png"}));
+  EXPECT_EQ(TTempDir::Read(exported.Dir.File("out/Textures/alias.png")), "real");
 }
 #endif
 
@@ -342,9 +366,9 @@ TEST(HostilePaths, OnlyRegularFilesAreCopiedSoNoDeviceOrPipeStopsTheExport) {
   auto scene = ReadScene(Scene(Material("M", Layer("pipe.png") + Layer("folder.png", "add") + Layer(zero, "add")), 3));
   exported.Run(*scene);
   EXPECT_EQ(exported.Warnings,
-            (std::vector<std::string>{"Texture file \"" + exported.Sources + "pipe.png\" not found.",
-                                      "Texture file \"" + exported.Sources + "folder.png\" not found.",
-                                      "Texture file \"" + exported.Sources + zero + "\" not found."}));
+            (std::vector<std::string>{"Texture file \"" + exported.Sources + "pipe.png\" is not a regular file.",
+                                      "Texture file \"" + exported.Sources + "folder.png\" is not a regular file.",
+                                      "Texture file \"" + zero + "\" is not read: its name leads out of the texture folder."}));
   EXPECT_EQ(FilesBelow(exported.Dir.File("out")), (std::vector<std::string>{"Materials/A.material", "Meshes/A.mesh"}));
 }
 #endif

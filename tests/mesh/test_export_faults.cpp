@@ -1,8 +1,8 @@
 // Every file step of a mesh export made to fail in turn: the error reaches the
-// caller with its message, no temporary file is left, the file of the failed
-// step and those of later steps keep their earlier content, and the files of
-// earlier steps are complete. A texture copy that fails is a warning: the
-// export goes on, as it does for a missing texture.
+// caller with its message, no temporary file is left, and the mesh, its
+// script and its texture all keep their earlier content: they are replaced
+// together or not at all. Only a texture source that cannot be read is a
+// warning: the export goes on, as it does for a missing texture.
 
 #include <gtest/gtest.h>
 
@@ -65,7 +65,7 @@ struct TRepository {
 
   bool TemporaryFilesLeft() const {
     for (const auto& entry : fs::recursive_directory_iterator(Dir.Path()))
-      if (entry.path().extension() == ".tmp") return true;
+      if (entry.path().extension() == ".tmp" || entry.path().extension() == ".old") return true;
     return false;
   }
 };
@@ -83,70 +83,60 @@ const TFaultCase kFaults[] = {
     {TFileFault::ffCreate, 0, "Cannot create file "},
     {TFileFault::ffWrite, 0, "Cannot write file "},
     {TFileFault::ffWrite, 40000, "Cannot write file "},
+    {TFileFault::ffSync, 0, "Cannot write file "},
     {TFileFault::ffClose, 0, "Cannot write file "},
     {TFileFault::ffReplace, 0, "Cannot write file "},
 };
 
 const char* Describe(TFileFault fault) {
   switch (fault) {
+    case TFileFault::ffNone: return "none";
     case TFileFault::ffCreate: return "create";
     case TFileFault::ffWrite: return "write";
+    case TFileFault::ffSync: return "sync";
     case TFileFault::ffClose: return "close";
     case TFileFault::ffReplace: return "replace";
+    case TFileFault::ffSyncFolder: return "sync folder";
     case TFileFault::ffRead: return "read";
   }
   return "?";
 }
 }  // namespace
 
-TEST(ExportFaults, AFailedMeshFileStopsTheExportBeforeAnythingElse) {
-  for (const TFaultCase& c : kFaults) {
-    SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
-    TRepository repository;
-    TFileFaults faults(c.Fault, "A.mesh", c.AtByte);
-    EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + repository.Mesh);
-    EXPECT_EQ(faults.Hits(), 1);
-    EXPECT_FALSE(repository.TemporaryFilesLeft());
-    EXPECT_TRUE(Holds(repository.Mesh, "earlier mesh"));
-    EXPECT_TRUE(Holds(repository.Material, "earlier material"));
-    EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
-  }
+TEST(ExportFaults, AnyFailedFileLeavesTheMeshItsScriptAndItsTexturesAsTheyWere) {
+  for (const char* file : {"Meshes/A.mesh", "Materials/A.material", "Textures/stone.png"})
+    for (const TFaultCase& c : kFaults) {
+      SCOPED_TRACE(file + std::string(" ") + Describe(c.Fault) + " at " + std::to_string(c.AtByte));
+      TRepository repository;
+      // The script is a few hundred bytes.
+      TFileFaults faults(c.Fault, file, std::string(file).find("material") != std::string::npos ? c.AtByte / 1000 : c.AtByte);
+      EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + NativePath(repository.Dir.File(file)));
+      EXPECT_EQ(faults.Hits(), 1);
+      EXPECT_FALSE(repository.TemporaryFilesLeft());
+      EXPECT_TRUE(Holds(repository.Mesh, "earlier mesh"));
+      EXPECT_TRUE(Holds(repository.Material, "earlier material"));
+      EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
+    }
+  // A folder's flush after the moves puts every earlier file back too.
+  TRepository repository;
+  TFileFaults faults(TFileFault::ffSyncFolder, "Textures");
+  EXPECT_EQ(ErrorOf([&] { repository.Export(); }), "Cannot write file " + NativePath(repository.Dir.File("Textures")));
+  EXPECT_FALSE(repository.TemporaryFilesLeft());
+  EXPECT_TRUE(Holds(repository.Mesh, "earlier mesh"));
+  EXPECT_TRUE(Holds(repository.Material, "earlier material"));
+  EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
 }
 
-TEST(ExportFaults, AFailedMaterialScriptStopsTheExportAfterACompleteMesh) {
-  for (const TFaultCase& c : kFaults) {
-    SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
-    TRepository repository;
-    TFileFaults faults(c.Fault, "A.material", c.AtByte / 1000);  // the script is a few hundred bytes
-    EXPECT_EQ(ErrorOf([&] { repository.Export(); }), c.Message + NativePath(repository.Material));
-    EXPECT_EQ(faults.Hits(), 1);
-    EXPECT_FALSE(repository.TemporaryFilesLeft());
-    EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
-    EXPECT_TRUE(Holds(repository.Material, "earlier material"));
-    EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
-  }
-}
-
-TEST(ExportFaults, AFailedTextureCopyIsAWarningAndKeepsTheEarlierTexture) {
-  for (const TFaultCase& c : kFaults) {
-    SCOPED_TRACE(Describe(c.Fault) + std::string(" at ") + std::to_string(c.AtByte));
-    TRepository repository;
-    TFileFaults faults(c.Fault, "Textures/stone.png", c.AtByte);
-    repository.Export();
-    EXPECT_EQ(faults.Hits(), 1);
-    EXPECT_EQ(repository.Warnings, std::vector<std::string>{"Texture file \"" + repository.Sources +
-                                                            "stone.png\" could not be copied to " +
-                                                            NativePath(repository.Dir.File("Textures/")) + "stone.png."});
-    EXPECT_FALSE(repository.TemporaryFilesLeft());
-    EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
-    EXPECT_NE(TTempDir::Read(repository.Material), "earlier material");
-    EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
-  }
-  // An unreadable source is reported the same way.
+TEST(ExportFaults, AnUnreadableTextureSourceIsAWarningAndKeepsTheEarlierTexture) {
   TRepository repository;
   TFileFaults faults(TFileFault::ffRead, "editor/stone.png");
   repository.Export();
-  EXPECT_EQ(repository.Warnings.size(), 1u);
+  EXPECT_EQ(faults.Hits(), 1);
+  EXPECT_EQ(repository.Warnings,
+            std::vector<std::string>{"Texture file \"" + repository.Sources + "stone.png\" could not be read."});
+  EXPECT_FALSE(repository.TemporaryFilesLeft());
+  EXPECT_GT(fs::file_size(repository.Mesh), 60000u);
+  EXPECT_NE(TTempDir::Read(repository.Material), "earlier material");
   EXPECT_TRUE(Holds(repository.Texture, "earlier texture"));
 }
 

@@ -13,6 +13,7 @@
 #include "../support/TempDir.h"
 #include "uBufferedFileStream.h"
 #include "uFileSystem.h"
+#include "uFileTransaction.h"
 
 namespace fs = std::filesystem;
 
@@ -50,6 +51,7 @@ TEST(FileLayerFaults, EachFailedStepOfAStreamIsReportedAndLeavesTheEarlierFile) 
                          TCase{TFileFault::ffWrite, 0, "Cannot write file "},
                          TCase{TFileFault::ffWrite, 40000, "Cannot write file "},  // in the third block
                          TCase{TFileFault::ffWrite, 99999, "Cannot write file "},  // the very last byte
+                         TCase{TFileFault::ffSync, 0, "Cannot write file "},
                          TCase{TFileFault::ffClose, 0, "Cannot write file "},
                          TCase{TFileFault::ffReplace, 0, "Cannot write file "}}) {
     TTempDir dir;
@@ -76,21 +78,35 @@ TEST(FileLayerFaults, OnlyTheFilesNamedAreAffected) {
 }
 
 TEST(FileLayerFaults, EachFailedStepOfACopyLeavesTheEarlierTarget) {
-  for (const TFileFault fault : {TFileFault::ffRead, TFileFault::ffCreate, TFileFault::ffWrite, TFileFault::ffClose,
-                                 TFileFault::ffReplace}) {
+  for (const TFileFault fault : {TFileFault::ffRead, TFileFault::ffCreate, TFileFault::ffWrite, TFileFault::ffSync,
+                                 TFileFault::ffClose, TFileFault::ffReplace}) {
     TTempDir dir;
     TTempDir::Write(dir.File("source.png"), Pattern(200000));
     TTempDir::Write(dir.File("target.png"), "earlier");
     // The source is affected for reading, the target for everything else.
     TFileFaults faults(fault, fault == TFileFault::ffRead ? "source.png" : "target.png", 70000);
-    EXPECT_FALSE(CopyFileReplacing(dir.File("source.png"), dir.File("target.png")));
+    {
+      TFileTransaction transaction;
+      // A source that cannot be read is the caller's to report; a target
+      // that cannot be written is an error.
+      if (fault == TFileFault::ffRead)
+        EXPECT_FALSE(transaction.Copy(dir.File("source.png"), dir.File("target.png")));
+      else
+        EXPECT_NE(ErrorOf([&] {
+                    transaction.Copy(dir.File("source.png"), dir.File("target.png"));
+                    transaction.Commit();
+                  }),
+                  "");
+    }
     EXPECT_EQ(faults.Hits(), 1);
     EXPECT_EQ(TTempDir::Read(dir.File("target.png")), "earlier");
     EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"source.png", "target.png"}));
   }
   TTempDir dir;
   TTempDir::Write(dir.File("source.png"), Pattern(200000));
-  EXPECT_TRUE(CopyFileReplacing(dir.File("source.png"), dir.File("target.png")));
+  TFileTransaction transaction;
+  EXPECT_TRUE(transaction.Copy(dir.File("source.png"), dir.File("target.png")));
+  transaction.Commit();
   EXPECT_EQ(TTempDir::Read(dir.File("target.png")), Pattern(200000));
 }
 
@@ -100,7 +116,8 @@ TEST(FileLayerFaults, PathsWithAZeroByteAreNeverOpened) {
   const std::string name = cut + std::string(1, '\0') + ".mesh";
   EXPECT_EQ(ErrorOf([&] { TBufferedFileStream stream(name, 16); }), "Cannot create file " + name);
   TTempDir::Write(dir.File("source"), "bytes");
-  EXPECT_FALSE(CopyFileReplacing(dir.File("source"), name));
-  EXPECT_FALSE(CopyFileReplacing(name, dir.File("target")));
+  TFileTransaction transaction;
+  EXPECT_EQ(ErrorOf([&] { transaction.Copy(dir.File("source"), name); }), "Cannot create file " + name);
+  EXPECT_FALSE(transaction.Copy(name, dir.File("target")));
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"source"});
 }

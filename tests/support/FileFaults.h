@@ -1,9 +1,11 @@
 #pragma once
 // Makes the file layer fail at one chosen step while the object lives, through
 // the operation table of uFileSystem: creating a file, writing it from byte N
-// on, closing it, moving it into place, or reading a copy's source. Only files
-// whose path contains a given text are affected; everything else goes to the
-// platform as usual.
+// on, flushing it to the disk, closing it, moving it into place, flushing a
+// folder, or reading a copy's source. Only files whose path contains a given
+// text are affected; everything else goes to the platform as usual. Every
+// flush, move and folder flush is also logged, so that tests can check what
+// was made durable before it was published.
 
 #include <algorithm>
 #include <cstdint>
@@ -11,18 +13,19 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "uFileSystem.h"
 
-enum class TFileFault { ffCreate, ffWrite, ffClose, ffReplace, ffRead };
+enum class TFileFault { ffNone, ffCreate, ffWrite, ffSync, ffClose, ffReplace, ffSyncFolder, ffRead };
 
 class TFileFaults {
 public:
   // For ffWrite, the bytes before `atByte` reach the file and the write that
   // would carry byte `atByte` stops there and fails.
   TFileFaults(TFileFault fault, std::string pathPart, uint64_t atByte = 0) {
-    State() = {fault, std::move(pathPart), atByte, 0, {}};
-    FileOperations = {Create, OpenRead, Read, Write, Close, Replace};
+    State() = {fault, std::move(pathPart), atByte, 0, {}, {}};
+    FileOperations = {CreateNew, OpenRead, Read, Write, Sync, Close, Replace, SyncFolder};
   }
   ~TFileFaults() { FileOperations = PlatformFileOperations; }
   TFileFaults(const TFileFaults&) = delete;
@@ -30,11 +33,15 @@ public:
 
   // How often the fault struck.
   int Hits() const { return State().Hits; }
+  // "sync PATH", "move FROM TO" and "folder PATH", in the order they happened
+  // (paths with "/" as delimiter).
+  const std::vector<std::string>& Events() const { return State().Events; }
 
 private:
   struct TOpenFile {
     bool Affected;
     uint64_t Written;
+    std::string Path;
   };
   struct TState {
     TFileFault Fault;
@@ -42,15 +49,24 @@ private:
     uint64_t AtByte;
     int Hits;
     std::map<std::FILE*, TOpenFile> Files;
+    std::vector<std::string> Events;
   };
   static TState& State() {
     static TState state;
     return state;
   }
   // The part is written with "/"; Windows paths reach here with "\\".
-  static bool Affects(const char* path) {
+  static std::string Normal(const char* path) {
     std::string normal(path);
     std::replace(normal.begin(), normal.end(), '\\', '/');
+    return normal;
+  }
+  // A temporary file is hidden beside its target (".A.mesh.<number>.tmp"):
+  // it is affected as its target is.
+  static bool Affects(const char* path) {
+    std::string normal = Normal(path);
+    for (std::size_t at = normal.find("/."); at != std::string::npos; at = normal.find("/.", at + 1))
+      normal.erase(at + 1, 1);
     return normal.find(State().PathPart) != std::string::npos;
   }
   static bool Strike(TFileFault fault, bool affected) {
@@ -59,16 +75,26 @@ private:
     return true;
   }
 
-  static std::FILE* Create(const char* path) {
+  static std::FILE* CreateNew(const char* path) {
     if (Strike(TFileFault::ffCreate, Affects(path))) return nullptr;
-    std::FILE* file = PlatformFileOperations.Create(path);
-    if (file) State().Files[file] = {Affects(path), 0};
+    std::FILE* file = PlatformFileOperations.CreateNew(path);
+    if (file) State().Files[file] = {Affects(path), 0, Normal(path)};
     return file;
   }
   static std::FILE* OpenRead(const char* path) {
     std::FILE* file = PlatformFileOperations.OpenRead(path);
-    if (file) State().Files[file] = {Affects(path), 0};
+    if (file) State().Files[file] = {Affects(path), 0, Normal(path)};
     return file;
+  }
+  static bool Sync(std::FILE* file) {
+    State().Events.push_back("sync " + State().Files[file].Path);
+    if (Strike(TFileFault::ffSync, State().Files[file].Affected)) return false;
+    return PlatformFileOperations.Sync(file);
+  }
+  static bool SyncFolder(const char* path) {
+    State().Events.push_back("folder " + Normal(path));
+    if (Strike(TFileFault::ffSyncFolder, Affects(path))) return false;
+    return PlatformFileOperations.SyncFolder(path);
   }
   static bool Read(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count) {
     if (Strike(TFileFault::ffRead, State().Files[file].Affected)) return false;
@@ -92,6 +118,7 @@ private:
     return !Strike(TFileFault::ffClose, affected) && closed;
   }
   static bool Replace(const char* from, const char* to) {
+    State().Events.push_back("move " + Normal(from) + " " + Normal(to));
     if (Strike(TFileFault::ffReplace, Affects(to))) return false;
     return PlatformFileOperations.Replace(from, to);
   }

@@ -1,0 +1,102 @@
+#include "uRepository.h"
+
+#include "uException.h"
+#include "uFileSystem.h"
+#include "uXMLWriter.h"
+
+namespace {
+bool IsNameDelimiter(char c) { return c == '/' || c == '\\'; }
+
+// Windows drops trailing dots and blanks, so "..." or ".. " is ".." there,
+// and ". " is ".".
+bool OnlyDotsAndBlanks(std::string_view part) { return part.find_first_not_of(". ") == std::string_view::npos; }
+
+bool HasControlCharacter(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
+// Characters that Windows, where the platform loads our assets, refuses in a
+// file name (the colon would name a stream of the file).
+bool HasForbiddenCharacter(std::string_view text) { return text.find_first_of("<>:\"|?*") != std::string_view::npos; }
+}  // namespace
+
+std::vector<std::string> AssetNameParts(const std::string& assetName) {
+  std::vector<std::string> parts(1);
+  for (const char c : assetName)
+    if (IsNameDelimiter(c))
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  return parts;
+}
+
+std::string AssetNameProblem(const std::string& assetName) {
+  if (assetName.empty()) return "Please specify an asset name.";
+  const std::string shown = VisibleText(assetName);
+  if (HasControlCharacter(assetName)) return FormatText("The asset name \"%s\" holds a control character.", {shown});
+  const std::vector<std::string> parts = AssetNameParts(assetName);
+  const bool absolute = parts.front().empty() && parts.size() > 1;
+  const bool drive = assetName.size() >= 2 && assetName[1] == ':';
+  bool upward = false, empty = false, device = false;
+  for (const std::string& part : parts) {
+    upward = upward || (part.find("..") != std::string::npos && OnlyDotsAndBlanks(part));
+    empty = empty || OnlyDotsAndBlanks(part);
+    device = device || IsDeviceName(part);
+  }
+  if (absolute || drive || upward)
+    return FormatText("The asset name \"%s\" leads out of the repository: it may not be an absolute path, "
+                      "start with a drive or hold a \"..\" folder.",
+                      {shown});
+  if (empty) return FormatText("The asset name \"%s\" has an empty or \".\" part.", {shown});
+  if (device) return FormatText("The asset name \"%s\" holds a name reserved for a device.", {shown});
+  if (HasForbiddenCharacter(assetName))
+    return FormatText("The asset name \"%s\" holds a character that Windows does not allow in file names (< > : \" | "
+                      "? *).",
+                      {shown});
+  return {};
+}
+
+std::string CategoryProblem(const std::string& category) {
+  if (HasNonXMLControlCharacter(category))
+    return FormatText("The category \"%s\" holds a control character.", {VisibleText(category)});
+  return {};
+}
+
+TAssetLayout::TAssetLayout(const std::string& repository, const std::string& assetName)
+    : FRoot(repository), FParts(AssetNameParts(assetName)), FBaseName(FParts.back()) {
+  if (FRoot.empty() || FRoot.back() != PathDelimiter) FRoot += PathDelimiter;
+  for (const std::string& part : FParts) FDefinitionName += (FDefinitionName.empty() ? "" : "\\") + part;
+}
+
+std::string TAssetLayout::Folder(std::string_view kind) const {
+  std::string folder = FRoot + std::string(kind);
+  if (kind != "Textures")
+    for (std::size_t i = 0; i + 1 < FParts.size(); ++i) folder += PathDelimiter + FParts[i];
+  return folder;
+}
+
+std::string TAssetLayout::PathOf(const std::string& target) const {
+  std::string path = target;
+  for (char& c : path)
+    if (c == '\\') c = PathDelimiter;
+  return FRoot + path;
+}
+
+std::string TAssetLayout::LockFile() const {
+  return Folder("AssetDefinitions") + PathDelimiter + "." + FBaseName + ".lock";
+}
+
+std::string TAssetLayout::MissingFolder(bool hasPhysics) const {
+  for (const char* kind : {"Meshes", "AssetDefinitions", "Physics"}) {
+    if (std::string_view(kind) == "Physics" && !hasPhysics) continue;
+    if (!DirectoryExists(Folder(kind))) return Folder(kind);
+  }
+  return {};
+}
+
+void TAssetLayout::CheckFolders(bool hasPhysics) const {
+  const std::string missing = MissingFolder(hasPhysics);
+  if (!missing.empty()) RaiseError("The repository has no folder %s.", {missing});
+}

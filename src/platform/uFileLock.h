@@ -1,0 +1,23 @@
+#pragma once
+// An exclusive lock held by this process through an open lock file. It is the
+// operating system's lock: it ends with the process, so a crash leaves
+// nothing that blocks the next run, and the file is removed on release.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TFileLock {
+public:
+  // The lock, or nullptr at once when another process holds it. Raises
+  // "Cannot create file %s" when the lock file cannot be made.
+  static std::unique_ptr<TFileLock> TryAcquire(const std::string& path);
+  ~TFileLock();
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+private:
+  TFileLock(std::string path, intptr_t handle) : FPath(std::move(path)), FHandle(handle) {}
+  std::string FPath;
+  intptr_t FHandle;
+};

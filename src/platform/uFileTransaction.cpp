@@ -1,0 +1,212 @@
+#include "uFileTransaction.h"
+
+#include <chrono>
+#include <random>
+#include <set>
+
+#include "uException.h"
+#include "uFileSystem.h"
+
+namespace {
+// Where the folder part of a platform path ends (after its last delimiter).
+std::size_t NameStart(const std::string& path) {
+  const std::size_t delimiter = PathDelimiter == '\\' ? path.find_last_of("\\/") : path.rfind('/');
+  return delimiter == std::string::npos ? 0 : delimiter + 1;
+}
+
+std::string FolderOf(const std::string& path) {
+  std::string folder = path.substr(0, NameStart(path));
+  if (folder.size() > 1) folder.pop_back();
+  return folder;
+}
+
+// 64-bit FNV-1a: the owner's mark in the names of its temporary files.
+std::string Mark(std::string_view owner) {
+  if (owner.empty()) return {};
+  unsigned long long hash = 14695981039346656037ull;
+  for (const char c : owner) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", hash);
+  return text;
+}
+
+bool EndsWith(const std::string& text, std::string_view end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Temporary names keep a short start of their target's name, so that they
+// stay within the file system's limit on the length of a name.
+constexpr std::size_t kNameShown = 48;
+}  // namespace
+
+TFileTransaction::TFileTransaction(std::string_view owner) : FMark(Mark(owner)) {
+  std::random_device device;
+  FSequence = (static_cast<unsigned long long>(device()) << 32) ^ device() ^
+              static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+TFileTransaction::~TFileTransaction() {
+  for (std::size_t i = 0; i < FFiles.size(); ++i) Abandon(i);
+  RemoveEarlierFiles();
+}
+
+// A hidden name beside the target that no other file has: the owner's mark
+// and a number that another process, or this one, does not repeat.
+std::string TFileTransaction::FreshName(const std::string& target, const char* extension) {
+  const std::size_t start = NameStart(target);
+  std::string name = "." + target.substr(start, kNameShown) + ".";
+  if (!FMark.empty()) name += FMark + "-";
+  // A 64-bit linear congruential step: distinct numbers for this process,
+  // started at a random point so that two processes do not meet.
+  FSequence = FSequence * 6364136223846793005ull + 1442695040888963407ull;
+  char number[17];
+  std::snprintf(number, sizeof number, "%016llx", FSequence);
+  return target.substr(0, start) + name + number + extension;
+}
+
+std::size_t TFileTransaction::Create(const std::string& target) {
+  TStagedFile staged;
+  staged.Target = target;
+  if (!HasZeroByte(target)) {
+    // A name that exists already (planted, or a leftover) is never opened:
+    // another fresh name is tried instead.
+    for (int attempt = 0; attempt < 16 && !staged.Handle; ++attempt) {
+      staged.Temporary = FreshName(target, ".tmp");
+      staged.Handle = FileOperations.CreateNew(staged.Temporary.c_str());
+      if (!staged.Handle && !NameExists(staged.Temporary)) break;
+    }
+  }
+  if (!staged.Handle) RaiseError("Cannot create file %s", {target});
+  FFiles.push_back(std::move(staged));
+  return FFiles.size() - 1;
+}
+
+void TFileTransaction::Finish(std::size_t file) {
+  TStagedFile& staged = FFiles[file];
+  const bool synced = FileOperations.Sync(staged.Handle);
+  const bool closed = FileOperations.Close(staged.Handle);
+  staged.Handle = nullptr;
+  if (!synced || !closed) {
+    Abandon(file);
+    RaiseError("Cannot write file %s", {staged.Target});
+  }
+  staged.Finished = true;
+}
+
+void TFileTransaction::Abandon(std::size_t file) {
+  TStagedFile& staged = FFiles[file];
+  if (staged.Handle) FileOperations.Close(staged.Handle);
+  staged.Handle = nullptr;
+  if (!staged.Temporary.empty()) DeleteFileIfExists(staged.Temporary);
+  staged.Temporary.clear();
+  staged.Finished = false;
+}
+
+bool TFileTransaction::Copy(const std::string& source, const std::string& target) {
+  if (HasZeroByte(source)) return false;
+  std::FILE* from = FileOperations.OpenRead(source.c_str());
+  if (!from) return false;
+  struct TCloser {
+    std::FILE* File;
+    ~TCloser() { FileOperations.Close(File); }
+  } closer{from};
+  const std::size_t file = Create(target);
+  char buffer[64 * 1024];
+  for (;;) {
+    std::size_t count = 0;
+    if (!FileOperations.Read(buffer, sizeof buffer, from, count)) {
+      Abandon(file);
+      return false;
+    }
+    if (count == 0) break;
+    if (FileOperations.Write(buffer, count, File(file)) != count) {
+      Abandon(file);
+      RaiseError("Cannot write file %s", {target});
+    }
+  }
+  Finish(file);
+  return true;
+}
+
+void TFileTransaction::Commit() {
+  // What would stop a move is found before the first one: a folder where a
+  // file goes.
+  for (const TStagedFile& staged : FFiles)
+    if (staged.Finished && IsDirectoryEntry(staged.Target)) RaiseError("Cannot write file %s", {staged.Target});
+  // The earlier files get second names, to be put back if a move fails. A
+  // file system without hard links keeps no second name; such a file cannot
+  // be put back.
+  for (TStagedFile& staged : FFiles) {
+    staged.Existed = staged.Finished && NameExists(staged.Target);
+    if (!staged.Existed) continue;
+    staged.Earlier = FreshName(staged.Target, ".old");
+    if (!LinkFile(staged.Target, staged.Earlier)) staged.Earlier.clear();
+  }
+
+  std::string failed;
+  std::size_t moved = 0;
+  for (; moved < FFiles.size(); ++moved) {
+    TStagedFile& staged = FFiles[moved];
+    if (!staged.Finished) continue;
+    if (!ReplaceFileWith(staged.Temporary, staged.Target)) {
+      failed = staged.Target;
+      break;
+    }
+    staged.Temporary.clear();
+  }
+  // The names live in the folders: flushed once each, after every move.
+  std::set<std::string> folders;
+  for (std::size_t i = 0; i < moved; ++i) folders.insert(FolderOf(FFiles[i].Target));
+  for (const std::string& folder : folders)
+    if (failed.empty() && !FileOperations.SyncFolder(folder.c_str())) failed = folder;
+
+  if (!failed.empty()) {
+    RollBack(moved);
+    RaiseError("Cannot write file %s", {failed});
+  }
+  RemoveEarlierFiles();
+  for (TStagedFile& staged : FFiles) staged.Finished = false;
+}
+
+// Puts the earlier files of the first `moved` targets back, and removes the
+// targets that had none.
+void TFileTransaction::RollBack(std::size_t moved) {
+  std::set<std::string> folders;
+  for (std::size_t i = moved; i-- > 0;) {
+    TStagedFile& staged = FFiles[i];
+    if (!staged.Finished || !staged.Temporary.empty()) continue;
+    if (!staged.Earlier.empty()) {
+      if (ReplaceFileWith(staged.Earlier, staged.Target)) staged.Earlier.clear();
+    } else if (!staged.Existed) {
+      DeleteFileIfExists(staged.Target);
+    }
+    folders.insert(FolderOf(staged.Target));
+  }
+  for (const std::string& folder : folders) FileOperations.SyncFolder(folder.c_str());
+}
+
+void TFileTransaction::RemoveEarlierFiles() {
+  for (TStagedFile& staged : FFiles) {
+    if (!staged.Earlier.empty()) DeleteFileIfExists(staged.Earlier);
+    staged.Earlier.clear();
+  }
+}
+
+void TFileTransaction::RemoveStaleFiles(const std::string& folder) const {
+  if (FMark.empty()) return;
+  const std::string mark = "." + FMark + "-";
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != PathDelimiter && prefix.back() != '/') prefix += PathDelimiter;
+  for (const std::string& name : FolderEntries(folder))
+    if (name.front() == '.' && name.find(mark) != std::string::npos && (EndsWith(name, ".tmp") || EndsWith(name, ".old")))
+      DeleteFileIfExists(prefix + name);
+}
+
+std::vector<std::string> TFileTransaction::Targets() const {
+  std::vector<std::string> targets;
+  for (const TStagedFile& staged : FFiles) targets.push_back(staged.Target);
+  return targets;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// Several files written as one: an asset's mesh, script, textures, physics
+// file and definitions either all replace their earlier versions or none does.
+//
+// Each file is written into a temporary file of its own beside its target,
+// under a fresh hidden name created exclusively (never through a link, never
+// shared with another process), and flushed to the disk when complete. Commit
+// then moves every one into place and flushes the folders, so that the names
+// survive a power cut too. An earlier file is kept under a second name
+// (a hard link) until the commit is through, so that a move the file system
+// refuses puts every earlier file back. Whatever is not committed is removed
+// when the transaction ends.
+//
+// The temporary files bear a mark made from the owner (an asset), so that
+// the owner's next transaction recognises and removes what a killed one
+// left behind, without touching the files that another owner is writing.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TFileTransaction {
+public:
+  explicit TFileTransaction(std::string_view owner = {});
+  ~TFileTransaction();
+  TFileTransaction(const TFileTransaction&) = delete;
+  TFileTransaction& operator=(const TFileTransaction&) = delete;
+
+  // A new temporary file for `target`, open for writing; the number names it
+  // in the calls below. Raises "Cannot create file %s" with the target.
+  std::size_t Create(const std::string& target);
+  std::FILE* File(std::size_t file) const { return FFiles[file].Handle; }
+  // The file is complete: flushed to the disk and closed. Raises "Cannot
+  // write file %s" with the target.
+  void Finish(std::size_t file);
+  // The file will not be written after all: closed and removed.
+  void Abandon(std::size_t file);
+
+  // Copies `source` into a new file for `target`. False, with nothing
+  // staged, when the source cannot be opened or read (it is missing or not a
+  // regular file); the target side's failures raise like Create and Finish.
+  bool Copy(const std::string& source, const std::string& target);
+
+  // Moves every finished file into place. Raises "Cannot write file %s" when
+  // one cannot be: a folder stands where it goes (found before anything is
+  // moved), or the file system refuses a move or the flush of a folder, in
+  // which case every target moved so far gets its earlier file back.
+  void Commit();
+
+  // Removes the temporary files of this owner that a killed transaction left
+  // in the folder. Only for an owner that no other process writes for at
+  // the same time (hold its lock).
+  void RemoveStaleFiles(const std::string& folder) const;
+
+  // The targets, in the order they were created.
+  std::vector<std::string> Targets() const;
+
+private:
+  struct TStagedFile {
+    std::string Target;
+    std::string Temporary;  // empty once moved into place or removed
+    std::string Earlier;    // second name of the earlier target during the commit
+    std::FILE* Handle = nullptr;
+    bool Finished = false;
+    bool Existed = false;   // the target had an earlier file at the commit
+  };
+
+  std::string FreshName(const std::string& target, const char* extension);
+  void RollBack(std::size_t moved);
+  void RemoveEarlierFiles();
+
+  std::string FMark;  // from the owner; empty: none
+  std::vector<TStagedFile> FFiles;
+  unsigned long long FSequence;
+};
