@@ -14,6 +14,7 @@
 #include "uJpegImage.h"
 #include "uMisc.h"
 #include "uNumbers.h"
+#include "uRepository.h"
 #include "uResources.h"
 #include "uXMLSceneReader.h"
 
@@ -543,8 +544,11 @@ void TMainForm::btnOKClick() {
 void TMainForm::Validate() {
   FInvalid = false;
   // Both checks run; the asset name's message, the later one, is what stays.
+  // The name is checked by the repository's own rules, as the command line
+  // checks it, so that it cannot lead out of the repository.
   if (!IsValidFloat(GetWindowTextString(edScale))) ShowError(VELDARA_ERROR_SCALE, edScale);
-  if (GetWindowTextString(edAssetName).empty()) ShowError(VELDARA_ERROR_ASSET_NAME, edAssetName);
+  const std::string problem = AssetNameProblem(GetWindowTextString(edAssetName));
+  if (!problem.empty()) ShowError(problem, edAssetName);
   if (!FInvalid) ShowStatus("");
 }
 

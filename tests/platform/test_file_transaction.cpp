@@ -115,6 +115,8 @@ TEST(FileTransaction, AFolderWhereAFileGoesIsFoundBeforeAnythingMoves) {
   EXPECT_TRUE(fs::is_directory(files.Targets[2]));
 }
 
+// Links are POSIX here; Windows refuses an existing name the same way.
+#ifndef _WIN32
 TEST(FileTransaction, NothingPlantedBesideATargetIsWrittenThrough) {
   TTempDir dir;
   TTempDir::Write(dir.File("victim"), "victim");
@@ -135,6 +137,7 @@ TEST(FileTransaction, NothingPlantedBesideATargetIsWrittenThrough) {
   EXPECT_EQ(TTempDir::Read(dir.File("victim")), "victim");
   EXPECT_EQ(Tree(dir.Path()), (std::vector<std::string>{"planted", "source.png", "victim", "x.png", "x.png.tmp"}));
 }
+#endif
 
 TEST(FileTransaction, TwoWritersOfOneTargetNeverShareATemporaryFile) {
   TTempDir dir;
