@@ -2,11 +2,13 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "../support/ErrorOf.h"
 #include "../support/NativePath.h"
 #include "../support/TempDir.h"
 #include "KVMeshExporterCl.h"
+#include "uFileLock.h"
 #include "uScene.h"
 #include "uXMLSceneReader.h"
 
@@ -270,4 +272,29 @@ TEST(AssetExport, MissingTexturesAreWarnedAndLeftOutOfTheDefinition) {
   EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
   EXPECT_EQ(exporter.TextureFiles, (std::vector<std::string>{"metal_plate.png"}));
   EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Material.asset").find("wood"), std::string::npos);
+}
+
+// The dialog calls the exporter directly: the repository's rules hold there
+// as on the command line, before anything is written.
+TEST(AssetExport, TheExporterItselfRefusesUnfitNamesAndASecondExportOfTheAsset) {
+  TRepository repository;
+  for (const auto& [asset, category, message] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"", "Props", "Please specify an asset name."},
+           {"./Crate", "Props", "The asset name \"./Crate\" has an empty or \".\" part."},
+           {"../Crate", "Props",
+            "The asset name \"../Crate\" leads out of the repository: it may not be an absolute path, start with a "
+            "drive or hold a \"..\" folder."},
+           {"Crate", "Pro\x02ps", "The category \"Pro\\x02ps\" holds a control character."}}) {
+    KVMeshExporterT exporter = repository.Exporter(asset);
+    exporter.Category = category;
+    EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument())); }), message);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
+  EXPECT_FALSE(std::filesystem::exists(repository.Root + "/Materials"));
+
+  const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.Crate.lock");
+  KVMeshExporterT second = repository.Exporter();
+  EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
+            "The asset \"Crate\" is being exported by another process.");
+  EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
 }
