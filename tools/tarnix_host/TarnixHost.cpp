@@ -375,6 +375,16 @@ void FirstRun(FARPROC execute) {
     Check(Focus() == c.edAssetName, "the focus moves to the asset name");
     CheckEqual(ReadFile(gSettingsFile), settingsBefore, "still nothing stored");
 
+    // A name that would lead out of the repository: refused by the
+    // repository's own rules before anything is stored or written.
+    SetText(c.edScale, "10");
+    SetText(c.edAssetName, "./Crate");
+    Click(c.btnOK);
+    CheckEqual(StatusText(c.sbInfo), "The asset name \"./Crate\" has an empty or \".\" part.",
+               "an asset name with a \".\" part is refused");
+    Check(Focus() == c.edAssetName, "the focus moves to the asset name");
+    CheckEqual(ReadFile(gSettingsFile), settingsBefore, "a refused name stores nothing");
+
     // A repository typed by the user and then reverted counts as the default.
     SetText(c.edRepository, gOptions.Repository);
     Click(c.btnRefreshRepository);
