@@ -151,7 +151,12 @@ private:
 }  // namespace
 
 TMappedFile::TMappedFile(const std::string& fileName) : FFileName(fileName) {
-  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  // A pipe is left alone: opened here even for a moment, it would let its
+  // writer start, which then finds no reader once we close it again and dies,
+  // while the stream reader waits for a writer that never comes.
+  struct stat named {};
+  if (stat(fileName.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return;
+  // Non-blocking all the same, should the name have become a pipe meanwhile.
   const int file = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (file < 0) return;
   struct stat status {};

@@ -20,7 +20,8 @@ class TMappedFile {
 public:
   // Maps a regular, non-empty file. Anything else (a pipe, a device, an empty
   // file) or a refusal of the system leaves it unmapped, and the caller reads
-  // the file as a stream instead.
+  // the file as a stream instead. A pipe is not even opened here, so that its
+  // writer meets only the stream reader.
   explicit TMappedFile(const std::string& fileName);
   ~TMappedFile();
   TMappedFile(const TMappedFile&) = delete;

@@ -12,6 +12,10 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>  // mkfifo
+#include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/inotify.h>
 #endif
 
 #include "../support/TempDir.h"
@@ -194,5 +198,23 @@ TEST(MappedFileChangesDeathTest, ABusErrorOutsideTheMappingStillEndsTheProcess) 
         std::exit(0);
       },
       "");
+}
+#endif
+
+#ifdef __linux__
+TEST(MappedFile, APipeIsNotEvenOpened) {
+  // Opening it would let a writer waiting for a reader start writing, and
+  // find no reader once the pipe is closed again: the writer died of SIGPIPE,
+  // and the tool, opening the pipe for its stream, waited for it forever.
+  TTempDir dir;
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, pipe.c_str(), IN_OPEN), 0);
+  EXPECT_FALSE(TMappedFile(pipe).IsMapped());
+  alignas(inotify_event) char events[4096];
+  EXPECT_LT(read(watch, events, sizeof events), 0) << "the pipe was opened";
+  close(watch);
 }
 #endif
