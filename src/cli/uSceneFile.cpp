@@ -11,6 +11,21 @@
 #include "uXMLSceneReader.h"
 
 namespace {
+// Runs `read`, which reads the file. Should the file have changed meanwhile,
+// that is the error, whatever `read` made of the bytes it found (also when
+// it found them not well-formed, or ran out of memory over them).
+template <typename TRead>
+void ReadUnlessChanged(const std::string& fileName, const TMappedFile& file, TRead&& read) {
+  constexpr std::string_view kChanged = "The scene file %s changed while it was read.";
+  try {
+    read();
+  } catch (...) {
+    if (file.Changed()) RaiseError(kChanged, {fileName});
+    throw;
+  }
+  if (file.Changed()) RaiseError(kChanged, {fileName});
+}
+
 // Reads a pipe or a device whole, but refuses it as soon as it runs longer
 // than `limit`: an endless one (/dev/zero) would otherwise take all memory
 // before the scanner could refuse it.
@@ -47,7 +62,19 @@ std::unique_ptr<TScene> ReadSceneFile(const std::string& fileName, TXMLSceneRead
   // Opened as a file, a folder reads as nothing on one platform and as an
   // endless stream on another.
   if (DirectoryExists(fileName)) RaiseError("The scene file %s is a folder.", {fileName});
-  const TMappedFile file(fileName);
-  if (file.IsMapped()) return reader.ReadSceneMapped(file.Text());
-  return reader.ReadSceneText(ReadStream(fileName, streamLimit));
+  TMappedFile file(fileName);
+  if (file.IsMapped()) {
+    // The scene is built while the mapped text is read, so the whole read
+    // has to finish before the file is known to have stood still.
+    std::unique_ptr<TScene> scene;
+    ReadUnlessChanged(fileName, file, [&] {
+      file.Read([&](std::string_view text) { scene = reader.ReadSceneMapped(text); });
+    });
+    return scene;
+  }
+  // A stream is ours once read; only a regular file (found empty when it was
+  // to be mapped) can have changed meanwhile.
+  std::string text;
+  ReadUnlessChanged(fileName, file, [&] { text = ReadStream(fileName, streamLimit); });
+  return reader.ReadSceneText(std::move(text));
 }

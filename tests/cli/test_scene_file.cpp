@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
-#include <thread>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <thread>
 #endif
 
 #include "../support/ErrorOf.h"
@@ -32,6 +34,23 @@ std::string SceneOfLights(char nameLetter, int count = 400) {
   return document + "</lights></scene>";
 }
 
+std::string ChangedMessage(const std::string& fileName) {
+  return "The scene file " + fileName + " changed while it was read.";
+}
+
+// Reads the file with `midway` called once, when the reader has read a part
+// of the document: where another program would save the scene meanwhile.
+std::string ReadErrorWithChangeMidway(const std::string& fileName, const std::function<void()>& midway) {
+  TXMLSceneReader reader;
+  bool done = false;
+  reader.OnProgress = [&](int) {
+    if (!done) midway();
+    done = true;
+  };
+  const std::string error = ErrorOf([&] { ReadSceneFile(fileName, reader); });
+  EXPECT_TRUE(done) << "the change came before the end of the read";
+  return error;
+}
 }  // namespace
 
 TEST(SceneFile, ReadsTheSceneOfAFile) {
@@ -53,7 +72,55 @@ TEST(SceneFile, AFolderIsNamedAsSuch) {
   EXPECT_EQ(run.Out, "");
 }
 
+TEST(SceneFileChanges, ARewriteOfTheSameLengthWhileReadingIsRefused) {
+  // Old lights before the point of the rewrite, new ones after: a valid scene
+  // that the editor never saved.
+  TTempDir dir;
+  const std::string fileName = dir.File("scene.xml");
+  TTempDir::Write(fileName, SceneOfLights('a'));
+  const auto written = std::filesystem::last_write_time(fileName);
+  EXPECT_EQ(ReadErrorWithChangeMidway(fileName,
+                                      [&] {
+                                        std::fstream(fileName, std::ios::in | std::ios::out | std::ios::binary)
+                                            << SceneOfLights('b');
+                                        std::filesystem::last_write_time(fileName, written + std::chrono::seconds(2));
+                                      }),
+            ChangedMessage(fileName));
+}
+
 #ifndef _WIN32
+// Windows refuses to shorten or replace a mapped file; elsewhere the editor
+// may do both while the tool reads.
+
+TEST(SceneFileChanges, AFileShortenedWhileReadingIsRefusedInsteadOfABusError) {
+  TTempDir dir;
+  const std::string fileName = dir.File("scene.xml");
+  TTempDir::Write(fileName, SceneOfLights('a'));
+  // The reader then meets zeros where the lost pages were, and its syntax
+  // error about them gives way to the reason.
+  EXPECT_EQ(ReadErrorWithChangeMidway(fileName, [&] { std::filesystem::resize_file(fileName, 100); }),
+            ChangedMessage(fileName));
+  TTempDir::Write(fileName, SceneOfLights('a'));
+  EXPECT_EQ(ReadErrorWithChangeMidway(fileName, [&] { std::filesystem::resize_file(fileName, 0); }),
+            ChangedMessage(fileName));
+}
+
+TEST(SceneFileChanges, AnotherFileSavedUnderTheNameWhileReadingIsRefused) {
+  // Saved beside and moved over the scene, with its size and time: only the
+  // file's identity tells.
+  TTempDir dir;
+  const std::string fileName = dir.File("scene.xml");
+  TTempDir::Write(fileName, SceneOfLights('a'));
+  EXPECT_EQ(ReadErrorWithChangeMidway(fileName,
+                                      [&] {
+                                        const std::string saved = dir.File("scene.xml.new");
+                                        TTempDir::Write(saved, SceneOfLights('b'));
+                                        std::filesystem::last_write_time(saved, std::filesystem::last_write_time(fileName));
+                                        std::filesystem::rename(saved, fileName);
+                                      }),
+            ChangedMessage(fileName));
+}
+
 namespace {
 // Writes `content` into a named pipe from another thread, as the program
 // before the tool in a shell pipeline would: its opening waits for the tool's.
