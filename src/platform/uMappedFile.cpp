@@ -130,11 +130,13 @@ public:
     gGuardedBegin = begin;
     gGuardedEnd = begin + ((size + pageSize - 1) & ~(pageSize - 1));
     gGuardedPageLost = false;
+    // The previous handling is known before ours can run and need it.
+    sigaction(SIGBUS, nullptr, &gPreviousBusAction);
     struct sigaction action {};
     action.sa_sigaction = OnBusError;
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, &gPreviousBusAction);
+    sigaction(SIGBUS, &action, nullptr);
   }
   ~TBusErrorGuard() {
     sigaction(SIGBUS, &gPreviousBusAction, nullptr);

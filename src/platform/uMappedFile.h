@@ -47,8 +47,8 @@ public:
   // false for what is not a regular file (a pipe, a device, a missing file).
   bool Changed() const;
 
-  // What identifies a regular file's content well enough to notice that it
-  // changed; comparable, not meant to be read.
+  // What Changed compares: enough of a regular file's status to notice that
+  // its content changed.
   struct TStamp {
     bool Regular = false;
     uint64_t Device = 0, Id = 0, Size = 0;
