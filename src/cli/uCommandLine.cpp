@@ -3,9 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "KVMeshExporterCl.h"
 #include "KVPhysicsExporterCl.h"
@@ -14,12 +11,11 @@
 #include "uFileLock.h"
 #include "uFileSystem.h"
 #include "uFileTransaction.h"
-#include "uMappedFile.h"
 #include "uNumbers.h"
 #include "uRepository.h"
 #include "uScene.h"
+#include "uSceneFile.h"
 #include "uSceneSummary.h"
-#include "uXMLSceneReader.h"
 
 namespace {
 constexpr int kFailure = 1;
@@ -29,47 +25,10 @@ struct TUsageError : TException {
   using TException::TException;
 };
 
-std::string ReadFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) RaiseError("Cannot open file %s", {fileName});
-  // A scene file can be hundreds of megabytes: read it straight into a string
-  // of its size rather than through a growing stream buffer, which would
-  // copy it several times and briefly hold it twice.
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size >= 0 && in) {
-    std::string content(static_cast<std::size_t>(size), '\0');
-    in.read(content.data(), static_cast<std::streamsize>(size));
-    if (in.bad() || in.gcount() != static_cast<std::streamsize>(size)) RaiseError("Cannot read file %s", {fileName});
-    // Whatever was appended after the size was taken belongs to the file too.
-    if (in.peek() == std::ifstream::traits_type::eof()) return content;
-    std::ostringstream rest;
-    rest << in.rdbuf();
-    if (in.bad()) RaiseError("Cannot read file %s", {fileName});
-    return content + std::move(rest).str();
-  }
-  // Not seekable (a pipe): read it as a stream.
-  in.clear();
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) RaiseError("Cannot read file %s", {fileName});
-  return std::move(content).str();
-}
-
 // The scale in millimetres per editor unit, checked as the export dialog checks it.
 float ParseScale(const std::string& text) {
   if (!IsValidFloat(text)) throw TUsageError("Please specify a (valid) scale.");
   return StrToFloat(text);
-}
-
-std::unique_ptr<TScene> ReadSceneFile(const std::string& fileName, const std::string& scale) {
-  TXMLSceneReader reader;
-  reader.Scale = ParseScale(scale);
-  // A regular file is read where the system keeps it; a pipe is read whole.
-  const TMappedFile mapped(fileName);
-  if (mapped.IsMapped()) return reader.ReadSceneMapped(mapped.Text());
-  return reader.ReadSceneText(ReadFile(fileName));
 }
 
 // The folder part of a path, "" for a bare file name.
@@ -100,7 +59,7 @@ void CheckMeshTarget(const QZOgreMeshExporterT& exporter, const std::string& sce
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
              const std::string& textureDirectory, std::ostream& out, std::ostream& err) {
-  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
+  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, ParseScale(scale));
   scene->CalculateNormals(66);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
@@ -151,7 +110,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
-  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, scale);
+  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, ParseScale(scale));
   const TAssetLayout layout(repository, assetName);
   if (init) {
     for (const char* folder : RepositoryFolders) CreateDirectories(layout.Root() + folder);
@@ -230,7 +189,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   }
 
   try {
-    if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, scale), out);
+    if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, ParseScale(scale)), out);
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
                 textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, init, out, err);

@@ -46,7 +46,12 @@ inline std::size_t Find(const char* s, std::size_t from, std::size_t n, char c) 
 }  // namespace
 
 TXMLScanner::TXMLScanner(std::string_view input) : FInput(input) {
-  if (input.size() > static_cast<std::size_t>(INT32_MAX) - 2) RaiseError("Input too large.");
+  if (input.size() > kMaxXMLInputLength) RaiseError("Input too large.");
+  // Editors that save UTF-8 may start the file with a byte-order mark; it says
+  // how the text is encoded and is not text of the document. Anywhere else
+  // the same bytes stay character data, which the parser judges.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (FInput.substr(0, kByteOrderMark.size()) == kByteOrderMark) FInput.remove_prefix(kByteOrderMark.size());
 }
 
 TXMLScanner::TPlace TXMLScanner::PlaceAfter(std::size_t count) const {

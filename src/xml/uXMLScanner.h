@@ -8,8 +8,15 @@
 // Token texts point into the input, which must outlive the scanner and the
 // tokens; nothing is copied and nothing is decoded here.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+// The longest input the scanner takes, in bytes. Positions and the input
+// length are int32_t, and a position runs one past the character read last.
+// Whoever collects an input for it (a pipe read whole) stops there too, rather
+// than fill memory with what would be refused anyway.
+inline constexpr std::size_t kMaxXMLInputLength = INT32_MAX - 2;
 
 enum TTokenKind : int32_t {
   tkNone = -1,
@@ -33,7 +40,9 @@ struct TToken {
 
 class TXMLScanner {
 public:
-  // Raises "Input too large." for texts beyond 2^31 - 2 characters.
+  // Raises "Input too large." for texts longer than kMaxXMLInputLength. A
+  // UTF-8 byte-order mark at the very start is not part of the document: it
+  // is skipped, and positions, lines and columns count from behind it.
   explicit TXMLScanner(std::string_view input);
 
   // The next token, or kind tkNone at the end of the input. Raises

@@ -302,6 +302,21 @@ TEST(SceneReaderStructure, AMappedDocumentReadsLikeTheEditorsReply) {
   EXPECT_EQ(ErrorOf([&] { reader.ReadSceneMapped("  \r\n"); }), "Could not read rootnode from xml: no data available.");
 }
 
+TEST(SceneReaderStructure, AByteOrderMarkBeforeTheDocumentIsSkippedOnEveryPath) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string document = "<scene><settings name=\"Marked\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";
+  TXMLSceneReader reader;
+  EXPECT_EQ(reader.ReadSceneText(bom + document)->Name, "Marked");
+  EXPECT_EQ(reader.ReadSceneText(bom + "\r\n" + document + "\r\n")->Name, "Marked");
+  EXPECT_EQ(reader.ReadSceneMapped(bom + document)->Name, "Marked");
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneText(bom); }), "Could not read rootnode from xml: no data available.");
+  // Only a mark at the start is one.
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneText(bom + bom + document); }),
+            "Unexpected text encountered outside root node.");
+  EXPECT_EQ(ErrorOf([&] { reader.ReadSceneMapped(document + bom); }),
+            "Unexpected text encountered outside root node.");
+}
+
 TEST(SceneReaderProgress, FollowsTheDocumentUpToItsEnd) {
   std::string lights;
   for (int i = 0; i < 20; ++i) lights += "<light id=\"l\" type=\"point\" name=\"L\" range=\"1\" active=\"1\" intensity=\"1\" />";
@@ -363,4 +378,10 @@ TEST(SceneReaderHost, ReadSceneAsksTheHostForEverything) {
             "  <lights subset=\"all\" />\r\n</request>");
   EXPECT_EQ(ErrorOf([&] { reader.ReadScene(); }), "Could not read rootnode from xml: no data available.")
       << "without a callback the reply is empty";
+  // A host that writes its reply as a UTF-8 file would start it with a byte-order mark.
+  gReply = "\xEF\xBB\xBF<scene><settings name=\"Marked\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";
+  HostCallback = SceneHost;
+  const auto marked = reader.ReadScene();
+  HostCallback = nullptr;
+  EXPECT_EQ(marked->Name, "Marked");
 }

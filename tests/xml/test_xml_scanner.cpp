@@ -110,3 +110,31 @@ TEST(XmlScanner, InputThatEndsInsideMarkupIsRefused) {
     EXPECT_EQ(ScanError(input), "Unexpected end of input.") << input;
   EXPECT_EQ(ScanError("<a />"), "no error");
 }
+
+TEST(XmlScanner, AByteOrderMarkAtTheVeryStartIsSkipped) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(Tokens(bom + "<a />"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+  EXPECT_EQ(Tokens(bom + "\r\n<a />"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+  EXPECT_TRUE(Tokens(bom).empty());
+  // Positions, lines and columns count from behind the mark, as an editor shows them.
+  const std::string input = bom + "<a>";
+  TXMLScanner scanner(input);
+  EXPECT_EQ(scanner.InputLength(), 3);
+  TToken token;
+  scanner.NextToken(token);
+  scanner.Locate(token);
+  EXPECT_EQ(token.Position, 4);
+  EXPECT_EQ(token.Column, 4);
+  EXPECT_EQ(ScanError(bom + "<a?"), "Unexpected character '?' in input (...<a?), position (1,4).");
+}
+
+TEST(XmlScanner, AByteOrderMarkAnywhereElseIsCharacterData) {
+  const std::string bom = "\xEF\xBB\xBF";
+  // Behind white space, a second mark, inside an element: text, which the
+  // parser refuses outside the root.
+  EXPECT_EQ(Tokens(" " + bom + "<a />"), (std::vector<TSeen>{{tkText, " " + bom}, {tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+  EXPECT_EQ(Tokens(bom + bom + "<a />"), (std::vector<TSeen>{{tkText, bom}, {tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+  EXPECT_EQ(Tokens("<a>" + bom + "</a>"), (std::vector<TSeen>{{tkStartTag, "a"}, {tkText, bom}, {tkEndTag, "a"}}));
+  // Part of a mark is no mark.
+  EXPECT_EQ(Tokens("\xEF\xBB<a />"), (std::vector<TSeen>{{tkText, "\xEF\xBB"}, {tkStartTag, "a"}, {tkEmptyEnd, ""}}));
+}
