@@ -97,16 +97,22 @@ std::FILE* PlatformOpenRead(const char* path) {
   return file;
 }
 
-// The path with every link resolved, as the system reports it; "" when the
-// file cannot be opened.
+// The path with every link resolved, as the system reports it, without the
+// "\\?\" prefix; "" when the file cannot be opened. Where the system cannot
+// name the file by its handle, the full path stands in for it.
 std::string FinalPath(const std::string& path) {
   HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {};
   char buffer[MAX_PATH * 4];
-  const DWORD length = GetFinalPathNameByHandleA(handle, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  DWORD length = GetFinalPathNameByHandleA(handle, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
   CloseHandle(handle);
-  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+  if (length == 0 || length >= sizeof buffer) length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  if (length == 0 || length >= sizeof buffer) return {};
+  std::string final(buffer, length);
+  if (final.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + final.substr(7);
+  if (final.compare(0, 4, "\\\\?\\") == 0) return final.substr(4);
+  return final;
 }
 
 std::string Lower(std::string text) {
@@ -122,8 +128,10 @@ bool LinkFile(const std::string& existing, const std::string& link) {
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
+  std::string pattern = folder.empty() ? std::string(".") : folder;
+  while (pattern.size() > 1 && (pattern.back() == '\\' || pattern.back() == '/')) pattern.pop_back();
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  HANDLE search = FindFirstFileA((pattern + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     const std::string name = found.cFileName;
