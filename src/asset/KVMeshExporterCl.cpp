@@ -53,6 +53,11 @@ void CloseDefinition(TXMLFileWriter& writer) {
 }
 }  // namespace
 
+KVMeshExporterT::KVMeshExporterT() = default;
+KVMeshExporterT::~KVMeshExporterT() = default;
+KVMeshExporterT::KVMeshExporterT(KVMeshExporterT&&) noexcept = default;
+KVMeshExporterT& KVMeshExporterT::operator=(KVMeshExporterT&&) noexcept = default;
+
 TAssetLayout KVMeshExporterT::Layout() const { return TAssetLayout(Repository, AssetName); }
 
 std::string KVMeshExporterT::GetMeshTarget() const { return "Meshes\\" + Layout().DefinitionName() + ".mesh"; }
@@ -77,14 +82,24 @@ bool KVMeshExporterT::AcceptPrimitive(const TPrimitive& primitive) {
 // Every file of the asset is written first and replaces its earlier version
 // only when all are complete, while the asset's lock keeps every other export
 // of it away: the repository holds the whole old asset or the whole new one.
-void KVMeshExporterT::Export(TScene& scene) {
+void KVMeshExporterT::Lock() {
+  if (FLock) return;
   for (const std::string& problem : {AssetNameProblem(AssetName), CategoryProblem(Category)})
     if (!problem.empty()) throw TException(problem);
   const TAssetLayout layout = Layout();
+  // The lock file lives among the definitions: their folder must be there.
+  layout.CheckFolders(false);
+  FLock = TFileLock::TryAcquire(layout.LockFile());
+  if (!FLock) RaiseError("The asset \"%s\" is being exported by another process.", {VisibleText(AssetName)});
+}
+
+void KVMeshExporterT::Export(TScene& scene) {
+  Lock();
+  // The lock ends with the export, whichever way it ends.
+  const std::unique_ptr<TFileLock> lock = std::move(FLock);
+  const TAssetLayout layout = Layout();
   const bool hasPhysics = KVPhysicsExporterT::HasCollisionVolumes(scene);
   layout.CheckFolders(hasPhysics);
-  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(layout.LockFile());
-  if (!lock) RaiseError("The asset \"%s\" is being exported by another process.", {VisibleText(AssetName)});
 
   // Letter case aside, as Windows tells the asset's files apart.
   std::string owner = layout.DefinitionName();

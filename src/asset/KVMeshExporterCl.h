@@ -4,23 +4,36 @@
 // and the mesh and material asset definitions.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "uRepository.h"
 
+class TFileLock;
 class TFileTransaction;
 class TScene;
 class TPrimitive;
 
 class KVMeshExporterT {
 public:
+  KVMeshExporterT();
+  ~KVMeshExporterT();
+  KVMeshExporterT(KVMeshExporterT&&) noexcept;
+  KVMeshExporterT& operator=(KVMeshExporterT&&) noexcept;
+
   // Runs every step in order; the first error ends the export and leaves
   // the asset's earlier files as they were. Refuses an unfit asset name or
   // category, a repository without the asset's folders, and a second export
   // of the asset while one runs ("The asset "%s" is being exported by
   // another process.").
   void Export(TScene& scene);
+  // Checks the asset name and the category and takes the asset's lock,
+  // which the exporter then holds until Export ends or it is freed: a front
+  // end calls it before it reads the scene, so that a second export of the
+  // asset is refused at once instead of after its own reading. Export calls
+  // it when it has not been called. Raises the messages of Export's checks.
+  void Lock();
 
   std::string GetMeshTarget() const;
   std::string GetMeshFileName() const;
@@ -52,4 +65,6 @@ private:
   void WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction& transaction);
   void WriteMaterialAssetDefinition(TFileTransaction& transaction);
   TAssetLayout Layout() const;
+
+  std::unique_ptr<TFileLock> FLock;
 };

@@ -59,17 +59,22 @@ void CheckMeshTarget(const QZOgreMeshExporterT& exporter, const std::string& sce
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
              const std::string& textureDirectory, std::ostream& out, std::ostream& err) {
-  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, ParseScale(scale));
+  const float millimetres = ParseScale(scale);
+  if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
+  // Every file goes beside the mesh, in one folder.
+  const std::string folder = AbsoluteDirectory(FolderOf(output), "");
+  const std::string name = output.substr(FolderOf(output).size());
+  // Held from before the scene is read, so that a second export of the mesh
+  // is refused at once.
+  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
+  if (!lock) RaiseError("The mesh %s is being exported by another process.", {output});
+
+  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, millimetres);
   scene->CalculateNormals(66);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
-  if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
-
-  // Every file goes beside the mesh, in one folder.
-  const std::string folder = AbsoluteDirectory(FolderOf(output), "");
-  const std::string name = output.substr(FolderOf(output).size());
   const std::size_t dot = name.rfind('.');
   const std::string script = folder + (dot == std::string::npos ? name : name.substr(0, dot)) + ".material";
   exporter.Build();
@@ -84,8 +89,6 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
       if (targets[j] == targets[i]) RaiseError("%s would receive two files of the export.", {targets[i]});
   }
 
-  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
-  if (!lock) RaiseError("The mesh %s is being exported by another process.", {output});
   TFileTransaction transaction(folder + name);
   transaction.RemoveStaleFiles(folder);
   exporter.Transaction = &transaction;
@@ -110,21 +113,27 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
-  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, ParseScale(scale));
+  const float millimetres = ParseScale(scale);
   const TAssetLayout layout(repository, assetName);
-  if (init) {
-    for (const char* folder : RepositoryFolders) CreateDirectories(layout.Root() + folder);
-  } else {
-    // A mistyped repository must not receive half an asset: the folders that
-    // the export does not create itself must be there before anything is written.
-    const std::string missing = layout.MissingFolder(KVPhysicsExporterT::HasCollisionVolumes(*scene));
+  // A mistyped repository must not receive half an asset: the folders that
+  // the export does not create itself must be there before anything is written.
+  const auto checkFolders = [&](bool hasPhysics) {
+    const std::string missing = layout.MissingFolder(hasPhysics);
     if (!missing.empty())
       RaiseError("The repository has no folder %s (use --init to create the repository's folders).", {missing});
-  }
+  };
+  if (init)
+    for (const char* folder : RepositoryFolders) CreateDirectories(layout.Root() + folder);
+  checkFolders(false);
   KVMeshExporterT exporter;
   exporter.AssetName = assetName;
   exporter.Repository = repository;
   exporter.Category = category;
+  // Held from before the scene is read, so that a second export of the asset
+  // is refused at once.
+  exporter.Lock();
+  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, millimetres);
+  checkFolders(KVPhysicsExporterT::HasCollisionVolumes(*scene));
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
   const auto report = [&] {

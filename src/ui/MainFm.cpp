@@ -569,25 +569,28 @@ void TMainForm::RunExport() {
   const TFinally restoreCursor([previousCursor] { SetCursor(previousCursor); });
 
   try {
-    ShowStatus(VELDARA_STATUS_READING);
-    std::unique_ptr<TScene> scene;
-    {
-      TXMLSceneReader reader;
-      reader.Scale = StrToFloat(GetWindowTextString(edScale));
-      scene = reader.ReadScene();
-    }
-
-    ShowStatus(VELDARA_STATUS_EXPORTING);
     std::vector<std::string> warnings;
     {
+      // The asset is locked before the scene is read, so that an export of it
+      // running elsewhere is reported at once.
       KVMeshExporterT exporter;
       exporter.AssetName = GetWindowTextString(edAssetName);
       exporter.Repository = GetWindowTextString(edRepository);
       exporter.Category = GetWindowTextString(cbCategory);
+      exporter.Lock();
+
+      ShowStatus(VELDARA_STATUS_READING);
+      std::unique_ptr<TScene> scene;
+      {
+        TXMLSceneReader reader;
+        reader.Scale = StrToFloat(GetWindowTextString(edScale));
+        scene = reader.ReadScene();
+      }
+
+      ShowStatus(VELDARA_STATUS_EXPORTING);
       exporter.Export(*scene);
       warnings = std::move(exporter.Warnings);
     }
-    scene.reset();
 
     if (!warnings.empty()) ShowWarnings(warnings);
     CloseModal(IDCANCEL);
