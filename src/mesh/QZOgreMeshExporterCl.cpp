@@ -50,10 +50,6 @@ bool HasLineBreakOrZero(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// Names reach the mesh's XML form and the definitions: XML cannot hold
-// control characters other than tab and the line breaks (refused above).
-bool HasControlCharacter(std::string_view name) { return HasNonXMLControlCharacter(name); }
-
 // A texture name that would be read from outside the texture folder: an
 // absolute path, a drive, or a ".." part (also as Windows reads "..." or ".. ").
 bool LeadsOut(const std::string& name) {
@@ -117,7 +113,8 @@ void QZOgreMeshExporterT::CheckNames() const {
   for (const auto& material : Materials) {
     if (HasLineBreakOrZero(material->Name))
       RaiseError("Material \"%s\" has a line break or a zero byte in its name.", {VisibleText(material->Name)});
-    if (HasControlCharacter(material->Name))
+    // Names reach the mesh's XML form, which cannot hold control characters.
+    if (HasNonXMLControlCharacter(material->Name))
       RaiseError("Material \"%s\" has a control character in its name.", {VisibleText(material->Name)});
   }
   if (!ExportMaterials && !CopyTextures) return;
@@ -126,7 +123,7 @@ void QZOgreMeshExporterT::CheckNames() const {
     const std::string name = TextureTargetName(texture->FileName);
     if (HasLineBreakOrZero(texture->FileName))
       RaiseError("Texture file \"%s\" has a line break or a zero byte in its name.", {VisibleText(texture->FileName)});
-    if (HasControlCharacter(texture->FileName))
+    if (HasNonXMLControlCharacter(texture->FileName))
       RaiseError("Texture file \"%s\" has a control character in its name.", {VisibleText(texture->FileName)});
     if (name.empty() || name == "." || name == "..")
       RaiseError("Texture file \"%s\" has no file name.", {texture->FileName});
