@@ -47,16 +47,36 @@ RANDOM=$SEED
 
 ASSET=Level
 
-# Every background process is a job of this shell: the export itself, or the
-# subshell that runs it and notes how it ended. Whatever way the script ends,
-# none of them may outlive it, so each job loses its children first.
+# Background processes: exports (EXPORTS), and subshells that each run one
+# export and note how it ended (LAUNCHERS). Whatever way the script ends,
+# none may outlive it: the exports are killed, and a subshell whose export
+# is killed notes it and ends by itself, so that the shell reaps every one
+# and leaves no zombie behind. A process is only killed while /proc still
+# shows it as this shell's child (or grandchild through a subshell), never
+# an unrelated one that came to reuse its id. (The shell's own list of jobs
+# is no help here: bash 5.2 can crash taking it in an exit trap after a
+# signal broke into a timed read.)
+EXPORTS=() LAUNCHERS=()
+# parent_of PID: sets PARENT to the process's parent, fails if it has ended.
+parent_of() {
+  local stat
+  { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+  stat=${stat##*) }
+  stat=${stat#* }
+  PARENT=${stat%% *}
+}
 cleanup() {
-  local job
-  for job in $(jobs -p); do
-    pkill -KILL -P "$job" 2>/dev/null
-    kill -KILL "$job" 2>/dev/null
+  local pid
+  local -a ours=()
+  for pid in "${EXPORTS[@]}"; do
+    parent_of "$pid" && ((PARENT == $$)) && kill -KILL "$pid" 2>/dev/null && ours+=("$pid")
   done
-  wait 2>/dev/null
+  for pid in "${LAUNCHERS[@]}"; do
+    parent_of "$pid" && ((PARENT == $$)) && ours+=("$pid") && pkill -KILL -P "$pid" 2>/dev/null
+  done
+  for pid in "${ours[@]}"; do
+    wait "$pid" 2>/dev/null
+  done
   exec 9>&- 2>/dev/null
   if [[ -n ${KEEP_WORK:-} ]]; then
     echo "work folder kept: $WORK"
@@ -71,12 +91,27 @@ trap 'echo "interrupted" >&2; exit 130' INT TERM HUP
 # this shell holds open for writing too, so it never sees an end of file.
 mkfifo "$WORK/.nap"
 exec 9<>"$WORK/.nap"
-nap() { read -r -t "$1" -u 9 _ || true; }
+# nap MICROSECONDS
+nap() {
+  local seconds
+  printf -v seconds '%d.%06d' $(($1 / 1000000)) $(($1 % 1000000))
+  read -r -t "$seconds" -u 9 _ || true
+}
+
+# running PID: whether a child of this shell still runs. One that ended
+# stays a zombie until the shell reaps it, which a shell waiting in a timed
+# read may put off for good, and kill -0 takes a zombie for a live process;
+# its state in /proc tells them apart.
+running() {
+  local stat
+  { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+  stat=${stat##*) }
+  [[ ${stat:0:1} != Z ]]
+}
 
 # Microseconds since the epoch, without a process.
 now() { NOW=${EPOCHREALTIME/[.,]/}; }
 ms() { echo $((($1 + 500) / 1000)); }
-seconds() { printf '%d.%06d' $(($1 / 1000000)) $(($1 % 1000000)); }
 
 declare -A FAILED=()
 FAILURES=0
@@ -229,6 +264,14 @@ check_clean() {
   [[ -z $left ]] || fail "$check" "$context: hidden files (a lock?) left in AssetDefinitions:" $left
 }
 
+# note FILE DEFAULT: sets NOTE to what a launched export noted in FILE, or
+# to DEFAULT if it noted nothing (it was lost). Read without a process.
+note() {
+  NOTE=$2
+  [[ -s $1 ]] && read -r NOTE <"$1"
+  return 0
+}
+
 # The last line of a file, and the last line of it that reports an error.
 last_line() { [[ -s $1 ]] && tail -n 1 "$1"; }
 last_error() { grep '^error:' "$1" | tail -n 1; }
@@ -254,6 +297,7 @@ launch() {
     echo "${EPOCHREALTIME/[.,]/}" >"$out.end"
   ) &
   LAUNCHED=$!
+  LAUNCHERS+=("$LAUNCHED")
 }
 
 # timed_export LABEL REPOSITORY OUT [EXTRA...]: an export in the background,
@@ -270,14 +314,15 @@ timed_export() {
   "$EXPORT" export "${SCENE[$1]}" --repository "$repository" --asset "$ASSET" \
     --texture-dir "${TEXTURES[$1]}" --category "scene $1" "${@:4}" >"$3.out" 2>"$3.err" &
   pid=$!
-  while kill -0 "$pid" 2>/dev/null; do
+  EXPORTS+=("$pid")
+  while running "$pid"; do
     temps=("$repository"/*/*.tmp)
     if ((${#temps[@]})); then
       now
       T_LAST_TMP=$((NOW - start))
       T_TMP=${T_TMP:-$T_LAST_TMP}
     fi
-    nap 0.001
+    nap 2000
   done
   wait "$pid"
   STATUS=$?
@@ -334,18 +379,21 @@ for ((round = 1; round <= CONCURRENT_ROUNDS; ++round)); do
   if ((round % 2)); then order=(A B); else order=(B A); fi
   launch "${order[0]}" "$REPO" "$WORK/c-${order[0]}"
   pids=("$LAUNCHED")
-  nap "$(seconds $((RANDOM * JITTER / 32768)))"
+  nap $((RANDOM * JITTER / 32768))
   now
   second_start=$NOW
   launch "${order[1]}" "$REPO" "$WORK/c-${order[1]}"
   pids+=("$LAUNCHED")
   wait "${pids[@]}"
-  first_end=$(cat "$WORK/c-${order[0]}.end" 2>/dev/null || echo 0)
+  note "$WORK/c-${order[0]}.end" 0
+  first_end=$NOTE
   ((second_start > first_end)) || overlapped=$((overlapped + 1))
   winners=()
   for label in A B; do
-    RC[$label]=$(cat "$WORK/c-$label.rc" 2>/dev/null || echo lost)
-    END[$label]=$(cat "$WORK/c-$label.end" 2>/dev/null || echo 0)
+    note "$WORK/c-$label.rc" lost
+    RC[$label]=$NOTE
+    note "$WORK/c-$label.end" 0
+    END[$label]=$NOTE
     if [[ ${RC[$label]} == 0 ]]; then
       winners+=("$label")
     elif [[ ${RC[$label]} == 1 && $(last_line "$WORK/c-$label.err") == "$LOCK_MESSAGE" ]]; then
@@ -432,17 +480,20 @@ for ((round = 1; round <= KILL_ROUNDS + EXTRA_ROUNDS; ++round)); do
   "$EXPORT" export "${SCENE[B]}" --repository "$REPO" --asset "$ASSET" \
     --texture-dir "${TEXTURES[B]}" --category "scene B" >"$WORK/k.out" 2>"$WORK/k.err" &
   pid=$!
+  EXPORTS+=("$pid")
   if ((round % 4 == 1 && round <= KILL_ROUNDS)); then
-    nap "$(seconds $((RANDOM * run / 32768)))"
+    nap $((RANDOM * run / 32768))
   else
-    while kill -0 "$pid" 2>/dev/null; do
+    while running "$pid"; do
       seen=("$REPO"/*/*.tmp)
       ((${#seen[@]} == 0)) || break
-      nap 0.001
+      nap 2000
     done
-    nap "$(seconds $((RANDOM * (write + write / 4 + 2000) / 32768)))"
+    nap $((RANDOM * (write + write / 4 + 2000) / 32768))
   fi
-  kill -KILL "$pid" 2>/dev/null
+  # Only while it is still this shell's child, ended or not: never another
+  # process that took over its id.
+  parent_of "$pid" && ((PARENT == $$)) && kill -KILL "$pid" 2>/dev/null
   now
   delay=$((NOW - started))
   # Braced so that the shell's own notice of the killed job stays quiet.
@@ -542,9 +593,11 @@ for ((round = 1; round <= PARALLEL_ROUNDS; ++round)); do
   fi
   for name in "${order[@]}"; do
     [[ $name == Alpha ]] && label=A || label=B2
-    export_as "$label" "$name" "$REPO" "$WORK/p-$name" &
+    "$EXPORT" export "${SCENE[$label]}" --repository "$REPO" --asset "$name" \
+      --texture-dir "${TEXTURES[$label]}" --category "scene $label" >"$WORK/p-$name.out" 2>"$WORK/p-$name.err" &
     PID[$name]=$!
-    [[ $name != "${order[0]}" ]] || nap "$(seconds "$delay")"
+    EXPORTS+=("${PID[$name]}")
+    [[ $name != "${order[0]}" ]] || nap "$delay"
   done
   wait "${PID[Alpha]}"
   alpha_status=$?
@@ -591,17 +644,23 @@ while [[ ! -e $WORK/l-first.end ]]; do
       second=$LAUNCHED
     fi
   fi
-  nap 0.002
+  nap 2000
 done
-[[ -n $second ]] ||
-  die "the long export ended before the second one could start (status $(cat "$WORK/l-first.rc"))"
+if [[ -z $second ]]; then
+  note "$WORK/l-first.rc" lost
+  die "the long export ended before the second one could start (status $NOTE)"
+fi
 [[ -n $lock_seen ]] || fail lock "no hidden lock file appeared in AssetDefinitions while the first export ran"
 wait "$second"
 wait "$first"
-second_status=$(cat "$WORK/l-second.rc")
-first_status=$(cat "$WORK/l-first.rc")
-second_end=$(cat "$WORK/l-second.end")
-first_end=$(cat "$WORK/l-first.end")
+note "$WORK/l-second.rc" lost
+second_status=$NOTE
+note "$WORK/l-first.rc" lost
+first_status=$NOTE
+note "$WORK/l-second.end" 0
+second_end=$NOTE
+note "$WORK/l-first.end" 0
+first_end=$NOTE
 echo "   second export: status $second_status after $(ms $((second_end - started))) ms;" \
   "first: status $first_status after $(ms $((first_end - started))) ms"
 ((second_status == 1)) || fail lock "the second export ended with status $second_status instead of 1"
