@@ -61,9 +61,12 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
 
 namespace {
 // CREATE_NEW refuses an existing name, a link included, so that nothing
-// planted under a temporary file's name receives our bytes.
+// planted under a temporary file's name receives our bytes. Shared for
+// deletion, as on POSIX: the owner's next export removes what a killed one
+// left, and a file's earlier version gets its second name while it is open.
 std::FILE* PlatformCreateNew(const char* path) {
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
   if (descriptor < 0) {

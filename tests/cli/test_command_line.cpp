@@ -138,7 +138,7 @@ TEST(CommandLineExport, RefusesMissingNamesAndMissingFolders) {
 
   run = RunTool({"export", crate, "--repository", dir.File("Mistyped"), "--asset", "Crate"});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.LastErrorLine(), "error: The repository has no folder " + dir.File("Mistyped") +
-                                     "/Meshes (use --init to create the repository's folders).");
+  EXPECT_EQ(run.LastErrorLine(), "error: The repository has no folder " + NativePath(dir.File("Mistyped") + "/Meshes") +
+                                     " (use --init to create the repository's folders).");
   EXPECT_FALSE(std::filesystem::exists(dir.File("Mistyped")));
 }
