@@ -224,7 +224,9 @@ std::FILE* PlatformCreateNew(const char* path) {
   return file;
 }
 
-bool PlatformSync(std::FILE* file) { return std::fflush(file) == 0 && std::ferror(file) == 0 && fsync(fileno(file)) == 0; }
+bool PlatformSync(std::FILE* file) {
+  return std::fflush(file) == 0 && std::ferror(file) == 0 && fsync(fileno(file)) == 0;
+}
 
 bool PlatformReplace(const char* from, const char* to) { return std::rename(from, to) == 0; }
 

@@ -201,7 +201,8 @@ void TFileTransaction::RemoveStaleFiles(const std::string& folder) const {
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != PathDelimiter && prefix.back() != '/') prefix += PathDelimiter;
   for (const std::string& name : FolderEntries(folder))
-    if (name.front() == '.' && name.find(mark) != std::string::npos && (EndsWith(name, ".tmp") || EndsWith(name, ".old")))
+    if (name.front() == '.' && name.find(mark) != std::string::npos &&
+        (EndsWith(name, ".tmp") || EndsWith(name, ".old")))
       DeleteFileIfExists(prefix + name);
 }
 
