@@ -44,22 +44,27 @@ std::string WithTrailingDelimiter(std::string folder) {
   return folder;
 }
 
-// A file that `mesh` would write must not replace one of the scene's
-// sources (the scene file, a texture's source) nor anything but a regular file
-// (a device, a folder).
-void CheckMeshTarget(const QZOgreMeshExporterT& exporter, const std::string& sceneFile, const std::string& target) {
+// A file that `mesh` would write must not replace the scene file nor anything
+// but a regular file (a device, a folder).
+void CheckMeshTarget(const std::string& sceneFile, const std::string& target) {
   if (IsSameFile(target, sceneFile)) RaiseError("%s is the scene file; the export will not write over it.", {target});
+  if (NameExists(target) && !FileExists(target))
+    RaiseError("%s is not a regular file; the export will not write over it.", {target});
+}
+
+// Nor the source of one of the scene's textures.
+void CheckMeshTarget(const QZOgreMeshExporterT& exporter, const std::string& target) {
   for (const auto& texture : exporter.Textures)
     if (!texture->IsColor && IsSameFile(target, exporter.TextureSourcePath(*texture)))
       RaiseError("%s is the source of the texture \"%s\"; the export will not write over it.",
                  {target, texture->FileName});
-  if (NameExists(target) && !FileExists(target))
-    RaiseError("%s is not a regular file; the export will not write over it.", {target});
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
              const std::string& textureDirectory, std::ostream& out, std::ostream& err) {
   const float millimetres = ParseScale(scale);
+  // Before anything is made beside it, the lock file included.
+  CheckMeshTarget(sceneFile, output);
   if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
   // Every file goes beside the mesh, in one folder.
   const std::string folder = AbsoluteDirectory(FolderOf(output), "");
@@ -82,7 +87,8 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   for (const auto& texture : exporter.Textures)
     if (!texture->IsColor) targets.push_back(folder + TextureTargetName(texture->FileName));
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    CheckMeshTarget(exporter, sceneFile, targets[i]);
+    CheckMeshTarget(sceneFile, targets[i]);
+    CheckMeshTarget(exporter, targets[i]);
     // Textures of the same name are the exporter's to warn about; the mesh
     // and its script must each have a file of their own.
     for (std::size_t j = 0; j < std::min<std::size_t>(i, 2); ++j)
