@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <unordered_map>
+#include <vector>
 
 #include "KVMeshExporterCl.h"
 #include "KVPhysicsExporterCl.h"
@@ -47,17 +49,32 @@ std::string WithTrailingDelimiter(std::string folder) {
 // A file that `mesh` would write must not replace the scene file nor anything
 // but a regular file (a device, a folder).
 void CheckMeshTarget(const std::string& sceneFile, const std::string& target) {
-  if (IsSameFile(target, sceneFile)) RaiseError("%s is the scene file; the export will not write over it.", {target});
+  const std::string identity = FileIdentity(target);
+  if (!identity.empty() && identity == FileIdentity(sceneFile))
+    RaiseError("%s is the scene file; the export will not write over it.", {target});
   if (NameExists(target) && !FileExists(target))
     RaiseError("%s is not a regular file; the export will not write over it.", {target});
 }
 
+// The scene's texture sources by the identity of their files, so that each
+// target is looked up once: a level may hold thousands of textures.
+using TTextureSources = std::unordered_map<std::string, const std::string*>;
+
+TTextureSources TextureSources(const QZOgreMeshExporterT& exporter) {
+  TTextureSources sources;
+  for (const auto& texture : exporter.Textures) {
+    const std::string identity = texture->IsColor ? std::string() : FileIdentity(exporter.TextureSourcePath(*texture));
+    if (!identity.empty()) sources.emplace(identity, &texture->FileName);
+  }
+  return sources;
+}
+
 // Nor the source of one of the scene's textures.
-void CheckMeshTarget(const QZOgreMeshExporterT& exporter, const std::string& target) {
-  for (const auto& texture : exporter.Textures)
-    if (!texture->IsColor && IsSameFile(target, exporter.TextureSourcePath(*texture)))
-      RaiseError("%s is the source of the texture \"%s\"; the export will not write over it.",
-                 {target, texture->FileName});
+void CheckMeshTarget(const TTextureSources& sources, const std::string& target) {
+  const auto source = sources.find(FileIdentity(target));
+  if (source != sources.end())
+    RaiseError("%s is the source of the texture \"%s\"; the export will not write over it.",
+               {target, *source->second});
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
@@ -86,9 +103,10 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   std::vector<std::string> targets = {folder + name, script};
   for (const auto& texture : exporter.Textures)
     if (!texture->IsColor) targets.push_back(folder + TextureTargetName(texture->FileName));
+  const TTextureSources sources = TextureSources(exporter);
   for (std::size_t i = 0; i < targets.size(); ++i) {
     CheckMeshTarget(sceneFile, targets[i]);
-    CheckMeshTarget(exporter, targets[i]);
+    CheckMeshTarget(sources, targets[i]);
     // Textures of the same name are the exporter's to warn about; the mesh
     // and its script must each have a file of their own.
     for (std::size_t j = 0; j < std::min<std::size_t>(i, 2); ++j)

@@ -151,10 +151,7 @@ bool IsDirectoryEntry(const std::string& path) {
 
 bool NameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool IsSameFile(const std::string& first, const std::string& second) {
-  const std::string a = FinalPath(first);
-  return !a.empty() && Lower(a) == Lower(FinalPath(second));
-}
+std::string FileIdentity(const std::string& path) { return Lower(FinalPath(path)); }
 
 bool LiesInsideFolder(const std::string& path, const std::string& folder) {
   std::string file = Lower(FinalPath(path));
@@ -279,9 +276,10 @@ bool NameExists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
-bool IsSameFile(const std::string& first, const std::string& second) {
-  struct stat a, b;
-  return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+std::string FileIdentity(const std::string& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return {};
+  return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
 }
 
 bool LiesInsideFolder(const std::string& path, const std::string& folder) {

@@ -87,8 +87,9 @@ bool IsDirectoryEntry(const std::string& path);
 // True when anything has the name: a file, a folder, a link (not followed).
 bool NameExists(const std::string& path);
 
-// True when both paths name the same existing file, through links too.
-bool IsSameFile(const std::string& first, const std::string& second);
+// What tells an existing file from every other, through links too: equal for
+// two paths of the same file, empty when there is none.
+std::string FileIdentity(const std::string& path);
 
 // True when the file, with every link on its way resolved, lies inside the
 // folder (resolved the same way). False when either cannot be resolved.
