@@ -1,6 +1,6 @@
 #include "KVMeshExporterCl.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "KVPhysicsExporterCl.h"
 #include "QZOgreMeshExporterCl.h"
@@ -140,8 +140,9 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   if (GetTextureSourceDirectory) exporter.GetTextureSourceDirectory = GetTextureSourceDirectory;
 
   KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetMeshFileName()); });
+  std::unordered_set<std::string> listed(TextureFiles.begin(), TextureFiles.end());
   for (const std::string& name : exporter.PlacedTextures)
-    if (std::find(TextureFiles.begin(), TextureFiles.end(), name) == TextureFiles.end()) TextureFiles.push_back(name);
+    if (listed.insert(name).second) TextureFiles.push_back(name);
 }
 
 void KVMeshExporterT::ExportPhysics(TScene& scene, TFileTransaction& transaction) {

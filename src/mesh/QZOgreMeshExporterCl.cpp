@@ -142,10 +142,12 @@ void QZOgreMeshExporterT::SetProgress(int percent) {
 }
 
 QZOgreTextureT& QZOgreMeshExporterT::FindOrAddTexture(const std::string& name) {
-  for (const auto& texture : Textures)
-    if (texture->FileName == name) return *texture;
-  Textures.push_back(std::make_unique<QZOgreTextureT>(name));
-  return *Textures.back();
+  QZOgreTextureT*& texture = FTextureIndex[name];
+  if (!texture) {
+    Textures.push_back(std::make_unique<QZOgreTextureT>(name));
+    texture = Textures.back().get();
+  }
+  return *texture;
 }
 
 void QZOgreMeshExporterT::ProcessMaterials() {
@@ -236,23 +238,31 @@ void QZOgreMeshExporterT::RemoveUnusedMaterials() {
 }
 
 void QZOgreMeshExporterT::RemoveUnusedTextures() {
-  std::vector<bool> referenced(Textures.size(), false);
+  std::unordered_map<const QZOgreTextureT*, bool> referenced;
+  for (const auto& texture : Textures) referenced.emplace(texture.get(), false);
   for (const auto& material : Materials)
     for (const QZOgreTextureUnitT& unit : material->TextureUnits) {
-      const auto found = std::find_if(Textures.begin(), Textures.end(),
-                                      [&](const auto& texture) { return texture.get() == unit.Texture; });
-      if (found == Textures.end()) RaiseError("Texture not found in list.");
-      referenced[static_cast<std::size_t>(found - Textures.begin())] = true;
+      const auto found = referenced.find(unit.Texture);
+      if (found == referenced.end()) RaiseError("Texture not found in list.");
+      found->second = true;
     }
-  std::size_t i = 0;
-  std::erase_if(Textures, [&](const auto&) { return !referenced[i++]; });
+  std::erase_if(Textures, [&](const auto& texture) {
+    if (referenced[texture.get()]) return false;
+    FTextureIndex.erase(texture->FileName);
+    return true;
+  });
 }
 
 void QZOgreMeshExporterT::SplitSubMeshes() {
   std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(SubMeshes);
   SubMeshes.clear();
+  // Old vertex number to new, -1 for a vertex the run does not use. Only the
+  // entries a run touched are reset after it, so that a primitive of many
+  // materials costs the size of its runs, not runs times vertices.
   std::vector<int32_t> newIndex;
+  std::vector<int32_t> used;
   for (auto& source : old) {
+    newIndex.assign(source->Vertices.size(), -1);
     source->SortFaces();
     const std::vector<QZOgreFaceInfoT>& faces = source->Faces;
     const bool singleRun = !faces.empty() && faces.front().Material == faces.back().Material;
@@ -263,13 +273,17 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
 
       // The run's vertices keep their old order; each index becomes the number
       // of used vertices before it.
-      newIndex.assign(source->Vertices.size(), -1);
+      used.clear();
       for (std::size_t f = first; f < end; ++f)
-        for (int32_t index : faces[f].Indices) newIndex[static_cast<std::size_t>(index)] = 0;
-      int32_t used = 0;
-      for (int32_t& index : newIndex)
-        if (index >= 0) index = used++;
-      if (singleRun && static_cast<std::size_t>(used) == source->Vertices.size()) {
+        for (int32_t index : faces[f].Indices)
+          if (newIndex[static_cast<std::size_t>(index)] < 0) {
+            newIndex[static_cast<std::size_t>(index)] = 0;
+            used.push_back(index);
+          }
+      std::sort(used.begin(), used.end());
+      for (std::size_t u = 0; u < used.size(); ++u)
+        newIndex[static_cast<std::size_t>(used[u])] = static_cast<int32_t>(u);
+      if (singleRun && used.size() == source->Vertices.size()) {
         // One material on every vertex, as nearly always: the sub-mesh is
         // already what the split would copy it into.
         for (QZOgreFaceInfoT& face : source->Faces) face.Material = nullptr;
@@ -279,17 +293,18 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
       }
       auto target = std::make_unique<QZOgreSubMeshT>();
       target->Material = material;
-      target->Vertices.reserve(static_cast<std::size_t>(used));
-      for (std::size_t v = 0; v < newIndex.size(); ++v) {
-        if (newIndex[v] < 0) continue;
+      target->Vertices.reserve(used.size());
+      for (const int32_t v : used) {
         // With one material the old sub-mesh is not needed again: move, don't copy.
-        target->AddVertex(singleRun ? std::move(source->Vertices[v]) : source->Vertices[v].Clone());
+        QZOgreVertexT& vertex = source->Vertices[static_cast<std::size_t>(v)];
+        target->AddVertex(singleRun ? std::move(vertex) : vertex.Clone());
       }
       target->Faces.reserve(end - first);
       for (std::size_t f = first; f < end; ++f) {
         target->AddFaceCopy(faces[f]);
         for (int32_t& index : target->Faces.back().Indices) index = newIndex[static_cast<std::size_t>(index)];
       }
+      for (const int32_t v : used) newIndex[static_cast<std::size_t>(v)] = -1;
       SubMeshes.push_back(std::move(target));
       first = end;
     }

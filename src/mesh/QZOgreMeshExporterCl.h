@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "QZOgreMeshModelCl.h"
@@ -90,6 +91,8 @@ private:
   std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const;
 
   bool FBuilt = false;
+  // The texture entries by file name, as every layer of every material asks.
+  std::unordered_map<std::string, QZOgreTextureT*> FTextureIndex;
 };
 
 // The file-name part of a path ("\", "/" and a drive colon end the directory

@@ -344,13 +344,11 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
 
 void TScene::AddMaterial(std::unique_ptr<TMaterial> material) {
   CheckPresent(material);
-  TMaterialCategory* category = nullptr;
-  for (const auto& candidate : FCategories) {
-    if (SameTextIgnoringCase(candidate->Name, material->Category)) {
-      category = candidate.get();
-      break;
-    }
-  }
+  // Categories are told apart without regard to letter case: keyed by
+  // their lower-cased name, found in constant time however many there are.
+  std::string key = material->Category;
+  for (char& c : key) c = Lower(c);
+  TMaterialCategory*& category = FCategoryIndex[std::move(key)];
   if (!category) {
     auto created = std::make_unique<TMaterialCategory>();
     created->Name = material->Category;

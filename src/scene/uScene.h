@@ -313,6 +313,7 @@ private:
   // Declared in reverse order of freeing: lights, then primitives (whose
   // polygons refer to materials), then materials, then categories.
   std::vector<std::unique_ptr<TMaterialCategory>> FCategories;
+  std::unordered_map<std::string, TMaterialCategory*> FCategoryIndex;  // by lower-cased name
   std::vector<std::unique_ptr<TMaterial>> FMaterials;
   std::unordered_map<const TMaterial*, int> FMaterialIndex;  // the exporter asks once per polygon
   std::vector<std::unique_ptr<TPrimitive>> FPrimitives;
