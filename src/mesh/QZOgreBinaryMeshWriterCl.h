@@ -13,7 +13,8 @@ class TFileTransaction;
 
 // Writes the file front to back and makes it appear only once it is complete.
 // Raises "Submeshes containing > 65536 vertices not supported." for a face
-// index that does not fit 16 bits, "Cannot create file %s" and "Cannot write
+// index that does not fit 16 bits (a guard: the exporter cuts larger
+// sub-meshes first), "Cannot create file %s" and "Cannot write
 // file %s" from the file layer; after an error no file of that name is left
 // behind and an earlier one stays as it was.
 // With a transaction the file is completed there, and appears with the

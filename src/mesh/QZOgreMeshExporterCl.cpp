@@ -9,6 +9,7 @@
 #include "QZOgreMaterialWriterCl.h"
 #include "QZOgreVertexListCl.h"
 #include "QZOgreXMLMeshWriterCl.h"
+#include "SubMeshCutting.h"
 #include "uException.h"
 #include "uFileSystem.h"
 #include "uFileTransaction.h"
@@ -358,6 +359,8 @@ std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName)
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
+  // 16-bit indices: a sub-mesh of more vertices is cut into several.
+  CutForShortIndices(SubMeshes);
   ::WriteBinaryMesh(fileName, SubMeshes, CalculateBounds(), ExportNormals, ExportLightmaps, transaction);
 }
 

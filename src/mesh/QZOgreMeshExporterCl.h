@@ -40,6 +40,8 @@ public:
   std::string GetMaterialPath(const std::string& meshFileName) const;
   std::string GetTexturePath(const std::string& meshFileName) const;
 
+  // Cuts sub-meshes with more vertices than 16-bit indices address into
+  // several of the same material first (see SubMeshCutting.h).
   void WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction = nullptr);

@@ -145,7 +145,7 @@ TEST(HostileSizes, TextBetweenManyChildrenIsJoinedInLinearMemory) {
   EXPECT_LT(root->TreeBytes(), 40 * text.size());
 }
 
-TEST(HostileSizes, APolygonWith100000CornersIsRefusedByTheBinaryMeshAndWrittenAsXml) {
+TEST(HostileSizes, APolygonWith100000CornersIsCutForTheBinaryMeshAndWrittenWholeAsXml) {
   constexpr int corners = 100000;
   std::string vertices, poly;
   for (int i = 0; i < corners; ++i) {
@@ -158,11 +158,24 @@ TEST(HostileSizes, APolygonWith100000CornersIsRefusedByTheBinaryMeshAndWrittenAs
                                "visible=\"true\" snap=\"none\" autoUV=\"false\"><vertices>" + vertices +
                                "</vertices><polygons><poly mid=\"m\">" + poly +
                                "</poly></polygons></primitive></primitives></scene>";
+  // The binary form's 16-bit indices take it in two sub-meshes of the
+  // material.
   TExport exported;
-  TTempDir::Write(exported.Mesh, "earlier");
-  EXPECT_EQ(exported.Error(document), "Submeshes containing > 65536 vertices not supported.");
-  EXPECT_EQ(TTempDir::Read(exported.Mesh), "earlier");
-  EXPECT_EQ(FilesBelow(exported.Dir.File("out")), std::vector<std::string>{"Meshes/A.mesh"});
+  {
+    auto scene = ReadScene(document);
+    scene->CalculateNormals(66);
+    QZOgreMeshExporterT exporter(*scene);
+    exporter.CopyTextures = false;
+    exporter.MaterialDirectory = "../Materials";
+    exporter.Export(exported.Mesh);
+    ASSERT_EQ(exporter.SubMeshes.size(), 2u);
+    EXPECT_EQ(exporter.SubMeshes[0]->Vertices.size(), 65536u);
+    // The rest, with the centre and the edge the first piece ends on.
+    EXPECT_EQ(exporter.SubMeshes[1]->Vertices.size(), corners - 65536u + 2);
+    EXPECT_EQ(exporter.SubMeshes[0]->Faces.size() + exporter.SubMeshes[1]->Faces.size(), corners - 2u);
+    EXPECT_EQ(exporter.SubMeshes[0]->Material, exporter.SubMeshes[1]->Material);
+  }
+  EXPECT_GT(TTempDir::Read(exported.Mesh).size(), 100000u);
 
   // The XML form has 32-bit indices and takes it whole: a fan of corners - 2 faces.
   exported.Mesh = exported.Dir.File("out/Meshes/A.mesh.xml");

@@ -121,6 +121,46 @@ TEST(OgreReadsOurMeshes, GeneratedLevelConvertsAsWritten) {
   EXPECT_TRUE(LoadMeshInOgre(dir.File("Level.mesh"), {dir.File("Level.material")}).Bounds.has_value());
 }
 
+// A terrain of 140 x 140 quads in one primitive of one material. Each quad's
+// corners have texture coordinates of their own: 78,400 vertices, more than
+// 16-bit indices address.
+std::string TerrainDocument() {
+  constexpr int side = 140;
+  std::string vertices, polygons;
+  const auto id = [](int x, int z) { return std::to_string(z * (side + 1) + x); };
+  for (int z = 0; z <= side; ++z)
+    for (int x = 0; x <= side; ++x)
+      vertices += "<vertex id=\"" + id(x, z) + "\" x=\"" + std::to_string(x) + "\" y=\"" + std::to_string((x * z) % 5) +
+                  "\" z=\"" + std::to_string(z) + "\" />";
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x)
+      polygons += "<poly mid=\"g\"><vertex vid=\"" + id(x, z) + "\" u0=\"0\" v0=\"0\" /><vertex vid=\"" + id(x, z + 1) +
+                  "\" u0=\"0\" v0=\"1\" /><vertex vid=\"" + id(x + 1, z + 1) + "\" u0=\"1\" v0=\"1\" /><vertex vid=\"" +
+                  id(x + 1, z) + "\" u0=\"1\" v0=\"0\" /></poly>";
+  return "<scene><materials><category name=\"C\"><material id=\"g\" name=\"Ground\" used=\"true\"><layer "
+         "type=\"texture\" blend=\"replace\"><texture file=\"ground.png\" /></layer></material></category></materials>"
+         "<primitives><primitive id=\"t\" name=\"Terrain\" type=\"userdefined\" visible=\"true\" snap=\"none\" "
+         "autoUV=\"false\"><vertices>" +
+         vertices + "</vertices><polygons>" + polygons + "</polygons></primitive></primitives></scene>";
+}
+
+TEST(OgreReadsOurMeshes, APrimitiveBeyondSixteenBitIndicesLoadsAsSeveralSubMeshesOfItsMaterial) {
+  TTempDir dir;
+  const TExport exported = Export(TerrainDocument(), dir.Path().string(), "Terrain.mesh");
+  ASSERT_EQ(exported.Exporter->SubMeshes.size(), 2u);
+  std::size_t faces = 0;
+  for (const auto& subMesh : exported.Exporter->SubMeshes) {
+    EXPECT_LE(subMesh->Vertices.size(), 65536u);
+    EXPECT_EQ(subMesh->Material->Name, "Court_Ground");
+    faces += subMesh->Faces.size();
+  }
+  EXPECT_EQ(faces, 2u * 140 * 140) << "every triangle of the primitive";
+  const TOgreMeshDump dump = DumpBinaryMesh(dir.File("Terrain.mesh"));
+  ExpectNoWarningsButTheFormatNotice(dump.Warnings);
+  ExpectSameMesh(*exported.Exporter, dump.Mesh);
+  EXPECT_TRUE(LoadMeshInOgre(dir.File("Terrain.mesh"), {dir.File("Terrain.material")}).Bounds.has_value());
+}
+
 TEST(OgreReadsOurMeshes, XmlMeshConvertsToBinaryAndBack) {
   TTempDir dir;
   // The example's sub-meshes all have materials of their own, which the converter requires.
