@@ -1,5 +1,7 @@
 #include "uRepository.h"
 
+#include <algorithm>
+
 #include "uException.h"
 #include "uFileSystem.h"
 #include "uXMLWriter.h"
@@ -7,8 +9,8 @@
 namespace {
 bool IsNameDelimiter(char c) { return c == '/' || c == '\\'; }
 
-// Windows drops trailing dots and blanks, so "..." or ".. " is ".." there,
-// and ". " is ".".
+// Empty, or "." as Windows reads it: it drops trailing dots and blanks.
+// (Parts holding ".." are refused before, as leading out.)
 bool OnlyDotsAndBlanks(std::string_view part) { return part.find_first_not_of(". ") == std::string_view::npos; }
 
 bool HasControlCharacter(std::string_view text) {
@@ -36,21 +38,15 @@ std::string AssetNameProblem(const std::string& assetName) {
   if (assetName.empty()) return "Please specify an asset name.";
   const std::string shown = VisibleText(assetName);
   if (HasControlCharacter(assetName)) return FormatText("The asset name \"%s\" holds a control character.", {shown});
-  const std::vector<std::string> parts = AssetNameParts(assetName);
-  const bool absolute = parts.front().empty() && parts.size() > 1;
-  const bool drive = assetName.size() >= 2 && assetName[1] == ':';
-  bool upward = false, empty = false, device = false;
-  for (const std::string& part : parts) {
-    upward = upward || (part.find("..") != std::string::npos && OnlyDotsAndBlanks(part));
-    empty = empty || OnlyDotsAndBlanks(part);
-    device = device || IsDeviceName(part);
-  }
-  if (absolute || drive || upward)
+  if (LeadsOutOfFolder(assetName))
     return FormatText("The asset name \"%s\" leads out of the repository: it may not be an absolute path, "
                       "start with a drive or hold a \"..\" folder.",
                       {shown});
-  if (empty) return FormatText("The asset name \"%s\" has an empty or \".\" part.", {shown});
-  if (device) return FormatText("The asset name \"%s\" holds a name reserved for a device.", {shown});
+  const std::vector<std::string> parts = AssetNameParts(assetName);
+  if (std::any_of(parts.begin(), parts.end(), OnlyDotsAndBlanks))
+    return FormatText("The asset name \"%s\" has an empty or \".\" part.", {shown});
+  if (std::any_of(parts.begin(), parts.end(), [](const std::string& part) { return IsDeviceName(part); }))
+    return FormatText("The asset name \"%s\" holds a name reserved for a device.", {shown});
   if (HasForbiddenCharacter(assetName))
     return FormatText("The asset name \"%s\" holds a character that Windows does not allow in file names (< > : \" | "
                       "? *).",

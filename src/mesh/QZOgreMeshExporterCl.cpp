@@ -51,22 +51,6 @@ bool HasLineBreakOrZero(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// A texture name that would be read from outside the texture folder: an
-// absolute path, a drive, or a ".." part (also as Windows reads "..." or ".. ").
-bool LeadsOut(const std::string& name) {
-  if (name.empty()) return false;
-  if (name.front() == '/' || name.front() == '\\' || (name.size() >= 2 && name[1] == ':')) return true;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    const std::size_t end = std::min(name.find_first_of("/\\", start), name.size());
-    const std::string_view part = std::string_view(name).substr(start, end - start);
-    if (part.find("..") != std::string_view::npos && part.find_first_not_of(". ") == std::string_view::npos)
-      return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
   if (layerIndex == 0 && layer.Blend == boReplace) return "modulate";
   return std::string(OgreBlendNames[layer.Blend]);
@@ -386,7 +370,7 @@ std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture
 // regular files: a scene must not copy a file such as a password list or a
 // device into the repository.
 std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const {
-  if (LeadsOut(texture.FileName))
+  if (LeadsOutOfFolder(texture.FileName))
     return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
   if (!NameExists(source)) return "Texture file \"" + source + "\" not found.";
   // The folder that the source directory and the name were joined in.

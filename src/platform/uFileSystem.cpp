@@ -47,6 +47,20 @@ bool IsDeviceName(std::string_view name) {
   return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
+bool LeadsOutOfFolder(std::string_view path) {
+  if (path.empty()) return false;
+  if (path.front() == '/' || path.front() == '\\' || (path.size() >= 2 && path[1] == ':')) return true;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find_first_of("/\\", start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    if (part.find("..") != std::string_view::npos && part.find_first_not_of(". ") == std::string_view::npos)
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 bool HasZeroByte(const std::string& path) { return std::find(path.begin(), path.end(), '\0') != path.end(); }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {

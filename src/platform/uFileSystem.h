@@ -63,6 +63,12 @@ bool HasZeroByte(const std::string& path);
 // blanks. Decided the same way on every platform, as the files travel.
 bool IsDeviceName(std::string_view name);
 
+// True for a relative path that would lead out of the folder it is taken in,
+// decided as Windows reads it, on every platform: an absolute path, a drive,
+// or a ".." part (also "..." or ".. ", which Windows reads as ".."). Both
+// "/" and "\" separate the parts.
+bool LeadsOutOfFolder(std::string_view path);
+
 // Moves `from` onto `to`, replacing an existing `to` in one step; false when the
 // file system refuses.
 bool ReplaceFileWith(const std::string& from, const std::string& to);

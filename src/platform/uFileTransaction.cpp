@@ -205,9 +205,3 @@ void TFileTransaction::RemoveStaleFiles(const std::string& folder) const {
         (EndsWith(name, ".tmp") || EndsWith(name, ".old")))
       DeleteFileIfExists(prefix + name);
 }
-
-std::vector<std::string> TFileTransaction::Targets() const {
-  std::vector<std::string> targets;
-  for (const TStagedFile& staged : FFiles) targets.push_back(staged.Target);
-  return targets;
-}

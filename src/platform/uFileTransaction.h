@@ -53,9 +53,6 @@ public:
   // the same time (hold its lock).
   void RemoveStaleFiles(const std::string& folder) const;
 
-  // The targets, in the order they were created.
-  std::vector<std::string> Targets() const;
-
 private:
   struct TStagedFile {
     std::string Target;

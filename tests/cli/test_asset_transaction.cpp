@@ -25,15 +25,6 @@ namespace {
 const std::string kExamples = VELDARA_EXAMPLES_DIR;
 const std::string kCrate = kExamples + "/crate.xml";
 
-// Every name below the folder, sorted, with "/" between folders.
-std::vector<std::string> Tree(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    names.push_back(entry.path().lexically_relative(folder).generic_string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
@@ -70,7 +61,7 @@ const char* const kCrateFiles[] = {"AssetDefinitions/Crate_Material.asset", "Ass
 
 TEST(AssetNames, EmptyAndDotPartsAreRefusedInsteadOfLeadingOutOfTheRepository) {
   TRepository repository;
-  const std::vector<std::string> before = Tree(repository.Dir.Path());
+  const std::vector<std::string> before = TTempDir::Tree(repository.Dir.Path());
   for (const char* name : {"./x", "././x", "a//b", "a/./b", "x/", ".\\x", "a\\\\b"}) {
     const TRun run = repository.Export(kCrate, name);
     EXPECT_EQ(run.Status, 2) << name;
@@ -81,7 +72,7 @@ TEST(AssetNames, EmptyAndDotPartsAreRefusedInsteadOfLeadingOutOfTheRepository) {
     EXPECT_EQ(run.Status, 2) << name;
     EXPECT_NE(run.Err.find("holds a character that Windows does not allow"), std::string::npos) << run.Err;
   }
-  EXPECT_EQ(Tree(repository.Dir.Path()), before);
+  EXPECT_EQ(TTempDir::Tree(repository.Dir.Path()), before);
 }
 
 TEST(AssetNames, BothDelimitersPlaceEveryFileOfTheAssetInTheSameSubfolder) {
@@ -164,17 +155,17 @@ TEST(AssetTransaction, TheNextExportRemovesWhatAKilledOneLeftOfItsOwnAsset) {
   {
     TFileTransaction killed("crate");
     killed.Create(mesh);
-    leftover = repository.Root + "/Meshes/" + Tree(repository.Root + "/Meshes").front();
+    leftover = repository.Root + "/Meshes/" + TTempDir::Tree(repository.Root + "/Meshes").front();
     fs::create_hard_link(leftover, leftover + ".kept");
   }
   fs::rename(leftover + ".kept", leftover);
   // Another asset's file in flight is not touched.
   TFileTransaction other("other");
   other.Create(repository.Root + "/Meshes/Other.mesh");
-  ASSERT_EQ(Tree(repository.Root + "/Meshes").size(), 2u);
+  ASSERT_EQ(TTempDir::Tree(repository.Root + "/Meshes").size(), 2u);
 
   ASSERT_EQ(repository.Export(kCrate).Status, 0);
-  const std::vector<std::string> meshes = Tree(repository.Root + "/Meshes");
+  const std::vector<std::string> meshes = TTempDir::Tree(repository.Root + "/Meshes");
   EXPECT_EQ(meshes.size(), 2u);
   EXPECT_TRUE(std::find(meshes.begin(), meshes.end(), "Crate.mesh") != meshes.end());
   EXPECT_FALSE(fs::exists(leftover));
@@ -218,7 +209,7 @@ TEST(AssetTransaction, AFolderWhereAFileGoesStopsTheExportBeforeAnyFileIsReplace
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.LastErrorLine(), "error: Cannot write file " + NativePath(repository.Root + "/" + blocked));
     EXPECT_TRUE(repository.Read("Meshes/Crate.mesh") == earlierMesh);
-    for (const std::string& name : Tree(repository.Root))
+    for (const std::string& name : TTempDir::Tree(repository.Root))
       EXPECT_TRUE(name.find(".tmp") == std::string::npos && name.find(".old") == std::string::npos) << name;
   }
 }
@@ -243,9 +234,9 @@ TEST(TextureSources, NamesAndLinksLeadingOutOfTheTextureFolderAreNotRead) {
                                                     : "its name leads out of the texture folder.";
     EXPECT_NE(run.Err.find("warning: Texture file \"" + name + "\" is not read: " + reason), std::string::npos)
         << run.Err;
-    for (const std::string& file : Tree(repository.Root + "/Textures"))
+    for (const std::string& file : TTempDir::Tree(repository.Root + "/Textures"))
       EXPECT_NE(TTempDir::Read(repository.Root + "/Textures/" + file), "secret") << file;
-    EXPECT_EQ(Tree(repository.Root + "/Textures"), std::vector<std::string>{"lm_crate.png"});
+    EXPECT_EQ(TTempDir::Tree(repository.Root + "/Textures"), std::vector<std::string>{"lm_crate.png"});
   }
 }
 #endif
@@ -294,7 +285,7 @@ TEST(MeshOutput, TheSceneItsOwnScriptASourceTextureAndDevicesAreNeverOverwritten
   // A mesh beside a scene whose texture is the folder's own file: the output
   // folder is the texture folder, so the texture would replace itself.
   EXPECT_EQ(RunTool({"mesh", scene, dir.File("out.mesh")}).Status, 1);
-  EXPECT_EQ(Tree(dir.Path()), (std::vector<std::string>{"lm_crate.png", "scene.xml"}));
+  EXPECT_EQ(TTempDir::Tree(dir.Path()), (std::vector<std::string>{"lm_crate.png", "scene.xml"}));
   // Elsewhere it is written as usual.
   const TRun run = RunTool({"mesh", scene, dir.File("out/crate.mesh"), "--texture-dir", kExamples});
   EXPECT_EQ(run.Status, 0) << run.Err;

@@ -190,6 +190,20 @@ holds() {
   return 0
 }
 
+# asset_state REPOSITORY A_NAME B_NAME: A_NAME when the repository holds scene
+# A's asset wholly, B_NAME when it holds scene B's, and "mixed" otherwise.
+asset_state() {
+  local sums
+  sums=$(asset_sums "$1")
+  if holds "$sums" "${SUMS[A]}"; then
+    echo "$2"
+  elif holds "$sums" "${SUMS[B]}"; then
+    echo "$3"
+  else
+    echo mixed
+  fi
+}
+
 # Which reference each file of the repository matches, grouped, for a
 # failure message: explain REPOSITORY LABEL SUMS [LABEL SUMS]...
 explain() {
@@ -407,13 +421,8 @@ for ((round = 1; round <= CONCURRENT_ROUNDS; ++round)); do
     fi
   done
 
-  sums=$(asset_sums "$REPO")
-  if holds "$sums" "${SUMS[A]}"; then
-    state=A
-  elif holds "$sums" "${SUMS[B]}"; then
-    state=B
-  else
-    state=mixed
+  state=$(asset_state "$REPO" A B)
+  if [[ $state == mixed ]]; then
     fail concurrent "$context: the asset is neither wholly scene A's nor wholly scene B's" \
       "(statuses: A ${RC[A]}, B ${RC[B]}):"
     explain "$REPO" A "${SUMS[A]}" B "${SUMS[B]}"
@@ -503,14 +512,7 @@ for ((round = 1; round <= KILL_ROUNDS + EXTRA_ROUNDS; ++round)); do
   status=$?
 
   temps=$(temporaries "$REPO")
-  sums=$(asset_sums "$REPO")
-  if holds "$sums" "${SUMS[A]}"; then
-    state=old
-  elif holds "$sums" "${SUMS[B]}"; then
-    state=new
-  else
-    state=mixed
-  fi
+  state=$(asset_state "$REPO" old new)
   if ((status != 137)); then
     finished=$((finished + 1))
     ((status == 0)) || fail killed "$context: the export ended with status $status before the kill:" \

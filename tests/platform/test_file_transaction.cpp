@@ -20,15 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Every name below the folder, sorted, with "/" between folders.
-std::vector<std::string> Tree(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    names.push_back(entry.path().lexically_relative(folder).generic_string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void WriteInto(TFileTransaction& transaction, const std::string& target, const std::string& text) {
   const std::size_t file = transaction.Create(target);
   // As the streams write: a short write is the writer's error to raise.
@@ -77,14 +68,14 @@ TEST(FileTransaction, AnyFailedStepLeavesEveryEarlierFileAndNoTemporaryFile) {
                          TCase{TFileFault::ffSyncFolder, "/b"}}) {
     SCOPED_TRACE(std::to_string(static_cast<int>(c.Fault)) + " " + c.Part);
     TThreeFiles files;
-    const std::vector<std::string> names = Tree(files.Dir.Path());
+    const std::vector<std::string> names = TTempDir::Tree(files.Dir.Path());
     {
       TFileFaults faults(c.Fault, c.Part);
       EXPECT_NE(ErrorOf([&] { files.Write(); }), "no error");
       EXPECT_GE(faults.Hits(), 1);
     }
     EXPECT_EQ(files.State(), "earlier");
-    EXPECT_EQ(Tree(files.Dir.Path()), names);
+    EXPECT_EQ(TTempDir::Tree(files.Dir.Path()), names);
   }
 }
 
@@ -135,7 +126,7 @@ TEST(FileTransaction, NothingPlantedBesideATargetIsWrittenThrough) {
   EXPECT_EQ(TTempDir::Read(dir.File("x.png")), "source");
   EXPECT_EQ(TTempDir::Read(dir.File("x.png.tmp")), "a texture of its own");
   EXPECT_EQ(TTempDir::Read(dir.File("victim")), "victim");
-  EXPECT_EQ(Tree(dir.Path()), (std::vector<std::string>{"planted", "source.png", "victim", "x.png", "x.png.tmp"}));
+  EXPECT_EQ(TTempDir::Tree(dir.Path()), (std::vector<std::string>{"planted", "source.png", "victim", "x.png", "x.png.tmp"}));
 }
 #endif
 
@@ -157,7 +148,7 @@ TEST(FileTransaction, TwoWritersOfOneTargetNeverShareATemporaryFile) {
   EXPECT_EQ(TTempDir::Read(target), expected);
   second.Commit();
   EXPECT_EQ(TTempDir::Read(target).substr(0, 7), "second;");
-  EXPECT_EQ(Tree(dir.Path()), std::vector<std::string>{"A.mesh"});
+  EXPECT_EQ(TTempDir::Tree(dir.Path()), std::vector<std::string>{"A.mesh"});
 }
 
 TEST(FileTransaction, AKilledTransactionsLeftoversAreRemovedByItsOwnerOnly) {
@@ -170,11 +161,11 @@ TEST(FileTransaction, AKilledTransactionsLeftoversAreRemovedByItsOwnerOnly) {
   auto* other = new TFileTransaction("asset b");
   WriteInto(*other, dir.File("B.mesh"), "in flight");
   TTempDir::Write(dir.File(".A.mesh.tmp"), "not ours");
-  ASSERT_EQ(Tree(dir.Path()).size(), 3u);
+  ASSERT_EQ(TTempDir::Tree(dir.Path()).size(), 3u);
 
   TFileTransaction next("asset a");
   next.RemoveStaleFiles(dir.Path().string());
-  const std::vector<std::string> left = Tree(dir.Path());
+  const std::vector<std::string> left = TTempDir::Tree(dir.Path());
   EXPECT_EQ(left.size(), 2u);
   EXPECT_TRUE(std::find(left.begin(), left.end(), ".A.mesh.tmp") != left.end());
   // The other owner's file, still being written, is untouched and commits.

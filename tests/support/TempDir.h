@@ -1,11 +1,13 @@
 #pragma once
 // A fresh directory for one test, removed with everything in it afterwards.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 class TTempDir {
 public:
@@ -30,6 +32,15 @@ public:
   }
   static void Write(const std::string& fileName, const std::string& content) {
     std::ofstream(fileName, std::ios::binary) << content;
+  }
+  // Every name below the folder (files, folders, links not followed), sorted,
+  // with "/" between folders.
+  static std::vector<std::string> Tree(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+      names.push_back(entry.path().lexically_relative(folder).generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
 private:
