@@ -133,6 +133,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   exporter.TextureDirectory = AbsoluteDirectory("", layout.Folder("Textures"));
   exporter.MaterialDirectory = AbsoluteDirectory("", layout.Folder("Materials"));
   exporter.NamePrefix = AssetName + "_";
+  exporter.MaterialNameForm = MaterialNameForm;
   exporter.ExportLightmaps = true;
   exporter.ExportNormals = true;
   exporter.OnFilterPrimitive = AcceptPrimitive;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "QZOgreMaterialWriterCl.h"
 #include "uRepository.h"
 
 class TFileLock;
@@ -49,6 +50,8 @@ public:
   std::string AssetName;
   std::string Repository;
   std::string Category;
+  // How the material script names its materials (see QZOgreMaterialWriterCl.h).
+  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
   // Where the editor keeps its texture files; the editor's own setting when unset.
   std::function<std::string()> GetTextureSourceDirectory;
   // The texture files placed in the repository, for the material definition.

@@ -33,6 +33,21 @@ float ParseScale(const std::string& text) {
   return StrToFloat(text);
 }
 
+// "--ogre-version": names in quotes for OGRE 1.7 and later, the platform's
+// form for older versions and when none is given. Only a version is taken,
+// "1.12" or "2.1".
+TMaterialNameForm ParseOgreVersion(const std::string& text) {
+  if (text.empty()) return TMaterialNameForm::Platform;
+  const auto isNumber = [](const std::string& part) {
+    return !part.empty() && part.size() <= 4 && std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  const std::size_t dot = text.find('.');
+  const std::string major = text.substr(0, dot), minor = dot == std::string::npos ? "" : text.substr(dot + 1);
+  if (!isNumber(major) || !isNumber(minor)) throw TUsageError("Please specify an OGRE version such as 1.12.");
+  const bool before17 = std::stoi(major) < 1 || (std::stoi(major) == 1 && std::stoi(minor) < 7);
+  return before17 ? TMaterialNameForm::Platform : TMaterialNameForm::Quoted;
+}
+
 // The folder part of a path, "" for a bare file name.
 std::string FolderOf(const std::string& path) {
   const std::size_t delimiter = path.find_last_of("\\/");
@@ -78,7 +93,7 @@ void CheckMeshTarget(const TTextureSources& sources, const std::string& target) 
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
-             const std::string& textureDirectory, std::ostream& out, std::ostream& err) {
+             const std::string& textureDirectory, TMaterialNameForm nameForm, std::ostream& out, std::ostream& err) {
   const float millimetres = ParseScale(scale);
   // Before anything is made beside it, the lock file included.
   CheckMeshTarget(sceneFile, output);
@@ -95,6 +110,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   scene->CalculateNormals(66);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
+  exporter.MaterialNameForm = nameForm;
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
   const std::size_t dot = name.rfind('.');
@@ -132,8 +148,8 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 }
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
-               const std::string& category, const std::string& scale, const std::string& textureDirectory, bool init,
-               std::ostream& out, std::ostream& err) {
+               const std::string& category, const std::string& scale, const std::string& textureDirectory,
+               TMaterialNameForm nameForm, bool init, std::ostream& out, std::ostream& err) {
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
@@ -153,6 +169,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   exporter.AssetName = assetName;
   exporter.Repository = repository;
   exporter.Category = category;
+  exporter.MaterialNameForm = nameForm;
   // Held from before the scene is read, so that a second export of the asset
   // is refused at once.
   exporter.Lock();
@@ -196,6 +213,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   mesh->add_option("OUTPUT", output, "mesh file to write (\".xml\": the XML form, otherwise binary)")->required();
   mesh->add_option("--scale", scale, "millimetres per editor unit (default 10)");
   mesh->add_option("--texture-dir", textureDirectory, "the editor's texture directory (default: the scene file's folder)");
+  std::string ogreVersion;
+  const char* const ogreVersionHelp =
+      "the OGRE version that reads the material script: from 1.7 on, names with blanks are quoted "
+      "(default: the platform's form)";
+  mesh->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
 
   std::string repository;
   std::string assetName;
@@ -210,6 +232,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   exportCommand->add_option("--scale", scale, "millimetres per editor unit (default 10)");
   exportCommand->add_option("--texture-dir", textureDirectory,
                             "the editor's texture directory (default: the scene file's folder)");
+  exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
   exportCommand->add_flag("--init", init, "create the repository's folders first");
 
   try {
@@ -225,9 +248,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, ParseScale(scale)), out);
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
-                textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, init, out, err);
+                textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, ParseOgreVersion(ogreVersion), init,
+                out, err);
     if (mesh->parsed())
-      RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, out, err);
+      RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory,
+              ParseOgreVersion(ogreVersion), out, err);
     return 0;
   } catch (const TUsageError& e) {
     err << "error: " << VisibleText(e.Message()) << '\n';

@@ -2,6 +2,7 @@
 
 #include "QZOgreMeshExporterCl.h"
 #include "uBufferedFileStream.h"
+#include "uException.h"
 #include "uNumbers.h"
 #include "uPlugin.h"
 
@@ -38,10 +39,33 @@ void WriteTextureUnit(const QZOgreTextureUnitT& unit, int index, std::string& sc
   }
   Line(script, 12, "}");
 }
+
+// Whether OGRE's script lexer would read the name as more than one word: it
+// splits at white space, braces and colons, takes a leading "$" for a
+// variable and a leading "/" may start a comment.
+bool NeedsQuotes(const std::string& name) {
+  return name.empty() || name.find_first_of(" \t{}:\"") != std::string::npos || name.front() == '$' ||
+         name.front() == '/';
+}
+
+// Inside quotes OGRE ends the name at a quote not preceded by a backslash and
+// then drops the backslash before a quote or another backslash: such names
+// cannot be written so that they come back as they are.
+bool QuotesCannotHold(const std::string& name) {
+  if (name.find('"') != std::string::npos || (!name.empty() && name.back() == '\\')) return true;
+  return name.find("\\\\") != std::string::npos;
+}
 }  // namespace
 
-void WriteMaterial(const QZOgreMaterialT& material, bool exportLightmaps, std::string& script) {
-  Line(script, 0, "material " + material.Name);
+std::string ScriptMaterialName(const std::string& name, TMaterialNameForm form) {
+  if (form == TMaterialNameForm::Platform || !NeedsQuotes(name)) return name;
+  if (QuotesCannotHold(name))
+    RaiseError("Material \"%s\" cannot be named in a script for OGRE 1.7 or later.", {VisibleText(name)});
+  return '"' + name + '"';
+}
+
+void WriteMaterial(const QZOgreMaterialT& material, bool exportLightmaps, std::string& script, TMaterialNameForm form) {
+  Line(script, 0, "material " + ScriptMaterialName(material.Name, form));
   Line(script, 0, "{");
   Line(script, 4, "technique");
   Line(script, 4, "{");
@@ -64,13 +88,13 @@ void WriteMaterial(const QZOgreMaterialT& material, bool exportLightmaps, std::s
 
 void WriteMaterialScript(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreMaterialT>>& materials,
                          bool exportLightmaps, const std::function<void(int index)>& onMaterial,
-                         TFileTransaction* transaction) {
+                         TFileTransaction* transaction, TMaterialNameForm form) {
   TBufferedFileStream file(fileName, 64 * 1024, transaction);
   std::string block;
   for (std::size_t i = 0; i < materials.size(); ++i) {
     block.clear();
     if (i > 0) block += "\r\n";
-    WriteMaterial(*materials[i], exportLightmaps, block);
+    WriteMaterial(*materials[i], exportLightmaps, block, form);
     file.Write(block.data(), block.size());
     if (onMaterial) onMaterial(static_cast<int>(i));
   }

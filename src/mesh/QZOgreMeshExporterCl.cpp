@@ -101,6 +101,7 @@ void QZOgreMeshExporterT::CheckNames() const {
     // Names reach the mesh's XML form, which cannot hold control characters.
     if (HasNonXMLControlCharacter(material->Name))
       RaiseError("Material \"%s\" has a control character in its name.", {VisibleText(material->Name)});
+    if (ExportMaterials) ScriptMaterialName(material->Name, MaterialNameForm);
   }
   if (!ExportMaterials && !CopyTextures) return;
   for (const auto& texture : Textures) {
@@ -356,7 +357,8 @@ void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName, TFileTr
   SetStatus("Saving material file...");
   const int count = static_cast<int>(Materials.size());
   WriteMaterialScript(
-      fileName, Materials, ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); }, transaction);
+      fileName, Materials, ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); }, transaction,
+      MaterialNameForm);
 }
 
 std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture) const {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "QZOgreMaterialWriterCl.h"
 #include "QZOgreMeshModelCl.h"
 
 class TFileTransaction;
@@ -57,6 +58,8 @@ public:
   std::string TextureDirectory;  // relative to the mesh file's directory
   bool ExportLightmaps = true;
   std::string NamePrefix;
+  // The platform's form by default; quoted names for OGRE 1.7 and later.
+  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
   // Asked for every primitive whether it is exported; all are when unset.
   std::function<bool(const TPrimitive&)> OnFilterPrimitive;
   bool ExportNormals = false;

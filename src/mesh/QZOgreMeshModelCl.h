@@ -120,8 +120,9 @@ public:
   QZOgreMaterialT* Material = nullptr;  // not owned; set when sub-meshes are split by material
 };
 
-// The script's blend texts, indexed by TBlendOperation.
-inline constexpr std::string_view OgreBlendNames[] = {"", "src_colour zero", "add", "modulate", "alpha_blend"};
+// The script's blend texts, indexed by TBlendOperation. A later layer that
+// replaces what lies below is OGRE's "colour_op replace".
+inline constexpr std::string_view OgreBlendNames[] = {"", "replace", "add", "modulate", "alpha_blend"};
 
 struct TMeshBounds {
   float MinX = 0, MinY = 0, MinZ = 0;

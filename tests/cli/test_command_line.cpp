@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,35 @@ TEST(CommandLineMesh, MissingTexturesAreWarningsAndXmlNamesChooseTheXmlForm) {
                          "warning: Texture file \"" + dir.File("nowhere") + "/lm_courtyard.png\" not found.\n");
   EXPECT_EQ(TTempDir::Read(output).substr(0, 5), "<?xml");
   EXPECT_EQ(RunTool({"mesh", kExample}).Status, 2) << "OUTPUT is required";
+}
+
+TEST(CommandLineMesh, OgreVersionsFromOneSevenGetQuotedNamesAndOnlyTheMaterialLinesChange) {
+  TTempDir dir;
+  const auto script = [&](const std::vector<std::string>& extra) {
+    const std::string output = dir.File("Courtyard.mesh");
+    std::vector<std::string> arguments = {"mesh", kExample, output};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const TRun run = RunTool(arguments);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return std::make_pair(TTempDir::Read(dir.File("Courtyard.material")), TTempDir::Read(output));
+  };
+  const auto [platform, platformMesh] = script({});
+  EXPECT_NE(platform.find("material Tinted glass\r\n"), std::string::npos);
+  EXPECT_EQ(script({"--ogre-version", "1.6"}).first, platform);
+  for (const std::string version : {"1.7", "1.12", "14.2"}) {
+    const auto [quoted, quotedMesh] = script({"--ogre-version", version});
+    std::string expected = platform;
+    expected.replace(expected.find("Tinted glass"), std::strlen("Tinted glass"), "\"Tinted glass\"");
+    EXPECT_EQ(quoted, expected) << version;
+    EXPECT_EQ(quotedMesh, platformMesh) << "the mesh names the material without quotes";
+  }
+  for (const std::string bad : {"1", "1.", "x.12", "1.12.3", "-1.7"}) {
+    const TRun run = RunTool({"mesh", kExample, dir.File("bad.mesh"), "--ogre-version", bad});
+    EXPECT_EQ(run.Status, 2) << bad;
+    EXPECT_FALSE(FileExists(dir.File("bad.mesh"))) << bad;
+  }
+  EXPECT_EQ(RunTool({"mesh", kExample, dir.File("bad.mesh"), "--ogre-version", "1.x"}).LastErrorLine(),
+            "error: Please specify an OGRE version such as 1.12.");
 }
 
 TEST(CommandLineExport, ExportsTheCrateSampleIntoAFreshRepository) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -203,7 +204,7 @@ TEST(MeshExporterMaterials, TextureEntriesNamesAndBlends) {
     for (const QZOgreTextureUnitT& unit : exporter.Materials[static_cast<std::size_t>(m)]->TextureUnits) texts.push_back(unit.Blend);
     return texts;
   };
-  EXPECT_EQ(blends(0), (std::vector<std::string>{"modulate", "src_colour zero", "add"}));
+  EXPECT_EQ(blends(0), (std::vector<std::string>{"modulate", "replace", "add"}));
   EXPECT_EQ(blends(1), (std::vector<std::string>{"add", "modulate"}));
   EXPECT_EQ(blends(2), (std::vector<std::string>{"alpha_blend", "modulate"}));
 }
@@ -259,7 +260,7 @@ TEST(MaterialScript, ColoursBlendsAndEmptyMaterials) {
   colours.Name = "C";
   colours.AddTextureUnit(&opaque, "add", 0);
   colours.AddTextureUnit(&translucent, "", 1);
-  colours.AddTextureUnit(&file, "src_colour zero", 2);
+  colours.AddTextureUnit(&file, "replace", 2);
   script.clear();
   WriteMaterial(colours, true, script);
   EXPECT_NE(script.find("        {\r\n            scene_blend add\r\n            depth_write off\r\n            texture_unit\r\n"),
@@ -273,10 +274,10 @@ TEST(MaterialScript, ColoursBlendsAndEmptyMaterials) {
                         "                tex_coord_set 1\r\n"),
             std::string::npos)
       << "an empty blend text gives no colour_op";
-  EXPECT_NE(script.find("                texture a.png\r\n                colour_op src_colour zero\r\n                tex_coord_set 2\r\n"),
+  EXPECT_NE(script.find("                texture a.png\r\n                colour_op replace\r\n                tex_coord_set 2\r\n"),
             std::string::npos);
 
-  for (const char* blend : {"modulate", "", "src_colour zero", "alpha_blend"}) {
+  for (const char* blend : {"modulate", "", "replace", "alpha_blend"}) {
     QZOgreMaterialT first;
     first.Name = "F";
     first.AddTextureUnit(&file, blend, 0);
@@ -284,6 +285,52 @@ TEST(MaterialScript, ColoursBlendsAndEmptyMaterials) {
     WriteMaterial(first, true, script);
     EXPECT_EQ(script.find("scene_blend") != std::string::npos, std::string(blend) == "alpha_blend") << blend;
   }
+}
+
+TEST(MaterialScript, NamesAreQuotedOnlyForLaterOgreAndOnlyWhereItsLexerWouldSplitThem) {
+  const auto quoted = [](const std::string& name) { return ScriptMaterialName(name, TMaterialNameForm::Quoted); };
+  // The platform's reader takes the rest of the line, whatever it holds.
+  EXPECT_EQ(ScriptMaterialName("Wood Dark", TMaterialNameForm::Platform), "Wood Dark");
+  EXPECT_EQ(ScriptMaterialName("a\"b c", TMaterialNameForm::Platform), "a\"b c");
+  for (const char* plain : {"Wood", "Crate_Metal", "A/B", "A//B", "A$B", "A\\B", "Ünïcode"})
+    EXPECT_EQ(quoted(plain), plain);
+  for (const char* split : {"Wood Dark", "Tab\there", "A:B", "A{B", "A}B", "$A", "//A", "/*A", " lead", "A\\B C"})
+    EXPECT_EQ(quoted(split), '"' + std::string(split) + '"');
+  for (const char* lost : {"say \"hi\"", "ends in\\", "two\\\\ back", "\"Quoted\""})
+    EXPECT_EQ(ErrorOf([&] { quoted(lost); }),
+              "Material \"" + std::string(lost) + "\" cannot be named in a script for OGRE 1.7 or later.");
+}
+
+TEST(MaterialScript, TheQuotedFormChangesOnlyTheMaterialLine) {
+  auto scene = Scene(Material("m", "Wood Dark", Texture("t.jpg")) + Material("n", "Plain", Texture("u.jpg")),
+                     Primitive("P", {{"m", {0, 1, 2}}, {"n", {0, 2, 3}}}, 4));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.NamePrefix = "A_";
+  exporter.Build();
+  const std::string platform = Script(exporter);
+  std::string quoted;
+  for (const auto& material : exporter.Materials) WriteMaterial(*material, true, quoted, TMaterialNameForm::Quoted);
+  std::string expected = platform;
+  expected.replace(expected.find("material A_Wood Dark\r\n"), std::strlen("material A_Wood Dark"),
+                   "material \"A_Wood Dark\"");
+  EXPECT_EQ(quoted, expected);
+  EXPECT_NE(quoted.find("material A_Plain\r\n"), std::string::npos);
+  EXPECT_EQ(exporter.Materials[0]->Name, "A_Wood Dark") << "the mesh keeps the bare name";
+}
+
+TEST(MaterialScript, ANameTheQuotedFormCannotHoldStopsTheExportBeforeAnyFile) {
+  TTempDir dir;
+  auto scene = Scene(Material("m", "Say &quot;cheese&quot;", Texture("t.jpg")), Primitive("P", {{"m", {0, 1, 2}}}, 3));
+  QZOgreMeshExporterT exporter(*scene);
+  exporter.MaterialNameForm = TMaterialNameForm::Quoted;
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(dir.File("q.mesh")); }),
+            "Material \"Say \"cheese\"\" cannot be named in a script for OGRE 1.7 or later.");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+  // The platform's form writes it as it is.
+  QZOgreMeshExporterT platform(*scene);
+  platform.CopyTextures = false;
+  platform.Export(dir.File("p.mesh"));
+  EXPECT_NE(TTempDir::Read(dir.File("p.material")).find("material Say \"cheese\"\r\n"), std::string::npos);
 }
 
 TEST(MaterialScript, FileHoldsBlocksSeparatedByOneEmptyLine) {

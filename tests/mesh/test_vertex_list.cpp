@@ -231,7 +231,7 @@ TEST(MeshModelMaterial, UnitsKeepTextureBlendAndSetInOrder) {
 
 TEST(MeshModelBlendNames, IndexedByBlendOperationWithIgnoreEmpty) {
   EXPECT_EQ(OgreBlendNames[boIgnore], "");
-  EXPECT_EQ(OgreBlendNames[boReplace], "src_colour zero");
+  EXPECT_EQ(OgreBlendNames[boReplace], "replace");
   EXPECT_EQ(OgreBlendNames[boAdd], "add");
   EXPECT_EQ(OgreBlendNames[boModulate], "modulate");
   EXPECT_EQ(OgreBlendNames[boAlphaBlend], "alpha_blend");
