@@ -24,18 +24,15 @@ struct TExport {
 };
 
 // Exports the scene document into `directory` as `meshName` with normals,
-// lightmaps and the script beside the mesh. OGRE's compiler ends a material
-// name at its first blank, so blanks in names become underscores here.
+// lightmaps and the script beside the mesh, in the script form for OGRE 1.7
+// and later, which quotes names with blanks.
 TExport Export(const std::string& document, const std::string& directory, const std::string& meshName) {
   TExport result;
   result.Scene = TXMLSceneReader().ReadSceneText(document);
-  for (int i = 0; i < result.Scene->MaterialCount(); ++i) {
-    std::string& name = result.Scene->GetMaterial(i).Name;
-    std::replace(name.begin(), name.end(), ' ', '_');
-  }
   result.Scene->CalculateNormals(66);
   result.Exporter = std::make_unique<QZOgreMeshExporterT>(*result.Scene);
   result.Exporter->ExportNormals = true;
+  result.Exporter->MaterialNameForm = TMaterialNameForm::Quoted;
   result.Exporter->NamePrefix = "Court_";
   result.Exporter->CopyTextures = false;
   result.Exporter->Export(directory + "/" + meshName);
@@ -198,7 +195,7 @@ TEST(OgreReadsOurMaterials, ScriptCompilesToTheUnitsWeWrote) {
   }
   EXPECT_EQ(seen, expected);
   // The translucent colour layer: a manual colour with alpha, blended and not writing depth.
-  const auto glass = std::find(lines.begin(), lines.end(), "material Court_Tinted_glass");
+  const auto glass = std::find(lines.begin(), lines.end(), "material Court_Tinted glass");
   ASSERT_NE(glass, lines.end());
   EXPECT_EQ(glass[2], "pass 0 scene_blend=src_alpha,one_minus_src_alpha depth_write=off");
   EXPECT_NE(glass[3].find("colour_arg1=0.1568627,0.3529412,0.627451"), std::string::npos) << glass[3];
@@ -232,4 +229,40 @@ TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
   ASSERT_EQ(dump.Mesh.SubMeshes.size(), 2u);
   EXPECT_EQ(dump.Mesh.SubMeshes[0].Material, "Crate_LightMapped0");
   EXPECT_EQ(dump.Mesh.SubMeshes[1].Material, "Crate_Metal");
+}
+
+TEST(OgreReadsOurMaterials, ALaterReplaceLayerReplacesAndEveryBlendCompilesWithoutComplaint) {
+  TTempDir dir;
+  // One layer of each blend above a texture: OGRE must take every line as written.
+  std::string layers = "<layer type=\"texture\" blend=\"replace\"><texture file=\"base.png\" /></layer>";
+  for (const char* blend : {"replace", "add", "modulate", "alphablend"})
+    layers += std::string("<layer type=\"texture\" blend=\"") + blend + "\"><texture file=\"" + blend + ".png\" /></layer>";
+  // Each corner has a coordinate pair for each of the five layers.
+  const auto corner = [](const char* id) {
+    std::string text = std::string("<vertex vid=\"") + id + "\"";
+    for (int layer = 0; layer < 5; ++layer)
+      text += " u" + std::to_string(layer) + "=\"0\" v" + std::to_string(layer) + "=\"0\"";
+    return text + " />";
+  };
+  const std::string document =
+      "<scene><materials><category name=\"C\"><material id=\"m\" name=\"Layered stone\" used=\"true\">" + layers +
+      "</material></category></materials><primitives><primitive id=\"p\" name=\"P\" type=\"rectangle\" "
+      "visible=\"true\" snap=\"none\" autoUV=\"false\"><vertices><vertex id=\"a\" x=\"0\" y=\"0\" z=\"0\" />"
+      "<vertex id=\"b\" x=\"1\" y=\"0\" z=\"0\" /><vertex id=\"c\" x=\"1\" y=\"0\" z=\"1\" /></vertices>"
+      "<polygons><poly mid=\"m\">" + corner("a") + corner("b") + corner("c") + "</poly></polygons>"
+      "</primitive></primitives></scene>";
+  Export(document, dir.Path().string(), "Layers.mesh");
+  const std::vector<std::string> lines = CheckMaterialScript(dir.File("Layers.material"));
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "material Court_Layered stone") << "the quoted name reaches OGRE whole";
+  const auto colourOp = [&](std::size_t unit) {
+    const std::string& line = lines[3 + unit];
+    const std::size_t from = line.find("colour_op=");
+    return line.substr(from, line.find(' ', from) - from);
+  };
+  EXPECT_EQ(colourOp(0), "colour_op=modulate(src_texture,src_current)") << "the first layer's replace";
+  EXPECT_EQ(colourOp(1), "colour_op=source1(src_texture,src_current)") << "a later layer's replace";
+  EXPECT_EQ(colourOp(2), "colour_op=add(src_texture,src_current)");
+  EXPECT_EQ(colourOp(3), "colour_op=modulate(src_texture,src_current)");
+  EXPECT_EQ(colourOp(4), "colour_op=blend_texture_alpha(src_texture,src_current)");
 }

@@ -567,13 +567,33 @@ TEST(OgreHarnessTest, CheckMaterialScriptThrowsForABrokenScript) {
   EXPECT_THROW(CheckMaterialScript(scriptFile), std::runtime_error);
 }
 
-TEST(OgreHarnessTest, MaterialNameEndsAtTheFirstBlank) {
-  // OGRE 1.12 reads "material A B" as the material "A": our exporter must not
-  // write names with blanks unquoted. This pins the behaviour we rely on.
+TEST(OgreHarnessTest, ABareMaterialNameWithABlankIsRefusedAndAQuotedOneReadWhole) {
+  // OGRE 1.7 and later read "material A B" as the material "A": the platform
+  // takes the whole rest of the line, so the two would not agree.
+  const std::string message = RefusalOf("material Stone Wall\n{\n}\n");
+  EXPECT_NE(message.find("broken.material(1): the material name \"Stone Wall\" would end at its first blank"),
+            std::string::npos)
+      << message;
   TTempDir directory;
-  const std::string scriptFile = directory.File("blank.material");
-  TTempDir::Write(scriptFile, "material Stone Wall\n{\n}\n");
-  EXPECT_EQ(CheckMaterialScript(scriptFile), (std::vector<std::string>{"material Stone"}));
+  const std::string scriptFile = directory.File("quoted.material");
+  TTempDir::Write(scriptFile, "material \"Stone Wall\"\n{\n}\n  material\tPlain \n{\n}\n");
+  EXPECT_EQ(CheckMaterialScript(scriptFile), (std::vector<std::string>{"material Stone Wall", "material Plain"}));
+}
+
+TEST(OgreHarnessTest, LoadingWithScriptsThatMissAMaterialIsRefused) {
+  TTempDir directory;
+  const std::string xmlFile = directory.File("hand.mesh.xml");
+  const std::string meshFile = directory.File("hand.mesh");
+  const std::string scriptFile = directory.File("hand.material");
+  TTempDir::Write(xmlFile, HandXmlMesh);
+  TTempDir::Write(scriptFile, "material Harness/Wall\n{\n}\n");
+  ConvertXmlToBinary(xmlFile, meshFile);
+  try {
+    LoadMeshInOgre(meshFile, {scriptFile});
+    ADD_FAILURE() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("Can't assign material 'Harness/Floor'"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

@@ -3,12 +3,43 @@
 #include <Ogre.h>
 #include <OgreDefaultHardwareBufferManager.h>
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
 const char* const TOgreSession::Group = "VeldaraCheck";
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The material lines whose bare name OGRE would end at its first blank: the
+// platform's reader takes the rest of the line as the name, OGRE 1.7 and
+// later the first word, so both would not see the same material. Such names
+// must be written in double quotes for OGRE.
+std::vector<std::string> CutMaterialNames(const std::string& fileName, const std::string& script) {
+  std::vector<std::string> problems;
+  std::size_t start = 0, lineNumber = 1;
+  for (; start < script.size(); ++lineNumber) {
+    std::size_t end = script.find('\n', start);
+    if (end == std::string::npos) end = script.size();
+    std::string_view line(script.data() + start, end - start);
+    start = end + 1;
+    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+    if (!line.starts_with("material") || line.size() < 9 || !IsBlank(line[8])) continue;
+    std::string_view name = line.substr(9);
+    while (!name.empty() && IsBlank(name.front())) name.remove_prefix(1);
+    if (name.empty() || name.front() == '"') continue;
+    if (std::find_if(name.begin(), name.end(), IsBlank) != name.end())
+      problems.push_back(fileName + "(" + std::to_string(lineNumber) + "): the material name \"" + std::string(name) +
+                         "\" would end at its first blank in OGRE; it must be written in double quotes");
+  }
+  return problems;
+}
+}  // namespace
 
 class TOgreSession::TRecorder : public Ogre::LogListener {
 public:
@@ -59,6 +90,7 @@ void TOgreSession::ParseMaterialScript(const std::string& fileName) {
     return;
   }
   std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  for (std::string& problem : CutMaterialNames(fileName, script)) Errors.push_back(std::move(problem));
   // The stream reads the text in place and must not free it; its name is the
   // file name, which the compiler quotes in its messages.
   Ogre::DataStreamPtr stream =

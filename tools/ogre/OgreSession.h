@@ -31,7 +31,8 @@ public:
   static const char* const Group;
 
   // Compiles one material script file into Group. Its problems, and any
-  // exception OGRE throws while compiling it, are added to Errors.
+  // exception OGRE throws while compiling it, are added to Errors, and so is
+  // a bare material name with a blank, which OGRE would cut short.
   void ParseMaterialScript(const std::string& fileName);
 
   // Messages logged at LML_CRITICAL (errors) and at LML_WARNING, in order,
