@@ -266,3 +266,26 @@ TEST(OgreReadsOurMaterials, ALaterReplaceLayerReplacesAndEveryBlendCompilesWitho
   EXPECT_EQ(colourOp(3), "colour_op=modulate(src_texture,src_current)");
   EXPECT_EQ(colourOp(4), "colour_op=blend_texture_alpha(src_texture,src_current)");
 }
+
+TEST(OgreReadsOurAssets, EverySampleInTheFormForLaterOgreLoadsWithoutComplaint) {
+  for (const char* sample : {"tile", "crate", "courtyard"}) {
+    SCOPED_TRACE(sample);
+    TTempDir dir;
+    const std::string root = dir.File("Repo");
+    for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"})
+      std::filesystem::create_directories(root + "/" + folder);
+    auto scene =
+        TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/" + sample + ".xml"));
+    KVMeshExporterT exporter;
+    exporter.AssetName = "Sample";
+    exporter.Repository = root;
+    exporter.MaterialNameForm = TMaterialNameForm::Quoted;
+    exporter.GetTextureSourceDirectory = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+    exporter.Export(*scene);
+    EXPECT_TRUE(exporter.Warnings.empty());
+    // Both fail on any error or unexpected warning of OGRE's.
+    const std::string script = root + "/Materials/Sample.material";
+    EXPECT_FALSE(CheckMaterialScript(script).empty());
+    ExpectNoWarningsButTheFormatNotice(LoadMeshInOgre(root + "/Meshes/Sample.mesh", {script}).Warnings);
+  }
+}
