@@ -161,7 +161,7 @@ TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
   return FUVSets[position];
 }
 
-const TVertex& TPolygon::CalculateNormal() {
+const TNormal& TPolygon::CalculateNormal() {
   // Newell's sums with the sign reversed, accumulated in double from the
   // single-precision corners; starting from the last corner closes the loop.
   const TVertex* previous = GetVertex(VertexCount() - 1);
@@ -219,11 +219,41 @@ TMaterial* TMaterialCategory::GetMaterial(int index) const {
 
 void TPrimitive::AddVertex(std::unique_ptr<TVertex> vertex) {
   CheckPresent(vertex);
+  FAdoptedVertices.reserve(FAdoptedVertices.size() + 1);
+  FVertices.reserve(FVertices.size() + 1);
+  TVertex& adopted = *vertex;
+  FAdoptedVertices.push_back(std::move(vertex));
+  FileVertex(adopted);
+}
+
+TVertex& TPrimitive::MakeVertex(std::string_view id) {
+  FVertices.reserve(FVertices.size() + 1);
+  TVertex& vertex = FVertexBlocks.Emplace();
+  vertex.Id = id;
+  FileVertex(vertex);
+  return vertex;
+}
+
+void TPrimitive::ReserveVertices(int count) {
+  if (count <= 0) return;
+  FVertexBlocks.Reserve(static_cast<std::size_t>(count));
+  FVertices.reserve(FVertices.size() + static_cast<std::size_t>(count));
+}
+
+void TPrimitive::ReservePolygons(int count) {
+  if (count <= 0) return;
+  FPolygonBlocks.Reserve(static_cast<std::size_t>(count));
+  FPolygons.reserve(FPolygons.size() + static_cast<std::size_t>(count));
+}
+
+// Appends a vertex already owned and files it under its identifier; room in
+// FVertices is made before, so that nothing here can fail half-way.
+void TPrimitive::FileVertex(TVertex& vertex) {
   // At most three quarters of the slots in use keeps probe sequences short.
   if ((static_cast<std::size_t>(FIndexedVertices) + 1) * 4 > FVertexSlots.size() * 3)
     RebuildVertexIndex(std::max<std::size_t>(16, FVertexSlots.size() * 2));
-  vertex->Index = static_cast<int32_t>(FVertices.size());
-  FVertices.push_back(std::move(vertex));
+  vertex.Index = static_cast<int32_t>(FVertices.size());
+  FVertices.push_back(&vertex);
   IndexVertex(static_cast<uint32_t>(FVertices.size() - 1));
 }
 
@@ -262,14 +292,33 @@ void TPrimitive::RebuildVertexIndex(std::size_t slotCount) {
 
 TVertex* TPrimitive::FindVertex(std::string_view id) const {
   const int index = IndexOfVertexId(id);
-  return index < 0 ? nullptr : FVertices[static_cast<std::size_t>(index)].get();
+  return index < 0 ? nullptr : FVertices[static_cast<std::size_t>(index)];
 }
 
-TVertex& TPrimitive::GetVertex(int index) const { return OwnedAt(FVertices, index); }
+TVertex& TPrimitive::GetVertex(int index) const {
+  CheckIndex(index, FVertices.size());
+  return *FVertices[static_cast<std::size_t>(index)];
+}
 
-int TPrimitive::AddPolygon(std::unique_ptr<TPolygon> polygon) { return AppendOwned(FPolygons, std::move(polygon)); }
+int TPrimitive::AddPolygon(std::unique_ptr<TPolygon> polygon) {
+  CheckPresent(polygon);
+  FAdoptedPolygons.reserve(FAdoptedPolygons.size() + 1);
+  FPolygons.push_back(polygon.get());
+  FAdoptedPolygons.push_back(std::move(polygon));
+  return static_cast<int>(FPolygons.size() - 1);
+}
 
-TPolygon& TPrimitive::GetPolygon(int index) const { return OwnedAt(FPolygons, index); }
+TPolygon& TPrimitive::MakePolygon() {
+  FPolygons.reserve(FPolygons.size() + 1);
+  TPolygon& polygon = FPolygonBlocks.Emplace();
+  FPolygons.push_back(&polygon);
+  return polygon;
+}
+
+TPolygon& TPrimitive::GetPolygon(int index) const {
+  CheckIndex(index, FPolygons.size());
+  return *FPolygons[static_cast<std::size_t>(index)];
+}
 
 TProperties& TPrimitive::Properties() {
   if (!FProperties) FProperties = std::make_unique<TProperties>(Tag);
@@ -294,7 +343,7 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
     for (int j = 0; j < polygon->VertexCount(); ++j) {
       const TVertex* vertex = polygon->GetVertex(j);
       const auto index = static_cast<std::size_t>(vertex->Index);
-      if (vertex->Index < 0 || index >= FVertices.size() || FVertices[index].get() != vertex) RaiseIndexError(-1);
+      if (vertex->Index < 0 || index >= FVertices.size() || FVertices[index] != vertex) RaiseIndexError(-1);
       cornerVertex.push_back(static_cast<uint32_t>(index));
     }
   }
@@ -303,7 +352,7 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
   // without corners fails here and leaves the primitive as it was. The
   // results are the same as recomputing each neighbour's normal at every
   // corner that meets it.
-  for (const auto& polygon : FPolygons) polygon->CalculateNormal();
+  for (TPolygon* polygon : FPolygons) polygon->CalculateNormal();
 
   // For every vertex the polygons meeting at it, in polygon and corner order,
   // as one array: the polygons of vertex v are neighbours[first[v]] up to

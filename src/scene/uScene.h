@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "uInlineList.h"
+#include "uObjectBlocks.h"
 
 // Stored as the one-byte ordinal; other units index tables by it.
 enum TPrimitiveType : uint8_t {
@@ -122,6 +123,11 @@ public:
   std::vector<std::string> Values;
 };
 
+// A direction: a face normal needs no identifier nor index of its own.
+struct TNormal {
+  float X = 0, Y = 0, Z = 0;
+};
+
 class TPolygon {
 public:
   // Corners refer to vertices of the polygon's own primitive. A missing vertex
@@ -142,7 +148,7 @@ public:
   // The face normal by Newell's method, pointing to the side from which the
   // corners run clockwise; stored in FaceNormal, which is returned. A polygon
   // without corners raises the index error of its last corner (-1).
-  const TVertex& CalculateNormal();
+  const TNormal& CalculateNormal();
 
   // Smoothed normals, one per corner in corner order, appended by
   // TPrimitive::CalculateNormals.
@@ -153,12 +159,9 @@ public:
   int NormalCount() const { return static_cast<int>(FNormals.size()); }
 
   TMaterial* Material = nullptr;  // not owned
-  TVertex FaceNormal;
+  TNormal FaceNormal;
 
 private:
-  struct TNormal {
-    float X, Y, Z;
-  };
   TInlineList<TVertex*, 4> FVertices;  // not owned
   std::vector<TUVCoordinates> FUVSets;
   TInlineList<TNormal, 4> FNormals;
@@ -210,6 +213,12 @@ public:
   // before and not changed after. When several vertices share an identifier
   // (letter case ignored), lookups find the first of them.
   void AddVertex(std::unique_ptr<TVertex> vertex);
+  // The same for a vertex that the primitive makes itself, with the given
+  // identifier, for a reader that adds many.
+  TVertex& MakeVertex(std::string_view id);
+  // Room for this many more vertices and polygons made by the primitive.
+  void ReserveVertices(int count);
+  void ReservePolygons(int count);
   // Letter case ignored; nullptr when no vertex has the identifier.
   TVertex* FindVertex(std::string_view id) const;
   int VertexCount() const { return static_cast<int>(FVertices.size()); }
@@ -217,6 +226,8 @@ public:
 
   // Takes ownership; returns the index of the polygon.
   int AddPolygon(std::unique_ptr<TPolygon> polygon);
+  // An empty polygon that the primitive makes itself, appended.
+  TPolygon& MakePolygon();
   int PolygonCount() const { return static_cast<int>(FPolygons.size()); }
   TPolygon& GetPolygon(int index) const;
 
@@ -244,14 +255,21 @@ private:
   int IndexOfVertexId(std::string_view id) const;
   void IndexVertex(uint32_t index);
   void RebuildVertexIndex(std::size_t slotCount);
+  void FileVertex(TVertex& vertex);
 
-  std::vector<std::unique_ptr<TVertex>> FVertices;
+  // Vertices and polygons in order; those the primitive made live in its
+  // blocks, those handed over in the Adopted lists.
+  std::vector<TVertex*> FVertices;
+  TObjectBlocks<TVertex> FVertexBlocks;
+  std::vector<std::unique_ptr<TVertex>> FAdoptedVertices;
   // Open-addressed hash index over the vertices' identifiers, letter case
   // ignored: each slot holds a vertex index + 1, or 0 when free. Only the
   // first vertex of an identifier is entered. Its size is a power of two.
   std::vector<uint32_t> FVertexSlots;
   uint32_t FIndexedVertices = 0;
-  std::vector<std::unique_ptr<TPolygon>> FPolygons;
+  std::vector<TPolygon*> FPolygons;
+  TObjectBlocks<TPolygon> FPolygonBlocks;
+  std::vector<std::unique_ptr<TPolygon>> FAdoptedPolygons;
   std::unique_ptr<TProperties> FProperties;
 };
 

@@ -130,6 +130,7 @@ bool SameFloat(float a, float b, float epsilon) {
 }
 
 TVector VertexToVector(const TVertex& vertex) { return MakeVector(vertex.X, vertex.Y, vertex.Z); }
+TVector VertexToVector(const TNormal& normal) { return MakeVector(normal.X, normal.Y, normal.Z); }
 
 TVector PolygonCenter(const TPolygon& polygon) {
   const int count = polygon.VertexCount();

@@ -11,6 +11,7 @@
 
 class TVertex;
 class TPolygon;
+struct TNormal;
 
 struct TVector {
   double X = 0, Y = 0, Z = 0;
@@ -60,6 +61,7 @@ TAxisAngle MatrixToAxisAngle(const TMatrix3& m);
 bool SameFloat(float a, float b, float epsilon);
 
 TVector VertexToVector(const TVertex& vertex);
+TVector VertexToVector(const TNormal& normal);
 // The average of the corner positions; (0, 0, 0) for a polygon without corners.
 TVector PolygonCenter(const TPolygon& polygon);
 

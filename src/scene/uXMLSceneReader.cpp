@@ -223,13 +223,11 @@ TXMLSceneReader::TKeys& TXMLSceneReader::KeysFor(const TXMLNode& node) {
 
 void TXMLSceneReader::ReadVertices(const TXMLNode& node, TPrimitive& primitive) {
   const TKeys& keys = KeysFor(node);
+  primitive.ReserveVertices(node.ChildCount());
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "vertex") continue;
-    auto vertex = std::make_unique<TVertex>();
-    vertex->Id = element.GetProperty(keys.Id);
-    TVertex& added = *vertex;
-    primitive.AddVertex(std::move(vertex));
+    TVertex& added = primitive.MakeVertex(element.GetProperty(keys.Id));
     if (!ReadPoint(element, added, Scale, keys.X, keys.Y, keys.Z))
       RaiseError("Vertex \"%s\" of primitive \"%s\" has a coordinate that is not a finite number.",
                  {added.Id, primitive.Name});
@@ -238,12 +236,11 @@ void TXMLSceneReader::ReadVertices(const TXMLNode& node, TPrimitive& primitive) 
 
 void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) {
   TKeys& keys = KeysFor(node);
+  primitive.ReservePolygons(node.ChildCount());
   for (int i = 0; i < node.ChildCount(); ++i) {
     const TXMLNode& element = *node.GetChild(i);
     if (element.Name() != "poly") continue;
-    auto owned = std::make_unique<TPolygon>();
-    TPolygon& polygon = *owned;
-    primitive.AddPolygon(std::move(owned));
+    TPolygon& polygon = primitive.MakePolygon();
     const auto found = FMaterialsById.find(element.GetProperty(keys.Mid));
     polygon.Material = found == FMaterialsById.end() ? nullptr : found->second;
     const int layers = polygon.Material ? polygon.Material->LayerCount() : 0;

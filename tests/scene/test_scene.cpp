@@ -29,7 +29,9 @@ TPolygon& AddPolygon(TPrimitive& primitive, std::initializer_list<TVertex*> corn
   return added;
 }
 
-void ExpectXYZ(const TVertex& actual, double x, double y, double z, double tolerance = 0) {
+// For positions and normals alike.
+template <typename TPoint>
+void ExpectXYZ(const TPoint& actual, double x, double y, double z, double tolerance = 0) {
   EXPECT_NEAR(actual.X, x, tolerance);
   EXPECT_NEAR(actual.Y, y, tolerance);
   EXPECT_NEAR(actual.Z, z, tolerance);
@@ -324,10 +326,9 @@ TEST(FaceNormal, PointsToTheSideFromWhichTheCornersRunClockwise) {
   TVertex origin(0, 0, 0), x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
   TPolygon triangle;
   for (TVertex* corner : {&origin, &x, &y}) triangle.AddVertex(corner);
-  const TVertex& normal = triangle.CalculateNormal();
+  const TNormal& normal = triangle.CalculateNormal();
   EXPECT_EQ(&normal, &triangle.FaceNormal);
   ExpectXYZ(normal, 0, 0, -1);
-  EXPECT_EQ(normal.Id, "");
 
   TPolygon reversed;
   for (TVertex* corner : {&origin, &y, &x}) reversed.AddVertex(corner);
@@ -374,7 +375,7 @@ TEST(FaceNormal, EachCallOverwritesTheStoredNormal) {
 
 TEST(FaceNormal, PolygonWithoutCornersFailsOnItsLastCorner) {
   TPolygon polygon;
-  polygon.FaceNormal = TVertex(1, 2, 3);
+  polygon.FaceNormal = {1, 2, 3};
   EXPECT_EQ(ErrorOf([&] { polygon.CalculateNormal(); }), "List index out of bounds (-1)");
   ExpectXYZ(polygon.FaceNormal, 1, 2, 3);
 }
@@ -619,6 +620,36 @@ TEST(Primitive, PolygonsAndMainMaterial) {
   // The first polygon decides, even without a material.
   primitive.GetPolygon(0).Material = nullptr;
   EXPECT_EQ(primitive.GetMainMaterial(), nullptr);
+}
+
+TEST(Primitive, VerticesAndPolygonsItMakesItselfMixWithThoseHandedOverInOneOrder) {
+  TPrimitive primitive;
+  primitive.ReserveVertices(2);
+  TVertex& made = primitive.MakeVertex("Made");
+  TVertex* adopted = AddVertex(primitive, "adopted", 1, 2, 3);
+  TVertex& later = primitive.MakeVertex("later");  // beyond the reserved room
+  later.X = 7;
+  for (int i = 0; i < 3000; ++i) primitive.MakeVertex("m" + std::to_string(i));
+  EXPECT_EQ(primitive.VertexCount(), 3003);
+  EXPECT_EQ(&primitive.GetVertex(0), &made);
+  EXPECT_EQ(&primitive.GetVertex(1), adopted);
+  EXPECT_EQ(&primitive.GetVertex(2), &later);
+  EXPECT_EQ(primitive.GetVertex(2).X, 7) << "made vertices keep their address as more are made";
+  EXPECT_EQ(primitive.FindVertex("made"), &made);
+  EXPECT_EQ(primitive.FindVertex("M2999"), &primitive.GetVertex(3002));
+  EXPECT_EQ(made.Index, 0);
+  EXPECT_EQ(later.Index, 2);
+
+  primitive.ReservePolygons(1);
+  TPolygon& first = primitive.MakePolygon();
+  for (TVertex* corner : {&made, adopted, &later}) first.AddVertex(corner);
+  EXPECT_EQ(primitive.AddPolygon(std::make_unique<TPolygon>()), 1);
+  TPolygon& third = primitive.MakePolygon();
+  third.AddVertex(&later);
+  EXPECT_EQ(primitive.PolygonCount(), 3);
+  EXPECT_EQ(&primitive.GetPolygon(0), &first);
+  EXPECT_EQ(&primitive.GetPolygon(2), &third);
+  EXPECT_EQ(primitive.GetPolygon(0).GetVertex(1), adopted);
 }
 
 TEST(Primitive, PropertiesAreParsedFromTheTagOnFirstUseAndKept) {
