@@ -47,8 +47,10 @@ export VELDARA_WINEPREFIX="$build_dir/wineprefix-gui" VELDARA_WINE_LINGER=0
 # (the registry's default, which the dialog opens on and so its screenshot
 # shows, with no path of the build machine) and C:\Veldara\Export (typed in
 # the dialog, where the export goes). So the prefix is made first:
-# wine-run.sh makes it on first use.
+# wine-run.sh makes it on first use. Its server, which has no display, is
+# gone before the one on the test's display starts.
 "$build_dir/wine-run.sh" cmd /c exit
+WINEPREFIX="$VELDARA_WINEPREFIX" timeout 60 wineserver -w || true
 veldara="$VELDARA_WINEPREFIX/drive_c/Veldara"
 rm -rf "$veldara"
 repo_default="$veldara/Assets" repo_default_windows='C:\Veldara\Assets'
