@@ -18,8 +18,9 @@ packages=(
   # run what it builds, Xvfb for the dialog's window, ImageMagick for the
   # screenshot's PNG, and dpkg-dev to unpack the libjpeg-turbo source package.
   g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth imagemagick dpkg-dev
-  # The fonts Wine draws the dialog with: its own (MS Sans Serif, the frame's
-  # symbols) and Liberation Sans, which stands in for Arial.
+  # The fonts Wine draws the dialog with: its own Marlett for the frame's
+  # symbols (which cmake/wine-run.sh.in puts into the prefix, where Wine looks
+  # for it), and Liberation Sans, which stands in for Arial and MS Sans Serif.
   fonts-wine fonts-liberation
   # The banner generator encodes its JPEG with the build machine's libjpeg.
   libjpeg62-turbo-dev

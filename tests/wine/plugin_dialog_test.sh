@@ -33,9 +33,7 @@ cp "$dll" "$host" "$work/plugin/"
 mkdir -p "$work/tarnix"
 printf '[Dirs]\r\ntexturefiles=%s\\\r\n' "$(winpath "$source_dir/examples")" > "$work/tarnix/Tarnix.ini"
 
-make_repository "$work/repo-plugin"
 make_repository "$work/repo-native"
-make_repository "$work/repo-default"
 
 echo "== native: veldara-export export"
 "$native_tool" export "$scene" --repository "$work/repo-native" --asset Crate --category Props --scale 10 \
@@ -45,6 +43,25 @@ echo "== Wine: tarnix-host drives the dialog"
 # A Wine prefix of its own: its programs live on this test's X display, which
 # ends with the test, so its server must not linger for other tests.
 export VELDARA_WINEPREFIX="$build_dir/wineprefix-gui" VELDARA_WINE_LINGER=0
+# The plug-in's repositories lie on the prefix's drive C:, as C:\Veldara\Assets
+# (the registry's default, which the dialog opens on and so its screenshot
+# shows, with no path of the build machine) and C:\Veldara\Export (typed in
+# the dialog, where the export goes). So the prefix is made first:
+# wine-run.sh makes it on first use. Its server, which has no display, is
+# gone before the one on the test's display starts.
+"$build_dir/wine-run.sh" cmd /c exit
+WINEPREFIX="$VELDARA_WINEPREFIX" timeout 60 wineserver -w || true
+veldara="$VELDARA_WINEPREFIX/drive_c/Veldara"
+rm -rf "$veldara"
+repo_default="$veldara/Assets" repo_default_windows='C:\Veldara\Assets'
+repo_plugin="$veldara/Export" repo_plugin_windows='C:\Veldara\Export'
+make_repository "$repo_default"
+make_repository "$repo_plugin"
+# Wine's folder dialog finds its starting folder in its tree by comparing
+# item identifiers, which hold each folder's last access time; a folder read
+# for the first time since it was made gets a new one (relatime) between the
+# two, and the dialog would stop short of it. Read once, they stay put.
+ls -R "$veldara" > /dev/null
 status=0
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$@"
@@ -55,8 +72,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$build_dir/wine-run.sh" "$work/plugin/tarnix-host.exe" \
   --scene "$(winpath "$scene")" \
   --install-dir "$(winpath "$work/tarnix")" \
-  --repository "$(winpath "$work/repo-plugin")" \
-  --default-repository "$(winpath "$work/repo-default")" \
+  --repository "$repo_plugin_windows" \
+  --default-repository "$repo_default_windows" \
   --screenshot "$(winpath "$work/dialog.bmp")" \
   --warnings "$(winpath "$work/warnings.txt")" || status=$?
 if [ "$status" -ne 0 ]; then
@@ -65,14 +82,16 @@ if [ "$status" -ne 0 ]; then
 fi
 
 if [ -f "$work/dialog.bmp" ]; then
-  convert "$work/dialog.bmp" "$build_dir/plugin-dialog.png"
+  # Without the time stamps ImageMagick adds, the same dialog gives the same
+  # file, so a copy into docs/ changes only when the dialog does.
+  convert "$work/dialog.bmp" -define png:exclude-chunks=date,time "$build_dir/plugin-dialog.png"
   echo "screenshot: $build_dir/plugin-dialog.png"
 fi
 
 echo "== the plug-in's repository against the native tool's"
-diff -r "$work/repo-native" "$work/repo-plugin"
-find "$work/repo-plugin" -type f | sort | sed "s|$work/repo-plugin/|  same: |"
-if [ -n "$(ls -A "$work/repo-default/Meshes")" ]; then
+diff -r "$work/repo-native" "$repo_plugin"
+find "$repo_plugin" -type f | sort | sed "s|$repo_plugin/|  same: |"
+if [ -n "$(ls -A "$repo_default/Meshes")" ]; then
   echo "the plug-in wrote into the default repository, not the one typed" >&2
   exit 1
 fi

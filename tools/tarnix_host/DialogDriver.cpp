@@ -96,6 +96,16 @@ HWND Focus() {
   return info.hwndFocus;
 }
 
+HWND MoveFocus(HWND control) {
+  // The focus belongs to a thread's input state: the driver shares the UI
+  // thread's while it moves it.
+  const DWORD self = GetCurrentThreadId();
+  AttachThreadInput(self, gUiThread, TRUE);
+  HWND previous = SetFocus(control);
+  AttachThreadInput(self, gUiThread, FALSE);
+  return previous;
+}
+
 std::string MessageBoxText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
 
 std::string AnswerMessageBox(std::chrono::milliseconds timeout) {

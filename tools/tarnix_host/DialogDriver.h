@@ -31,6 +31,9 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 // A click whose handler runs to its end before this returns.
 void Click(HWND button);
 HWND Focus();
+// Gives a control of the UI thread the keyboard focus without clicking it;
+// returns the window that had the focus.
+HWND MoveFocus(HWND control);
 
 // The text of a message box of the UI thread ("#32770"), whose text is the static control 0xFFFF.
 std::string MessageBoxText(HWND box);
