@@ -139,6 +139,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   exporter.OnFilterPrimitive = AcceptPrimitive;
   exporter.Transaction = &transaction;
   if (GetTextureSourceDirectory) exporter.GetTextureSourceDirectory = GetTextureSourceDirectory;
+  exporter.OnProgress = OnProgress;
 
   KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetMeshFileName()); });
   std::unordered_set<std::string> listed(TextureFiles.begin(), TextureFiles.end());

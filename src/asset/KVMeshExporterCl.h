@@ -54,6 +54,10 @@ public:
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
   // Where the editor keeps its texture files; the editor's own setting when unset.
   std::function<std::string()> GetTextureSourceDirectory;
+  // Progress of the mesh export: the step's text and how far it is, in
+  // percent, handed on from QZOgreMeshExporterT::OnProgress. Front ends
+  // show it; the export itself only reports.
+  std::function<void(const std::string& status, int percent)> OnProgress;
   // The texture files placed in the repository, for the material definition.
   std::vector<std::string> TextureFiles;
   // Problems that did not stop the export, from the mesh and the physics

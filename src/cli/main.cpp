@@ -2,4 +2,6 @@
 
 #include "uCommandLine.h"
 
-int main(int argc, char** argv) { return RunCommandLine(argc, argv, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+  return RunCommandLine(argc, argv, std::cout, std::cerr, TProgressTerminal::StandardError());
+}

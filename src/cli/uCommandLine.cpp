@@ -18,6 +18,8 @@
 #include "uScene.h"
 #include "uSceneFile.h"
 #include "uSceneSummary.h"
+#include "uTerminalProgress.h"
+#include "uXMLSceneReader.h"
 
 namespace {
 constexpr int kFailure = 1;
@@ -52,6 +54,15 @@ TMaterialNameForm ParseOgreVersion(const std::string& text) {
 std::string FolderOf(const std::string& path) {
   const std::size_t delimiter = path.find_last_of("\\/");
   return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
+}
+
+// The scene file, read with its progress shown as a step of the job.
+std::unique_ptr<TScene> ReadScene(const std::string& sceneFile, float millimetres, TTerminalProgress& progress) {
+  TXMLSceneReader reader;
+  reader.Scale = millimetres;
+  reader.OnProgress = [&](int percent) { progress.Report("Reading scene file...", percent); };
+  progress.Report("Reading scene file...", 0);
+  return ReadSceneFile(sceneFile, reader);
 }
 
 // A folder as the exporter joins it to file names:
@@ -93,7 +104,8 @@ void CheckMeshTarget(const TTextureSources& sources, const std::string& target) 
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
-             const std::string& textureDirectory, TMaterialNameForm nameForm, std::ostream& out, std::ostream& err) {
+             const std::string& textureDirectory, TMaterialNameForm nameForm, std::ostream& out, std::ostream& err,
+             TTerminalProgress& progress) {
   const float millimetres = ParseScale(scale);
   // Before anything is made beside it, the lock file included.
   CheckMeshTarget(sceneFile, output);
@@ -106,11 +118,13 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
   if (!lock) RaiseError("The mesh %s is being exported by another process.", {output});
 
-  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, millimetres);
+  const std::unique_ptr<TScene> scene = ReadScene(sceneFile, millimetres, progress);
+  progress.Report("Calculating normals...", 0);
   scene->CalculateNormals(66);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
   exporter.MaterialNameForm = nameForm;
+  exporter.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
   const std::size_t dot = name.rfind('.');
@@ -132,7 +146,9 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   TFileTransaction transaction(folder + name);
   transaction.RemoveStaleFiles(folder);
   exporter.Transaction = &transaction;
+  // The progress line goes before anything else is printed.
   const auto report = [&] {
+    progress.Erase();
     for (const std::string& warning : exporter.Warnings) err << "warning: " << VisibleText(warning) << '\n';
   };
   try {
@@ -149,7 +165,8 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
                const std::string& category, const std::string& scale, const std::string& textureDirectory,
-               TMaterialNameForm nameForm, bool init, std::ostream& out, std::ostream& err) {
+               TMaterialNameForm nameForm, bool init, std::ostream& out, std::ostream& err,
+               TTerminalProgress& progress) {
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
@@ -173,11 +190,14 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   // Held from before the scene is read, so that a second export of the asset
   // is refused at once.
   exporter.Lock();
-  const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, millimetres);
+  const std::unique_ptr<TScene> scene = ReadScene(sceneFile, millimetres, progress);
   checkFolders(KVPhysicsExporterT::HasCollisionVolumes(*scene));
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
+  exporter.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
+  // The progress line goes before anything else is printed.
   const auto report = [&] {
+    progress.Erase();
     for (const std::string& warning : exporter.Warnings) err << "warning: " << VisibleText(warning) << '\n';
   };
   try {
@@ -191,7 +211,8 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
 }
 }  // namespace
 
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                   const TProgressTerminal& terminal) {
   CLI::App app{"Exports editor scenes as Veldara assets.", "veldara-export"};
   // Options are written "--name" on every platform. CLI11 would also take
   // "/name" for one on Windows, which turns an absolute path such as
@@ -218,6 +239,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       "the OGRE version that reads the material script: from 1.7 on, names with blanks are quoted "
       "(default: the platform's form)";
   mesh->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
+  bool quiet = false;
+  mesh->add_flag("--quiet", quiet, "show no progress line on a terminal");
 
   std::string repository;
   std::string assetName;
@@ -234,6 +257,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                             "the editor's texture directory (default: the scene file's folder)");
   exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
   exportCommand->add_flag("--init", init, "create the repository's folders first");
+  exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
 
   try {
     app.parse(argc, argv);
@@ -244,24 +268,31 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     return kUsageError;
   }
 
+  // On a terminal, a job that runs for more than half a second shows its
+  // step on one line of standard error, erased before any other output.
+  TTerminalProgress progress(err, terminal, quiet);
   try {
     if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, ParseScale(scale)), out);
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
                 textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, ParseOgreVersion(ogreVersion), init,
-                out, err);
+                out, err, progress);
     if (mesh->parsed())
       RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory,
-              ParseOgreVersion(ogreVersion), out, err);
+              ParseOgreVersion(ogreVersion), out, err, progress);
+    progress.Erase();
     return 0;
   } catch (const TUsageError& e) {
+    progress.Erase();
     err << "error: " << VisibleText(e.Message()) << '\n';
     return kUsageError;
   } catch (const TException& e) {
+    progress.Erase();
     // One line, whatever the message holds (a parse error quotes the text).
     err << "error: " << VisibleText(e.Message()) << '\n';
     return kFailure;
   } catch (const std::bad_alloc&) {
+    progress.Erase();
     err << "error: Out of memory.\n";
     return kFailure;
   }

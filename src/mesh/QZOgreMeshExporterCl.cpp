@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "BoundingRadius.h"
 #include "QZOgreBinaryMeshWriterCl.h"
 #include "QZOgreMaterialWriterCl.h"
 #include "QZOgreVertexListCl.h"
@@ -317,17 +318,14 @@ TMeshBounds QZOgreMeshExporterT::CalculateBounds() const {
       bounds.MaxZ = std::max(bounds.MaxZ, v.Z);
     }
   if (first) return bounds;  // no vertex: all zeros
-  // The centre, the differences and the squared distances are single values.
-  const float centreX = (bounds.MinX + bounds.MaxX) / 2, centreY = (bounds.MinY + bounds.MaxY) / 2,
-              centreZ = (bounds.MinZ + bounds.MaxZ) / 2;
-  float largest = 0;
+  // The exact distance from the box's exact centre to the farthest vertex,
+  // rounded once: finite for every mesh of finite coordinates (see BoundingRadius.h).
+  TFarthestVertex farthest(bounds);
   for (const auto& subMesh : SubMeshes)
-    for (const QZOgreVertexT& v : subMesh->Vertices) {
-      const float dx = v.X - centreX, dy = v.Y - centreY, dz = v.Z - centreZ;
-      largest = std::max(largest, static_cast<float>(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
-                                                     static_cast<double>(dz) * dz));
-    }
-  bounds.Radius = static_cast<float>(std::sqrt(static_cast<double>(largest)));
+    for (const QZOgreVertexT& v : subMesh->Vertices) farthest.Measure(v.X, v.Y, v.Z);
+  for (const auto& subMesh : SubMeshes)
+    for (const QZOgreVertexT& v : subMesh->Vertices) farthest.Confirm(v.X, v.Y, v.Z);
+  bounds.Radius = farthest.Radius();
   return bounds;
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <utility>
@@ -31,6 +32,10 @@ constexpr const char* kVersionText = "Version 1.0";
 constexpr int kEightPointHeight = -11;
 // At most this many warnings are listed in the message box; the rest are counted.
 constexpr std::size_t kWarningsShown = 20;
+// How often an export handles the window messages that wait, in
+// milliseconds: often enough to repaint smoothly, far below the five
+// seconds after which Windows calls a window not responding.
+constexpr DWORD kMessageInterval = 100;
 
 // Not WS_CLIPCHILDREN: the group box draws only its frame and caption and
 // relies on the form to paint the background inside it.
@@ -379,8 +384,16 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       HandleCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_CLOSE:
-      CloseModal(IDCANCEL);
+      // Refused while an export runs: it ends by itself.
+      if (!FExporting) CloseModal(IDCANCEL);
       return 0;
+    case WM_SETCURSOR:
+      // The hourglass stays over the dialog while the export runs.
+      if (FExporting) {
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+        return TRUE;
+      }
+      return DefWindowProcA(FHandle, message, wParam, lParam);
     case DM_GETDEFID:
       return MAKELRESULT(idBtnOK, DC_HASDEFID);
     case WM_PAINT:
@@ -392,6 +405,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TMainForm::HandleCommand(int id, int code) {
+  // The controls are disabled during an export, but a message sent to one
+  // (a posted click, Enter or Escape) must not start anything either.
+  if (FExporting) return;
   switch (id) {
     case idBtnOK:
       if (code == BN_CLICKED && IsWindowEnabled(btnOK)) btnOKClick();
@@ -560,13 +576,81 @@ void TMainForm::ShowError(const std::string& text, HWND edit) {
 
 void TMainForm::ShowStatus(const std::string& text) {
   SendMessageA(sbInfo, SB_SETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
-  // The export runs without processing messages: the status line is painted now.
+  // Between two rounds of messages the export paints nothing: a new text is painted now.
   UpdateWindow(sbInfo);
+}
+
+void TMainForm::ShowProgress(const std::string& step, int percent) {
+  const std::string text = step + " " + std::to_string(std::clamp(percent, 0, 100)) + "%";
+  if (text != FProgressText) {
+    FProgressText = text;
+    if (step != FProgressStep) {
+      // A new step shows at once, even one too short for a round of messages.
+      FProgressStep = step;
+      ShowStatus(text);
+    } else {
+      // A new percentage is painted with the next round of messages.
+      SendMessageA(sbInfo, SB_SETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+  }
+  if (GetTickCount() - FLastMessages >= kMessageInterval) HandlePendingMessages();
+}
+
+void TMainForm::HandlePendingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Taking it off the queue ends nothing: it is posted again after the
+      // export, for the modal loop to end the dialog and hand it on.
+      FQuitPending = true;
+      FQuitCode = message.wParam;
+      break;
+    }
+    // No dialog keys: with every control disabled, Tab, Enter and Escape have nothing to do.
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  FLastMessages = GetTickCount();
+}
+
+void TMainForm::BeginExport() {
+  FExporting = true;
+  FProgressStep.clear();
+  FProgressText.clear();
+  FLastMessages = GetTickCount();
+  // A disabled control keeps the keyboard focus and swallows the keys: the
+  // form takes it meanwhile, and it goes back afterwards.
+  FFocusBeforeExport = GetFocus();
+  SetFocus(FHandle);
+  FDisabled.clear();
+  for (HWND control : {GroupBox2, Label4, edAssetName, Label5, edRepository, btnBrowseRepository, btnRefreshRepository,
+                       Label2, cbCategory, Label1, edScale, lblScaleInfo, btnOK, btnCancel}) {
+    FDisabled.emplace_back(control, IsWindowEnabled(control) != 0);
+    EnableWindow(control, FALSE);
+  }
+  // The caption's close button too: the window refuses to close anyway.
+  EnableMenuItem(GetSystemMenu(FHandle, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void TMainForm::EndExport() {
+  EnableMenuItem(GetSystemMenu(FHandle, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+  for (const auto& [control, enabled] : FDisabled) EnableWindow(control, enabled ? TRUE : FALSE);
+  FDisabled.clear();
+  if (FFocusBeforeExport != nullptr && IsWindow(FFocusBeforeExport) && IsWindowEnabled(FFocusBeforeExport))
+    SetFocus(FFocusBeforeExport);
+  FExporting = false;
+  if (FQuitPending) {
+    FQuitPending = false;
+    PostQuitMessage(static_cast<int>(FQuitCode));
+  }
 }
 
 void TMainForm::RunExport() {
   HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
   const TFinally restoreCursor([previousCursor] { SetCursor(previousCursor); });
+  // Whichever way the export ends, the dialog works again afterwards.
+  BeginExport();
+  const TFinally endExport([this] { EndExport(); });
 
   try {
     std::vector<std::string> warnings;
@@ -574,6 +658,7 @@ void TMainForm::RunExport() {
       // The asset is locked before the scene is read, so that an export of it
       // running elsewhere is reported at once.
       KVMeshExporterT exporter;
+      exporter.OnProgress = [this](const std::string& step, int percent) { ShowProgress(step, percent); };
       exporter.AssetName = GetWindowTextString(edAssetName);
       exporter.Repository = GetWindowTextString(edRepository);
       exporter.Category = GetWindowTextString(cbCategory);
@@ -584,6 +669,7 @@ void TMainForm::RunExport() {
       {
         TXMLSceneReader reader;
         reader.Scale = StrToFloat(GetWindowTextString(edScale));
+        reader.OnProgress = [this](int percent) { ShowProgress(VELDARA_STATUS_READING, percent); };
         scene = reader.ReadScene();
       }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "uForms.h"
@@ -54,6 +55,15 @@ private:
   void ShowError(const std::string& text, HWND edit);
   void RunExport();
   void ShowWarnings(const std::vector<std::string>& warnings);
+  // While an export runs: the step and its percentage in the status line,
+  // and the window messages that wait, handled every 100 ms or so, so that
+  // the dialog and the editor repaint and Windows does not take them for
+  // hung. The dialog's controls are disabled meanwhile and closing it is
+  // refused, so no message can start anything.
+  void ShowProgress(const std::string& step, int percent);
+  void HandlePendingMessages();
+  void BeginExport();
+  void EndExport();
 
   void CreateControls();
   HWND CreateControl(const char* windowClass, const char* text, DWORD style, int left, int top, int width, int height,
@@ -100,4 +110,17 @@ private:
   bool FRepositoryChanged = false;
   // The revert button is writing the default: that is no change by the user.
   bool FRevertingRepository = false;
+
+  // An export runs: commands and closing are refused.
+  bool FExporting = false;
+  // The controls disabled for the export, each with whether it was enabled.
+  std::vector<std::pair<HWND, bool>> FDisabled;
+  HWND FFocusBeforeExport = nullptr;
+  // When waiting messages were last handled (GetTickCount).
+  DWORD FLastMessages = 0;
+  std::string FProgressStep;
+  std::string FProgressText;
+  // The editor asked to quit while the export ran: passed on after it.
+  bool FQuitPending = false;
+  WPARAM FQuitCode = 0;
 };

@@ -86,6 +86,7 @@ int32_t __stdcall HostCallbackFunction(TCallbackData* data) {
       ProtocolProblem("stage 1's buffer is not all zero");
     if (request != gHost.Requests.back()) ProtocolProblem("stage 1 sent another request than stage 0");
     std::copy(gHost.PendingReply.begin(), gHost.PendingReply.end(), data->Reply);
+    if (gHost.OnReplied) gHost.OnReplied(request);
     return 0;
   }
   ProtocolProblem("an unknown stage " + std::to_string(data->Stage));

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ struct THostState {
   // OtherReply, so that the scene is never copied inside the editor.
   std::string_view PendingReply;
   std::string OtherReply;
+  // Called with each request once its reply is handed over: on the UI
+  // thread, inside the plug-in's export, where a scenario looks at the
+  // dialog as it is while the export runs.
+  std::function<void(const std::string& request)> OnReplied;
 };
 
 extern THostState gHost;

@@ -252,6 +252,51 @@ std::string StoredSettings() {
   return result;
 }
 
+// Whether every control of the dialog but the status line is enabled (or, with false, disabled).
+bool ControlsEnabled(const TControls& c, bool enabled) {
+  for (HWND control : {c.GroupBox2, c.edAssetName, c.edRepository, c.btnBrowseRepository, c.btnRefreshRepository,
+                       c.cbCategory, c.edScale, c.lblScaleInfo, c.btnOK, c.btnCancel})
+    if ((IsWindowEnabled(control) != 0) != enabled) return false;
+  return true;
+}
+
+bool CloseItemGrayed(HWND form) {
+  return (GetMenuState(GetSystemMenu(form, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+// Checks, from inside the editor's callback and so in the middle of the
+// export, that the dialog is locked: its controls disabled, closing refused,
+// and no click, Enter or Escape that reaches it starts anything. The status
+// line shows the step, with its percentage once the mesh export reports.
+void CheckLockedDuringExport(HWND form, const std::string& request) {
+  const TControls c = FindControls(form);
+  const bool scene = request == kSceneRequest;
+  const std::string when = scene ? " while the scene is read" : " while textures are copied";
+  Check(ControlsEnabled(c, false), "every control is disabled" + when);
+  Check(CloseItemGrayed(form), "the close button is disabled" + when);
+  const std::string status = StatusText(c.sbInfo);
+  if (scene)
+    CheckEqual(status, VELDARA_STATUS_READING, "the status line tells that the scene is read");
+  else
+    Check(status.rfind("Copying texture files... ", 0) == 0 && status.back() == '%',
+          "the status line shows the step and its percentage (" + status + ")");
+  if (!scene) return;
+  // Same thread: each message is handled before SendMessage returns.
+  const std::size_t requests = gHost.Requests.size();
+  SendMessageA(form, WM_CLOSE, 0, 0);
+  SendMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  SendMessageA(c.btnCancel, BM_CLICK, 0, 0);
+  SendMessageA(form, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  SendMessageA(c.btnOK, BM_CLICK, 0, 0);
+  SendMessageA(form, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  // A Cancel that got through would only end the dialog after the export,
+  // as the export's success does: what can be seen is that OK and Enter
+  // start no second export and that the dialog stays.
+  Check(IsWindowVisible(form) != 0 && FindThreadWindow("#32770") == nullptr,
+        "closing, Cancel and OK sent during the export leave the dialog as it is");
+  Check(gHost.Requests.size() == requests, "no second export starts during the export");
+}
+
 // Runs PluginExecute on this thread while `drive` works the dialog from another.
 void RunWithDriver(FARPROC execute, const std::function<void()>& drive) {
   std::atomic<bool> returned{false};
@@ -405,11 +450,20 @@ void FirstRun(FARPROC execute) {
     Click(c.btnOK);
     CheckEqual(StatusText(c.sbInfo), "Tarnix callback returned error code 5", "the editor's error shows in the status line");
     Check(IsWindowVisible(form) != 0, "a failed export leaves the dialog open");
+    Check(ControlsEnabled(c, true), "every control is enabled again after a failed export");
+    Check(!CloseItemGrayed(form), "the close button is enabled again after a failed export");
     CheckEqual(StoredSettings(), Settings("Crate", "", "Props", "10"),
                "a valid OK stores the fields, the reverted repository as empty");
 
     // The repository the user types is stored; this export succeeds and the
     // dialog closes, after showing the export's warnings if it has any.
+    // Meanwhile the dialog is looked at from inside the editor's callback.
+    std::atomic<bool> sawScene{false}, sawCopying{false};
+    gHost.OnReplied = [&](const std::string& request) {
+      std::atomic<bool>& seen = request == kSceneRequest ? sawScene : sawCopying;
+      if (!seen) CheckLockedDuringExport(form, request);
+      seen = true;
+    };
     SetText(c.edRepository, gOptions.Repository);
     PostMessageA(c.btnOK, BM_CLICK, 0, 0);
     std::string warnings;
@@ -419,6 +473,8 @@ void FirstRun(FARPROC execute) {
       return false;
     }, 60s);
     Check(!IsWindowVisible(form), "a successful export closes the dialog");
+    Check(sawScene && sawCopying, "the dialog was looked at during the export");
+    gHost.OnReplied = nullptr;
     if (!gOptions.WarningsFile.empty()) WriteFile(gOptions.WarningsFile, warnings);
   });
 

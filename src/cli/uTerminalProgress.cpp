@@ -1,0 +1,77 @@
+#include "uTerminalProgress.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+// The line stays within 80 columns, so that the carriage return reaches its
+// start: a wrapped line would leave its first part behind.
+constexpr std::size_t kLongestStatus = 70;
+}  // namespace
+
+bool StandardErrorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+TProgressTerminal TProgressTerminal::StandardError() {
+  return {StandardErrorIsTerminal, [] { return TClock::now(); }};
+}
+
+TProgressTerminal TProgressTerminal::None() {
+  return {[] { return false; }, [] { return TClock::now(); }};
+}
+
+TTerminalProgress::TTerminalProgress(std::ostream& err, const TProgressTerminal& terminal, bool quiet)
+    : FErr(err),
+      FNow(terminal.Now ? terminal.Now : [] { return TProgressTerminal::TClock::now(); }),
+      FEnabled(!quiet && terminal.IsTerminal && terminal.IsTerminal()),
+      FStart(FNow()) {}
+
+TTerminalProgress::~TTerminalProgress() {
+  try {
+    Erase();
+  } catch (...) {
+    // A stream that throws while the job ends: the job's own outcome matters more.
+  }
+}
+
+void TTerminalProgress::Report(const std::string& status, int percent) {
+  if (!FEnabled) return;
+  if (!FDelayOver) {
+    if (FNow() - FStart <= kDelay) return;
+    FDelayOver = true;
+  }
+  percent = std::clamp(percent, 0, 100);
+  if (!FShown.empty() && percent == FLastPercent && status == FLastStatus) return;
+  FLastStatus = status;
+  FLastPercent = percent;
+
+  std::string text = status.substr(0, kLongestStatus);
+  // Only printable characters, so that the line's length is its width.
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  text += ' ' + std::to_string(percent) + '%';
+  // Blanks over what is left of a longer line before.
+  const std::size_t blanks = FShown.size() > text.size() ? FShown.size() - text.size() : 0;
+  FErr << '\r' << text << std::string(blanks, ' ');
+  FErr.flush();
+  FShown = std::move(text);
+  FShown.append(blanks, ' ');
+}
+
+void TTerminalProgress::Erase() {
+  if (FShown.empty()) return;
+  FErr << '\r' << std::string(FShown.size(), ' ') << '\r';
+  FErr.flush();
+  FShown.clear();
+}

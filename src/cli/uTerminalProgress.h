@@ -1,0 +1,68 @@
+#pragma once
+// The command line's progress on a terminal: one line on standard error,
+// "STEP PERCENT%", rewritten in place with a carriage return and erased
+// again before anything else is printed there (a warning, an error) and at
+// the end. It shows only when standard error is a terminal and the job has
+// run for more than half a second, so that quick jobs and pipelines see
+// nothing of it; --quiet switches it off.
+//
+// The clock and the is-a-terminal test are injected, so that the printer is
+// tested without a terminal and without waiting.
+
+#include <chrono>
+#include <functional>
+#include <ostream>
+#include <string>
+
+struct TProgressTerminal {
+  using TClock = std::chrono::steady_clock;
+
+  // Whether the stream the line goes to is a terminal.
+  std::function<bool()> IsTerminal;
+  std::function<TClock::time_point()> Now;
+
+  // Standard error of this process (isatty / _isatty) and the steady clock:
+  // what the tool uses.
+  static TProgressTerminal StandardError();
+  // No terminal: nothing is ever shown. What RunCommandLine assumes unless
+  // told otherwise, as its streams may be anything.
+  static TProgressTerminal None();
+};
+
+// Whether this process's standard error is a terminal (a console on Windows).
+bool StandardErrorIsTerminal();
+
+class TTerminalProgress {
+public:
+  // How long a job runs before its progress shows.
+  static constexpr std::chrono::milliseconds kDelay{500};
+
+  // The clock starts now. A quiet printer, or one whose stream is no
+  // terminal, never writes.
+  TTerminalProgress(std::ostream& err, const TProgressTerminal& terminal, bool quiet);
+  ~TTerminalProgress();
+  TTerminalProgress(const TTerminalProgress&) = delete;
+  TTerminalProgress& operator=(const TTerminalProgress&) = delete;
+
+  // The step's text and its percentage (0 to 100), as the exporter's
+  // OnProgress reports them: shown once the delay is over, the line
+  // rewritten only when its text changes.
+  void Report(const std::string& status, int percent);
+  // Removes the line, if one shows, leaving the cursor at the start of the
+  // empty line; what is printed next stands where it was. A later Report
+  // shows it again.
+  void Erase();
+
+  bool Enabled() const { return FEnabled; }
+
+private:
+  std::ostream& FErr;
+  std::function<TProgressTerminal::TClock::time_point()> FNow;
+  bool FEnabled;
+  TProgressTerminal::TClock::time_point FStart;
+  bool FDelayOver = false;
+  // The text on the terminal now; its length is what Erase overwrites.
+  std::string FShown;
+  std::string FLastStatus;
+  int FLastPercent = -1;
+};

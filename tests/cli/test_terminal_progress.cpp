@@ -1,0 +1,233 @@
+// The command line's progress line, with a clock the test moves and a
+// terminal it pretends: nothing for the first half second, then one line
+// rewritten in place, erased before anything else is printed; nothing at all
+// when standard error is no terminal or the job is quiet.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "../support/RunTool.h"
+#include "../support/TempDir.h"
+#include "uCommandLine.h"
+#include "uTerminalProgress.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+const std::string kCrate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
+const std::string kCourtyard = std::string(VELDARA_EXAMPLES_DIR) + "/courtyard.xml";
+
+// A terminal whose clock moves only when the test says so.
+struct TFakeTerminal {
+  TProgressTerminal::TClock::time_point Time{};
+  bool Terminal = true;
+
+  TProgressTerminal Get() {
+    return {[this] { return Terminal; }, [this] { return Time; }};
+  }
+};
+
+// A terminal whose clock moves half a second with every look at it: every
+// report of a job comes after the delay.
+TProgressTerminal SlowTerminal() {
+  auto time = std::make_shared<TProgressTerminal::TClock::time_point>();
+  return {[] { return true; }, [time] { return *time += 600ms; }};
+}
+
+TRun RunOnTerminal(std::vector<std::string> args, const TProgressTerminal& terminal) {
+  args.insert(args.begin(), "veldara-export");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out, err;
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err, terminal);
+  return {status, out.str(), err.str()};
+}
+
+// Standard error as a terminal shows it at the end: each carriage return
+// goes back to the start of the line, and what follows overwrites it.
+std::string AsShown(const std::string& written) {
+  std::string screen, line;
+  std::size_t column = 0;
+  for (const char c : written) {
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      screen += line + '\n';
+      line.clear();
+      column = 0;
+    } else {
+      if (column < line.size())
+        line[column] = c;
+      else
+        line += c;
+      ++column;
+    }
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return screen + line;
+}
+}  // namespace
+
+TEST(TerminalProgress, NothingBeforeHalfASecond) {
+  TFakeTerminal terminal;
+  std::ostringstream err;
+  TTerminalProgress progress(err, terminal.Get(), false);
+  EXPECT_TRUE(progress.Enabled());
+  progress.Report("Processing materials...", 0);
+  terminal.Time += 300ms;
+  progress.Report("Processing materials...", 50);
+  terminal.Time += 200ms;  // exactly half a second: not more than it
+  progress.Report("Processing primitives...", 10);
+  progress.Erase();
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST(TerminalProgress, AfterHalfASecondOneLineIsRewrittenInPlace) {
+  TFakeTerminal terminal;
+  std::ostringstream err;
+  TTerminalProgress progress(err, terminal.Get(), false);
+  progress.Report("Processing materials...", 0);
+  terminal.Time += 501ms;
+  progress.Report("Processing primitives...", 5);
+  EXPECT_EQ(err.str(), "\rProcessing primitives... 5%");
+  // The same text again writes nothing.
+  progress.Report("Processing primitives...", 5);
+  EXPECT_EQ(err.str(), "\rProcessing primitives... 5%");
+  progress.Report("Processing primitives...", 67);
+  EXPECT_EQ(err.str(), "\rProcessing primitives... 5%\rProcessing primitives... 67%");
+  // A shorter line blanks what is left of the longer one.
+  progress.Report("Saving material file...", 0);
+  EXPECT_EQ(err.str(), "\rProcessing primitives... 5%\rProcessing primitives... 67%\rSaving material file... 0%"
+                       "  ");
+  EXPECT_EQ(AsShown(err.str()), "Saving material file... 0%");
+  EXPECT_EQ(err.str().find('\n'), std::string::npos) << "one line, never a new one";
+  // The end erases it: blanks over it and back to its start.
+  progress.Erase();
+  EXPECT_EQ(AsShown(err.str()), "");
+  EXPECT_EQ(err.str().substr(err.str().size() - 30), "\r" + std::string(28, ' ') + "\r");
+}
+
+TEST(TerminalProgress, ErasedBeforeAWarningAndShownAgainAfterIt) {
+  TFakeTerminal terminal;
+  std::ostringstream err;
+  TTerminalProgress progress(err, terminal.Get(), false);
+  terminal.Time += 1s;
+  progress.Report("Copying texture files...", 50);
+  progress.Erase();
+  err << "warning: Texture file \"x.png\" not found.\n";
+  EXPECT_EQ(AsShown(err.str()), "warning: Texture file \"x.png\" not found.\n");
+  // The warning's line starts where the progress line did: at the start of the line.
+  EXPECT_EQ(err.str(), "\rCopying texture files... 50%\r" + std::string(28, ' ') +
+                           "\rwarning: Texture file \"x.png\" not found.\n");
+  progress.Report("Copying texture files...", 50);
+  EXPECT_EQ(AsShown(err.str()), "warning: Texture file \"x.png\" not found.\nCopying texture files... 50%");
+  // Erasing twice writes nothing more.
+  progress.Erase();
+  const std::string erased = err.str();
+  progress.Erase();
+  EXPECT_EQ(err.str(), erased);
+}
+
+TEST(TerminalProgress, NothingWhenNotATerminalOrQuiet) {
+  TFakeTerminal terminal;
+  for (const bool quiet : {false, true}) {
+    terminal.Terminal = quiet;  // a terminal, but quiet; no terminal, not quiet
+    std::ostringstream err;
+    {
+      TTerminalProgress progress(err, terminal.Get(), quiet);
+      EXPECT_FALSE(progress.Enabled());
+      terminal.Time += 10s;
+      progress.Report("Processing primitives...", 50);
+      progress.Erase();
+    }
+    EXPECT_EQ(err.str(), "");
+  }
+  // Nor without a terminal test at all.
+  std::ostringstream err;
+  TTerminalProgress progress(err, TProgressTerminal{}, false);
+  progress.Report("Processing primitives...", 50);
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST(TerminalProgress, TheLineStaysWithinEightyColumnsAndPrintable) {
+  TFakeTerminal terminal;
+  std::ostringstream err;
+  TTerminalProgress progress(err, terminal.Get(), false);
+  terminal.Time += 1s;
+  progress.Report(std::string(200, 'x') + "\n", 150);
+  EXPECT_LT(err.str().size(), 80u);
+  EXPECT_EQ(err.str(), "\r" + std::string(70, 'x') + " 100%");
+  progress.Report("a\tb", -5);
+  EXPECT_EQ(AsShown(err.str()), "a?b 0%");
+}
+
+TEST(TerminalProgress, TheDestructorErasesTheLine) {
+  TFakeTerminal terminal;
+  std::ostringstream err;
+  {
+    TTerminalProgress progress(err, terminal.Get(), false);
+    terminal.Time += 1s;
+    progress.Report("Copying texture files...", 0);
+  }
+  EXPECT_EQ(AsShown(err.str()), "");
+}
+
+// The tool itself, with every report past the delay.
+
+TEST(CommandLineProgress, ExportOnATerminalShowsItsStepsAndLeavesStandardErrorClean) {
+  TTempDir dir;
+  const TRun run = RunOnTerminal({"export", kCrate, "--repository", dir.File("Repo"), "--asset", "Crate", "--init"},
+                                 SlowTerminal());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  for (const char* step : {"\rReading scene file... 0%", "\rProcessing materials... ",
+                           "\rProcessing primitives... ", "\rSaving material file... 0%", "\rCopying texture files... "})
+    EXPECT_NE(run.Err.find(step), std::string::npos) << step;
+  EXPECT_EQ(run.Err.find('\n'), std::string::npos);
+  EXPECT_EQ(AsShown(run.Err), "") << "erased at the end";
+  // Standard output is what it is without a terminal.
+  const TRun plain = RunTool({"export", kCrate, "--repository", dir.File("Repp"), "--asset", "Crate", "--init"});
+  EXPECT_EQ(plain.Err, "");
+  EXPECT_EQ(run.Out.size(), plain.Out.size());
+}
+
+TEST(CommandLineProgress, WarningsAndErrorsStandOnLinesOfTheirOwn) {
+  TTempDir dir;
+  // Missing textures: two warnings after the export.
+  TRun run = RunOnTerminal({"mesh", kCourtyard, dir.File("out/Courtyard.mesh"), "--texture-dir", dir.File("nowhere")},
+                           SlowTerminal());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string warnings = "warning: Texture file \"" + dir.File("nowhere") + "/stone wall.png\" not found.\n" +
+                               "warning: Texture file \"" + dir.File("nowhere") + "/lm_courtyard.png\" not found.\n";
+  EXPECT_EQ(AsShown(run.Err), warnings);
+  // The first warning starts on a line the progress left empty.
+  const std::size_t first = run.Err.find("warning: ");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(run.Err[first - 1], '\r');
+  EXPECT_EQ(run.Err.substr(first), warnings) << "the warnings as they are without a terminal";
+
+  // An error of the job: the last line is the error, as without a terminal.
+  TTempDir::Write(dir.File("broken.xml"), "<scene><primitives><primitive id=\"p\"");
+  run = RunOnTerminal({"mesh", dir.File("broken.xml"), dir.File("out/Broken.mesh")}, SlowTerminal());
+  EXPECT_EQ(run.Status, 1);
+  const TRun plain = RunTool({"mesh", dir.File("broken.xml"), dir.File("out/Broken.mesh")});
+  EXPECT_EQ(AsShown(run.Err), plain.Err);
+  EXPECT_EQ(run.Err.substr(run.Err.find("error: ")), plain.Err);
+}
+
+TEST(CommandLineProgress, QuietShowsNothing) {
+  TTempDir dir;
+  TRun run = RunOnTerminal({"export", kCrate, "--repository", dir.File("Repo"), "--asset", "Crate", "--init", "--quiet"},
+                           SlowTerminal());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  run = RunOnTerminal({"mesh", kCrate, dir.File("crate.mesh"), "--quiet"}, SlowTerminal());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  // inspect shows no progress and takes no --quiet.
+  EXPECT_EQ(RunOnTerminal({"inspect", kCrate}, SlowTerminal()).Err, "");
+  EXPECT_EQ(RunTool({"inspect", kCrate, "--quiet"}).Status, 2);
+}
