@@ -71,7 +71,7 @@ void Normals(benchmark::State& state) {
     auto scene = ReadScene();
     corners = CornerCount(*scene);
     state.ResumeTiming();
-    scene->CalculateNormals(66);
+    scene->CalculateNormals(ExportSmoothingAngle);
     state.PauseTiming();
     scene.reset();
     state.ResumeTiming();
@@ -81,7 +81,7 @@ void Normals(benchmark::State& state) {
 
 void Build(benchmark::State& state) {
   auto scene = ReadScene();
-  scene->CalculateNormals(66);
+  scene->CalculateNormals(ExportSmoothingAngle);
   const int64_t corners = CornerCount(*scene);
   for (auto _ : state) {
     QZOgreMeshExporterT exporter(*scene);
@@ -98,7 +98,7 @@ void Build(benchmark::State& state) {
 
 void WriteBinary(benchmark::State& state) {
   auto scene = ReadScene();
-  scene->CalculateNormals(66);
+  scene->CalculateNormals(ExportSmoothingAngle);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
   exporter.Build();
@@ -109,7 +109,7 @@ void WriteBinary(benchmark::State& state) {
 
 void WriteScript(benchmark::State& state) {
   auto scene = ReadScene();
-  scene->CalculateNormals(66);
+  scene->CalculateNormals(ExportSmoothingAngle);
   QZOgreMeshExporterT exporter(*scene);
   exporter.Build();
   const std::string file = OutputDirectory() + "/Level.material";
@@ -131,7 +131,7 @@ void WholeMeshExport(benchmark::State& state) {
     auto scene = ReadScene();
     corners = CornerCount(*scene);
     state.ResumeTiming();
-    scene->CalculateNormals(66);
+    scene->CalculateNormals(ExportSmoothingAngle);
     QZOgreMeshExporterT exporter(*scene);
     exporter.ExportNormals = true;
     exporter.CopyTextures = false;
@@ -170,7 +170,7 @@ void ManyNames(benchmark::State& state) {
   const std::string document = ManyNamesDocument(count);
   for (auto _ : state) {
     auto scene = TXMLSceneReader().ReadSceneText(document);
-    scene->CalculateNormals(66);
+    scene->CalculateNormals(ExportSmoothingAngle);
     QZOgreMeshExporterT exporter(*scene);
     exporter.Build();
     benchmark::DoNotOptimize(exporter.SubMeshes.data());

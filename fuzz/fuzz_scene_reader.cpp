@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
   }
   try {
-    scene->CalculateNormals(66);
+    scene->CalculateNormals(ExportSmoothingAngle);
   } catch (const TException&) {
   }
   return 0;

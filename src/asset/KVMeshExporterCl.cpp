@@ -123,7 +123,7 @@ void KVMeshExporterT::Export(TScene& scene) {
 }
 
 void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
-  scene.CalculateNormals(66);
+  scene.CalculateNormals(ExportSmoothingAngle);
   QZOgreMeshExporterT exporter(scene);
   exporter.ExportMaterials = true;
   exporter.CopyTextures = true;

@@ -47,3 +47,5 @@ std::string VisibleText(std::string_view text) {
   }
   return shown;
 }
+
+void RaiseListIndexError(long long index) { RaiseError("List index out of bounds (%d)", {std::to_string(index)}); }

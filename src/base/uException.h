@@ -29,3 +29,7 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
 std::string VisibleText(std::string_view text);
 
 [[noreturn]] void RaiseError(std::string_view pattern, std::initializer_list<std::string_view> args = {});
+
+// "List index out of bounds (%d)": every list of the system reports an index
+// outside it with these words.
+[[noreturn]] void RaiseListIndexError(long long index);

@@ -120,7 +120,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 
   const std::unique_ptr<TScene> scene = ReadScene(sceneFile, millimetres, progress);
   progress.Report("Calculating normals...", 0);
-  scene->CalculateNormals(66);
+  scene->CalculateNormals(ExportSmoothingAngle);
   QZOgreMeshExporterT exporter(*scene);
   exporter.ExportNormals = true;
   exporter.MaterialNameForm = nameForm;

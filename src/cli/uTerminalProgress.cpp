@@ -1,27 +1,14 @@
 #include "uTerminalProgress.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "uTerminal.h"
 
 namespace {
 // The line stays within 80 columns, so that the carriage return reaches its
 // start: a wrapped line would leave its first part behind.
 constexpr std::size_t kLongestStatus = 70;
 }  // namespace
-
-bool StandardErrorIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
-}
 
 TProgressTerminal TProgressTerminal::StandardError() {
   return {StandardErrorIsTerminal, [] { return TClock::now(); }};

@@ -29,9 +29,6 @@ struct TProgressTerminal {
   static TProgressTerminal None();
 };
 
-// Whether this process's standard error is a terminal (a console on Windows).
-bool StandardErrorIsTerminal();
-
 class TTerminalProgress {
 public:
   // How long a job runs before its progress shows.

@@ -26,8 +26,8 @@
 #include <utility>
 #include <vector>
 
-// Raises "List index out of bounds (%d)"; kept out of line, it is the cold path.
-[[noreturn]] void RaiseListIndexError(int index);
+#include "uException.h"
+
 
 template <typename TItem, typename TTraits>
 class THashedObjectList {

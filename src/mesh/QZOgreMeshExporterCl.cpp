@@ -188,7 +188,7 @@ void QZOgreMeshExporterT::BuildPrimitive(TPrimitive& primitive) {
   for (int i = 0; i < primitive.PolygonCount(); ++i) {
     TPolygon& polygon = primitive.GetPolygon(i);
     const int materialIndex = Scene.IndexOfMaterial(polygon.Material);
-    if (materialIndex < 0) RaiseError("List index out of bounds (%d)", {"-1"});
+    if (materialIndex < 0) RaiseListIndexError(-1);
     QZOgreMaterialT* material = Materials[static_cast<std::size_t>(materialIndex)].get();
     const int cornerCount = polygon.VertexCount();
     if (cornerCount < 3) continue;

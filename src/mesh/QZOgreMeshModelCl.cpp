@@ -9,7 +9,7 @@ namespace {
 template <typename TList>
 const typename TList::value_type& At(const TList& list, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= list.size())
-    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+    RaiseListIndexError(index);
   return list[static_cast<std::size_t>(index)];
 }
 }  // namespace

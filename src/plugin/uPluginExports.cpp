@@ -30,7 +30,8 @@ PLUGIN_EXPORT const char* __stdcall PluginAuthor() noexcept { return "Veldara To
 
 PLUGIN_EXPORT const char* __stdcall PluginVersion() noexcept { return "1.0"; }
 
-PLUGIN_EXPORT const char* __stdcall PluginTarnixVersion() noexcept { return "1.6"; }
+// The version is a string literal, so its view ends in a zero byte.
+PLUGIN_EXPORT const char* __stdcall PluginTarnixVersion() noexcept { return TarnixInterfaceVersion.data(); }
 
 PLUGIN_EXPORT const char* __stdcall PluginDescription() noexcept { return "Veldara Mesh Exporter"; }
 

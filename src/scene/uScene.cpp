@@ -14,12 +14,8 @@ namespace {
 // degenerate polygon gives a short vector rather than a division by zero.
 constexpr double kMinimumNormalLength = 0.001;
 
-[[noreturn]] void RaiseIndexError(long long index) {
-  RaiseError("List index out of bounds (%d)", {std::to_string(index)});
-}
-
 void CheckIndex(int index, std::size_t count) {
-  if (index < 0 || static_cast<std::size_t>(index) >= count) RaiseIndexError(index);
+  if (index < 0 || static_cast<std::size_t>(index) >= count) RaiseListIndexError(index);
 }
 
 template <typename T>
@@ -84,7 +80,7 @@ T& OwnedAt(const std::vector<std::unique_ptr<T>>& list, int index) {
 void TUVCoordinates::Add(float u, float v) { FCoordinates.push_back({u, v}); }
 
 TUVCoordinate& TUVCoordinates::GetCoordinate(int index) {
-  if (index < 0) RaiseIndexError(index);
+  if (index < 0) RaiseListIndexError(index);
   const auto position = static_cast<std::size_t>(index);
   if (position >= FCoordinates.size()) FCoordinates.resize(static_cast<uint32_t>(position + 1));
   return FCoordinates[static_cast<uint32_t>(position)];
@@ -155,7 +151,7 @@ TVertex* TPolygon::GetVertex(int index) const {
 }
 
 TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
-  if (layer < 0) RaiseIndexError(layer);
+  if (layer < 0) RaiseListIndexError(layer);
   const auto position = static_cast<std::size_t>(layer);
   if (position >= FUVSets.size()) FUVSets.resize(position + 1);
   return FUVSets[position];
@@ -343,7 +339,7 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
     for (int j = 0; j < polygon->VertexCount(); ++j) {
       const TVertex* vertex = polygon->GetVertex(j);
       const auto index = static_cast<std::size_t>(vertex->Index);
-      if (vertex->Index < 0 || index >= FVertices.size() || FVertices[index] != vertex) RaiseIndexError(-1);
+      if (vertex->Index < 0 || index >= FVertices.size() || FVertices[index] != vertex) RaiseListIndexError(-1);
       cornerVertex.push_back(static_cast<uint32_t>(index));
     }
   }

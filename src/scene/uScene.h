@@ -55,6 +55,10 @@ enum TSnapMethod : uint8_t { smNone, smVertex, smCenter, smLocation };
 
 enum TLightType : uint8_t { ltPoint, ltDirectional, ltSpot };
 
+// The angle in degrees below which the faces meeting at a vertex share their
+// normals there, as every export of the system smooths them.
+inline constexpr float ExportSmoothingAngle = 66;
+
 class TMaterial;
 
 // A primitive's vertex, a normal (Id empty) or a light's position or direction.

@@ -33,13 +33,13 @@ uint32_t TStringDictionary::IndexOf(std::string_view key) const {
 
 std::string_view TStringDictionary::KeyAt(int index) const {
   if (index < 0 || static_cast<uint32_t>(index) >= FCount)
-    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+    RaiseListIndexError(index);
   return FArena->NameOf(FEntries[index].KeyId);
 }
 
 std::string_view TStringDictionary::ValueAt(int index) const {
   if (index < 0 || static_cast<uint32_t>(index) >= FCount)
-    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+    RaiseListIndexError(index);
   return {FEntries[index].Value, FEntries[index].ValueLength};
 }
 

@@ -68,7 +68,7 @@ void TXMLNode::FreeForeignDescendants() {
 
 TXMLNode* TXMLNode::GetChild(int index) const {
   if (index < 0 || static_cast<uint32_t>(index) >= FChildCount)
-    RaiseError("List index out of bounds (%d)", {std::to_string(index)});
+    RaiseListIndexError(index);
   return FChildren[index];
 }
 

@@ -79,7 +79,7 @@ void TXMLParser::StartElement(const TToken& token) {
 
 void TXMLParser::EndElement(const TToken& token) {
   AssignPendingAttributes();
-  if (FStack.empty()) RaiseError("List index out of bounds (%d)", {"-1"});
+  if (FStack.empty()) RaiseListIndexError(-1);
   const TOpenNode open = FStack.back();
   FStack.pop_back();
   open.Node->SetChildren(FChildren.data() + open.FirstChild,

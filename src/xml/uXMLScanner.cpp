@@ -1,19 +1,13 @@
 #include "uXMLScanner.h"
 
 #include <algorithm>
-#include <cstdint>
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cstring>
-#endif
-
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "uException.h"
+#include "uMemoryPages.h"
 
 namespace {
 constexpr uint8_t kWhite = 1;
@@ -73,7 +67,7 @@ TXMLScanner::TPlace TXMLScanner::PlaceAfter(std::size_t count) const {
 }
 
 void TXMLScanner::ReleaseConsumed() {
-#if defined(__linux__)
+  if constexpr (!PagesCanBeReleased) return;
   // Errors look back a few characters before their token: keep a margin, and
   // give back only in large steps, as each step has a system call.
   constexpr std::size_t kMargin = 64 * 1024, kStep = 8 * 1024 * 1024;
@@ -85,20 +79,19 @@ void TXMLScanner::ReleaseConsumed() {
   const char* from = s + FReleased;
   const char* to = s + until;
   const auto lines = std::count(from, to, '\r');
-  const void* lastCr = lines > 0 ? memrchr(from, '\r', static_cast<std::size_t>(to - from)) : nullptr;
-  const char* lineStart = lastCr ? static_cast<const char*>(lastCr) + 1 : from;
+  const char* lastCr = nullptr;
+  for (const char* p = to; lines > 0 && p != from;)
+    if (*--p == '\r') {
+      lastCr = p;
+      break;
+    }
+  const char* lineStart = lastCr ? lastCr + 1 : from;
   const auto columns = (to - lineStart) - std::count(lineStart, to, '\n');
   FReleasedPlace.Line += static_cast<int32_t>(lines);
   FReleasedPlace.Column = static_cast<int32_t>(lastCr ? 1 + columns : FReleasedPlace.Column + columns);
-  // Whole pages only, and never the first one, which the allocator's own
-  // bookkeeping may share.
-  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
-  const std::uintptr_t first = (address(s + std::max<std::size_t>(FReleased, page)) + page - 1) & ~(page - 1);
-  const std::uintptr_t last = address(to) & ~(page - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  // Never the first page, which the allocator's own bookkeeping may share.
+  ReleasePages(s + std::max(FReleased, MemoryPageSize()), to);
   FReleased = until;
-#endif
 }
 
 void TXMLScanner::Locate(TToken& token) const {
