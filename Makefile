@@ -1,5 +1,5 @@
 # The two commands a newcomer needs. Each does its own set-up first.
-#   make demo   build and run the main job on the bundled sample
+#   make demo   build and run the main job on the bundled sample, and render the asset it wrote
 #   make test   build everything and run every test (the Windows build's under Wine),
 #               then each fuzz target for a minute
 #   make bench  the stage benchmarks, then the end-to-end comparison
@@ -29,6 +29,7 @@ demo: setup
 	./build/release/src/cli/veldara-export inspect examples/crate.xml
 	./build/release/src/cli/veldara-export export examples/crate.xml --repository build/demo/Repository \
 		--asset Crate --category Props --init
+	./build/release/src/cli/veldara-export preview build/demo/Repository Crate -o build/demo/Crate.png --timings
 
 bench: setup
 	cmake --preset release

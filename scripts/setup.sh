@@ -13,10 +13,18 @@ packages=(
   # OGRE's XML converter and its main library: the integration tests load our
   # meshes and material scripts in OGRE itself.
   ogre-1.12-tools libogre-1.12-dev
+  # The preview (veldara-export preview) and its render tests: OGRE's OpenGL
+  # render system (in libogre1.12.10) draws through libGL on a private Xvfb
+  # (xvfb, below), and Mesa's GLX and software drivers (llvmpipe) do the
+  # drawing. libogre1.12.10 pulls them in through libgl1 -> libglx0 ->
+  # libglx-mesa0 -> libgl1-mesa-dri even without recommends; named here so
+  # that the preview does not rest on that chain.
+  libgl1 libglx-mesa0 libgl1-mesa-dri
   # The 32-bit Windows plug-in: the i686 mingw-w64 cross compiler (POSIX
   # threads model, whose C++ library is complete; linked statically), Wine to
-  # run what it builds, Xvfb for the dialog's window, ImageMagick for the
-  # screenshot's PNG, and dpkg-dev to unpack the libjpeg-turbo source package.
+  # run what it builds, Xvfb for the dialog's window (and the preview's
+  # OpenGL), ImageMagick for the screenshot's PNG, and dpkg-dev to unpack the
+  # libjpeg-turbo source package.
   g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth imagemagick dpkg-dev
   # The fonts Wine draws the dialog with: its own Marlett for the frame's
   # symbols (which cmake/wine-run.sh.in puts into the prefix, where Wine looks

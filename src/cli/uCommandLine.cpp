@@ -20,6 +20,9 @@
 #include "uSceneSummary.h"
 #include "uTerminalProgress.h"
 #include "uXMLSceneReader.h"
+#ifdef VELDARA_HAS_PREVIEW
+#include "uAssetPreview.h"
+#endif
 
 namespace {
 constexpr int kFailure = 1;
@@ -209,6 +212,18 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   report();
   for (const std::string& file : exporter.WrittenFiles) out << file << '\n';
 }
+// "WxH", each from 2 to 8192 pixels.
+void ParsePictureSize(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  const auto number = [&](const std::string& digits) {
+    if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+    return std::stoi(digits);
+  };
+  width = x == std::string::npos ? 0 : number(text.substr(0, x));
+  height = x == std::string::npos ? 0 : number(text.substr(x + 1));
+  if (width < 2 || height < 2 || width > 8192 || height > 8192)
+    throw TUsageError("Please specify the picture's size as WIDTHxHEIGHT, each from 2 to 8192 pixels.");
+}
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -259,6 +274,25 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
 
+  std::string meshFile;
+  std::string size = "800x600";
+  int views = 4;
+  bool timings = false;
+  CLI::App* preview = app.add_subcommand(
+      "preview", "Render an asset of a repository, or a mesh with its material script and textures, as a PNG.");
+  preview->add_option("REPOSITORY", repository, "the asset repository's folder");
+  preview->add_option("ASSET", assetName, "the asset's name");
+  preview->add_option("--mesh", meshFile, "a mesh file with its material script and textures beside it, as `mesh` "
+                                          "writes them (instead of REPOSITORY ASSET)")
+      ->excludes("REPOSITORY")
+      ->excludes("ASSET");
+  preview->add_option("-o,--output", output, "the PNG to write (default: NAME.png in the current folder)");
+  preview->add_option("--size", size, "the picture's size in pixels, WIDTHxHEIGHT (default 800x600)");
+  preview->add_option("--views", views, "4: front, side, top and three-quarter views in a 2x2 grid (default); "
+                                        "1: the three-quarter view")
+      ->check(CLI::IsMember({1, 4}));
+  preview->add_flag("--timings", timings, "print how long start-up and rendering took on standard error");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
@@ -281,6 +315,19 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory,
               ParseOgreVersion(ogreVersion), out, err, progress);
     progress.Erase();
+    if (preview->parsed()) {
+      if (meshFile.empty() && (repository.empty() || assetName.empty()))
+        throw TUsageError("Please specify a repository and an asset, or --mesh FILE.mesh.");
+      if (meshFile.empty() && !AssetNameProblem(assetName).empty()) throw TUsageError(AssetNameProblem(assetName));
+      int width = 0, height = 0;
+      ParsePictureSize(size, width, height);
+#ifdef VELDARA_HAS_PREVIEW
+      RunAssetPreview({repository, assetName, meshFile, output, width, height, views, timings}, out, err);
+#else
+      RaiseError("This build of veldara-export has no preview: it renders with OGRE's OpenGL render system, which "
+                 "only the Linux build includes.");
+#endif
+    }
     return 0;
   } catch (const TUsageError& e) {
     progress.Erase();

@@ -172,3 +172,49 @@ TEST(CommandLineExport, RefusesMissingNamesAndMissingFolders) {
                                      " (use --init to create the repository's folders).");
   EXPECT_FALSE(std::filesystem::exists(dir.File("Mistyped")));
 }
+
+// Only the parsing here: rendering starts OGRE, which the tests in
+// tests/preview run as a process of its own.
+TEST(CommandLinePreview, RefusesWhatItCannotUse) {
+  const std::vector<std::vector<std::string>> usageErrors = {
+      {"preview"},                                        // nothing to show
+      {"preview", "Repo"},                                // no asset
+      {"preview", "Repo", "Crate", "--mesh", "a.mesh"},  // both forms
+      {"preview", "Repo", "Crate", "--views", "2"},
+      {"preview", "Repo", "Crate", "--size", "800"},
+      {"preview", "Repo", "Crate", "--size", "1x600"},
+      {"preview", "Repo", "Crate", "--size", "9000x600"},
+      {"preview", "Repo", "../Crate"},
+  };
+  for (const auto& arguments : usageErrors) {
+    const TRun run = RunTool(arguments);
+    EXPECT_EQ(run.Status, 2) << arguments.back() << "\n" << run.Err;
+    EXPECT_EQ(run.Out, "");
+  }
+  EXPECT_EQ(RunTool({"preview", "Repo"}).LastErrorLine(),
+            "error: Please specify a repository and an asset, or --mesh FILE.mesh.");
+  EXPECT_EQ(RunTool({"preview", "R", "C", "--size", "800"}).LastErrorLine(),
+            "error: Please specify the picture's size as WIDTHxHEIGHT, each from 2 to 8192 pixels.");
+}
+
+#ifdef VELDARA_HAS_PREVIEW
+TEST(CommandLinePreview, AnAssetWithoutAMeshIsAnError) {
+  TTempDir dir;
+  TRun run = RunTool({"preview", dir.File("Repo"), "Crate"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: The repository " + dir.File("Repo") + " has no mesh for the asset \"Crate\" (" +
+                                     dir.File("Repo") + "/Meshes/Crate.mesh).");
+  run = RunTool({"preview", "--mesh", dir.File("Crate.mesh")});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: There is no mesh file " + dir.File("Crate.mesh") + ".");
+  EXPECT_EQ(run.Out, "");
+}
+#else
+TEST(CommandLinePreview, ThisBuildHasNone) {
+  const TRun run = RunTool({"preview", "Repo", "Crate", "-o", "crate.png"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: This build of veldara-export has no preview: it renders with OGRE's OpenGL "
+                                 "render system, which only the Linux build includes.");
+  EXPECT_EQ(run.Out, "");
+}
+#endif

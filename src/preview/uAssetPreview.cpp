@@ -1,0 +1,132 @@
+#include "uAssetPreview.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "uException.h"
+#include "uFileSystem.h"
+#include "uFileTransaction.h"
+#include "uPreviewRenderer.h"
+#include "uPrivateDisplay.h"
+#include "uRepository.h"
+
+namespace {
+
+// The path without its last extension.
+std::string WithoutExtension(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  const std::size_t delimiter = path.find_last_of("\\/");
+  if (dot == std::string::npos || (delimiter != std::string::npos && dot < delimiter)) return path;
+  return path.substr(0, dot);
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t delimiter = path.find_last_of("\\/");
+  return delimiter == std::string::npos ? path : path.substr(delimiter + 1);
+}
+
+struct TFoundAsset {
+  TPreviewAsset Asset;
+  std::string Name;  // for the default picture's name
+};
+
+TFoundAsset FindAsset(const TAssetPreviewRequest& request) {
+  TFoundAsset found;
+  if (!request.MeshFile.empty()) {
+    found.Asset.MeshFile = request.MeshFile;
+    found.Asset.MaterialScripts = {WithoutExtension(request.MeshFile) + ".material"};
+    // The textures lie beside the mesh, whose folder the renderer searches anyway.
+    found.Name = WithoutExtension(FileNameOf(request.MeshFile));
+    if (!FileExists(request.MeshFile)) RaiseError("There is no mesh file %s.", {request.MeshFile});
+  } else {
+    const TAssetLayout layout(request.Repository, request.AssetName);
+    found.Asset.MeshFile = layout.Folder("Meshes") + PathDelimiter + layout.BaseName() + ".mesh";
+    found.Asset.MaterialScripts = {layout.PathOf("Materials\\" + layout.DefinitionName() + ".material")};
+    found.Asset.TextureFolders = {layout.Folder("Textures")};
+    found.Name = layout.BaseName();
+    if (!FileExists(found.Asset.MeshFile))
+      RaiseError("The repository %s has no mesh for the asset \"%s\" (%s).",
+                 {request.Repository, request.AssetName, found.Asset.MeshFile});
+  }
+  return found;
+}
+
+// The picture must not replace one of the files it shows.
+void CheckOutput(const TPreviewAsset& asset, const std::string& output) {
+  const std::string identity = FileIdentity(output);
+  if (identity.empty()) return;
+  for (const std::string& file : {asset.MeshFile, asset.MaterialScripts.front()})
+    if (identity == FileIdentity(file)) RaiseError("%s is the asset's %s; the preview will not write over it.",
+                                                   {output, file == asset.MeshFile ? "mesh" : "material script"});
+}
+
+void WriteFile(const std::string& target, const std::string& bytes) {
+  TFileTransaction transaction;
+  const std::size_t file = transaction.Create(target);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), transaction.File(file)) != bytes.size())
+    RaiseError("Cannot write file %s", {target});
+  transaction.Finish(file);
+  transaction.Commit();
+}
+
+class TStopwatch {
+public:
+  double Lap() {
+    const auto now = std::chrono::steady_clock::now();
+    const double ms = std::chrono::duration<double, std::milli>(now - FLast).count();
+    FLast = now;
+    return ms;
+  }
+
+private:
+  std::chrono::steady_clock::time_point FLast = std::chrono::steady_clock::now();
+};
+
+std::string Milliseconds(double ms) { return std::to_string(static_cast<long long>(ms + 0.5)) + " ms"; }
+
+}  // namespace
+
+void RunAssetPreview(const TAssetPreviewRequest& request, std::ostream& out, std::ostream& err) {
+  const TFoundAsset found = FindAsset(request);
+  const std::string output = request.Output.empty() ? found.Name + ".png" : request.Output;
+  CheckOutput(found.Asset, output);
+
+  TPreviewOptions options;
+  options.Width = request.Width;
+  options.Height = request.Height;
+  options.Views = request.Views;
+
+  TStopwatch clock, total;
+  std::string png;
+  {
+    // The display outlives the renderer: OGRE closes its window first.
+    const TPrivateDisplay display;
+    if (request.Timings)
+      err << "preview: display " << Milliseconds(clock.Lap())
+          << (display.Started() ? " (private Xvfb " + display.Name() + ", process " +
+                                      std::to_string(display.ServerProcess()) + ")"
+                                : " (" + display.Name() + ")")
+          << std::endl;
+    TPreviewRenderer renderer;
+    if (request.Timings) err << "preview: OGRE start " << Milliseconds(clock.Lap()) << std::endl;
+    TPreviewResult result;
+    const auto report = [&] {
+      for (const std::string& warning : result.Warnings) err << "warning: " << VisibleText(warning) << '\n';
+    };
+    try {
+      renderer.Render(found.Asset, options, result);
+    } catch (...) {
+      report();
+      throw;
+    }
+    report();
+    if (request.Timings) err << "preview: render " << Milliseconds(clock.Lap()) << std::endl;
+    png = renderer.EncodePng(result.Image);
+    if (request.Timings) err << "preview: PNG " << Milliseconds(clock.Lap()) << std::endl;
+  }
+  if (request.Timings) err << "preview: OGRE and display stop " << Milliseconds(clock.Lap()) << std::endl;
+  WriteFile(output, png);
+  if (request.Timings) err << "preview: total " << Milliseconds(total.Lap()) << std::endl;
+  out << output << '\n';
+}

@@ -1,0 +1,362 @@
+#include "uPreviewRenderer.h"
+
+#include <Ogre.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "uException.h"
+#include "uPlatformMaterialScript.h"
+
+// VELDARA_OGRE_PLUGIN_DIR: the folder of OGRE's plug-ins, from OGRE's CMake configuration.
+
+namespace {
+
+constexpr const char* kGroup = "VeldaraPreview";
+constexpr const char* kRenderSystem = "OpenGL Rendering Subsystem";
+
+// OGRE 1.12 says this of every mesh in the 1.30 format, which the platform
+// reads and our exporter writes on purpose: not a problem of the file.
+constexpr std::string_view kOldFormatNotice = "uses an old format [MeshSerializer_v1.30]";
+
+// The views of the grid: where the camera stands, seen from the mesh's centre,
+// and which way is up on the screen. Reading order: front, side (from the
+// right), top (front at the bottom), three-quarter (front, right, above).
+struct TView {
+  Ogre::Vector3 From;
+  Ogre::Vector3 Up;
+};
+const std::array<TView, 4> kGridViews = {{
+    {{0, 0, 1}, {0, 1, 0}},
+    {{1, 0, 0}, {0, 1, 0}},
+    {{0, 1, 0}, {0, 0, -1}},
+    {{1, 0.8f, 1.25f}, {0, 1, 0}},
+}};
+
+constexpr float kFieldOfViewDegrees = 40;
+// The share of each view's half-width and half-height that the mesh may fill.
+constexpr float kFill = 0.9f;
+
+Ogre::ColourValue Colour(const TRgb& rgb) { return Ogre::ColourValue(rgb.R / 255.0f, rgb.G / 255.0f, rgb.B / 255.0f); }
+
+std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+std::string FolderOf(const std::string& path) {
+  return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().parent_path().string();
+}
+
+// Where the camera of a view stands and how near and far the mesh is from it,
+// so that the box fits into the view whatever its shape.
+struct TFraming {
+  Ogre::Vector3 Position;
+  Ogre::Quaternion Orientation;
+  float Near = 0;  // distance of the box's nearest corner along the view
+  float Far = 0;   // of its farthest
+  float Size = 0;  // the box's diagonal (at least a little)
+};
+
+TFraming Frame(const Ogre::AxisAlignedBox& box, const TView& view, float aspect) {
+  const Ogre::Vector3 back = view.From.normalisedCopy();  // from the centre towards the camera
+  const Ogre::Vector3 right = view.Up.crossProduct(back).normalisedCopy();
+  const Ogre::Vector3 up = back.crossProduct(right);
+  const Ogre::Vector3 centre = box.getCenter();
+  const float tanY = std::tan(Ogre::Degree(kFieldOfViewDegrees / 2).valueRadians()) * kFill;
+  const float tanX = tanY * aspect;
+  // Each corner at (x, y, z) in the camera's axes around the centre must lie
+  // inside the frustum of a camera at distance d: |x| <= (d - z) tanX and
+  // |y| <= (d - z) tanY.
+  float distance = 0;
+  float nearest = 0, farthest = 0;
+  for (const Ogre::Vector3& corner : box.getAllCorners()) {
+    const Ogre::Vector3 offset = corner - centre;
+    const float x = offset.dotProduct(right), y = offset.dotProduct(up), z = offset.dotProduct(back);
+    distance = std::max({distance, z + std::abs(x) / tanX, z + std::abs(y) / tanY});
+    nearest = std::max(nearest, z);
+    farthest = std::min(farthest, z);
+  }
+  // A box without extent (a point) still needs a camera in front of it.
+  const float size = std::max(box.getSize().length(), 1e-3f);
+  distance = std::max(distance, nearest + size * 0.5f);
+  TFraming framing;
+  framing.Size = size;
+  framing.Position = centre + back * distance;
+  framing.Orientation = Ogre::Quaternion(right, up, back);
+  framing.Near = distance - nearest;
+  framing.Far = distance - farthest;
+  return framing;
+}
+
+// Draws the lines between the views of a 2x2 grid into the image.
+void DrawSeparators(TPreviewImage& image, const TRgb& colour) {
+  const auto put = [&](int x, int y) {
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.Width) + static_cast<std::size_t>(x)) * 3;
+    image.Rgb[i] = colour.R, image.Rgb[i + 1] = colour.G, image.Rgb[i + 2] = colour.B;
+  };
+  const int midX = image.Width / 2, midY = image.Height / 2;
+  for (int y = 0; y < image.Height; ++y)
+    for (int x = std::max(midX - 1, 0); x <= midX && x < image.Width; ++x) put(x, y);
+  for (int x = 0; x < image.Width; ++x)
+    for (int y = std::max(midY - 1, 0); y <= midY && y < image.Height; ++y) put(x, y);
+}
+
+}  // namespace
+
+struct TPreviewRenderer::TImpl : Ogre::LogListener {
+  std::unique_ptr<Ogre::LogManager> LogManager;
+  std::unique_ptr<Ogre::Root> Root;
+  Ogre::RenderWindow* Window = nullptr;
+  // Where OGRE's warnings and errors go: the render under way, or else the
+  // set-up's list.
+  TPreviewResult* Recording = nullptr;
+  std::vector<std::string> SetupProblems;
+
+  void messageLogged(const Ogre::String& message, Ogre::LogMessageLevel level, bool, const Ogre::String&,
+                     bool& skipThisMessage) override {
+    skipThisMessage = true;  // the log has no file and no console output anyway
+    if (level < Ogre::LML_WARNING) return;
+    // OGRE starts most of these with "Error: " or "Warning: "; the caller
+    // says which it is.
+    std::string_view text = message;
+    for (std::string_view prefix : {"Error: ", "Warning: "})
+      if (text.starts_with(prefix)) text.remove_prefix(prefix.size());
+    if (!Recording) {
+      SetupProblems.emplace_back(text);
+      return;
+    }
+    if (text.find(kOldFormatNotice) != std::string_view::npos) return;
+    Recording->Warnings.emplace_back(text);
+    if (level >= Ogre::LML_CRITICAL) Recording->Errors.emplace_back(text);
+  }
+
+  void Start();
+  void Stop() noexcept;
+  void Render(const TPreviewAsset& asset, const TPreviewOptions& options, TPreviewResult& result);
+  void ParseScript(const std::string& fileName, TPreviewResult& result);
+};
+
+void TPreviewRenderer::TImpl::Start() {
+  // Our own default log, made before Root so that Root makes no Ogre.log: no
+  // file, no console output, only this listener hears it.
+  LogManager = std::make_unique<Ogre::LogManager>();
+  Ogre::Log* log = LogManager->createLog("veldara-preview", true, false, true);
+  log->addListener(this);
+  // No plug-in list, no configuration file, no log file of its own.
+  Root = std::make_unique<Ogre::Root>("", "", "");
+  const std::string plugins = VELDARA_OGRE_PLUGIN_DIR;
+  Root->loadPlugin(plugins + "/RenderSystem_GL");
+  // PNG and the other image formats, for the textures and for the picture.
+  // FreeImage rather than OGRE 1.12's STBI codec, which frees the pixels that
+  // stb_image allocated with malloc by delete[] (undefined behaviour, and
+  // AddressSanitizer stops there).
+  Root->loadPlugin(plugins + "/Codec_FreeImage");
+  Ogre::RenderSystem* renderSystem = Root->getRenderSystemByName(kRenderSystem);
+  if (!renderSystem) RaiseError("OGRE has no %s.", {kRenderSystem});
+  Root->setRenderSystem(renderSystem);
+  Root->initialise(false);
+  // The GL context lives with a window; the pictures are drawn off-screen.
+  Ogre::NameValuePairList parameters = {{"hidden", "true"}, {"vsync", "false"}};
+  Window = Root->createRenderWindow("veldara-preview", 1, 1, false, &parameters);
+  Window->setAutoUpdated(false);
+}
+
+void TPreviewRenderer::TImpl::Stop() noexcept {
+  try {
+    Root.reset();
+  } catch (...) {
+  }
+  LogManager.reset();
+}
+
+void TPreviewRenderer::TImpl::ParseScript(const std::string& fileName, TPreviewResult& result) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) {
+    result.Warnings.push_back("Cannot open the material script " + fileName + ".");
+    return;
+  }
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  TPlatformMaterialScript script = PlatformMaterialScript(text);
+  result.Warnings.insert(result.Warnings.end(), script.Problems.begin(), script.Problems.end());
+  // The stream's name is the file's, which the compiler quotes in its messages;
+  // it reads the text in place.
+  Ogre::DataStreamPtr stream = std::make_shared<Ogre::MemoryDataStream>(FileName(fileName), script.Text.data(),
+                                                                        script.Text.size(), false, true);
+  try {
+    Ogre::MaterialManager::getSingleton().parseScript(stream, kGroup);
+  } catch (const Ogre::Exception& e) {
+    // A second definition of a material name, for one, is thrown, not logged.
+    result.Warnings.push_back(e.getDescription());
+    result.Errors.push_back(e.getDescription());
+  }
+}
+
+void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewOptions& options,
+                                     TPreviewResult& result) {
+  result = TPreviewResult();
+  if (options.Width < 2 || options.Height < 2 || options.Width > 8192 || options.Height > 8192)
+    RaiseError("The picture's size must be from 2x2 to 8192x8192 pixels.");
+  if (options.Views != 1 && options.Views != 4) RaiseError("The preview shows 1 or 4 views.");
+
+  Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+  Ogre::SceneManager* scene = nullptr;
+  // Whatever happens, the next render starts from nothing.
+  const auto cleanUp = [&]() noexcept {
+    try {
+      if (scene) Root->destroySceneManager(scene);
+      if (groups.resourceGroupExists(kGroup)) groups.destroyResourceGroup(kGroup);
+    } catch (...) {
+    }
+    Recording = nullptr;
+  };
+  Recording = &result;
+  try {
+    groups.createResourceGroup(kGroup, false);
+    // Only the locations are declared; initialising the group would also
+    // compile every script that lies there, with OGRE's own reading of names.
+    const std::string meshFolder = FolderOf(asset.MeshFile);
+    groups.addResourceLocation(meshFolder, "FileSystem", kGroup);
+    for (const std::string& folder : asset.TextureFolders) {
+      const std::string textures = std::filesystem::absolute(folder).lexically_normal().string();
+      if (std::filesystem::path(textures) != std::filesystem::path(meshFolder))
+        groups.addResourceLocation(textures, "FileSystem", kGroup);
+    }
+    for (const std::string& script : asset.MaterialScripts) ParseScript(script, result);
+
+    if (options.Culling == TPreviewCulling::pcNone) {
+      auto materials = Ogre::MaterialManager::getSingleton().getResourceIterator();
+      while (materials.hasMoreElements()) {
+        const Ogre::ResourcePtr resource = materials.getNext();
+        if (resource->getGroup() != kGroup) continue;
+        for (Ogre::Technique* technique : Ogre::static_pointer_cast<Ogre::Material>(resource)->getTechniques())
+          for (Ogre::Pass* pass : technique->getPasses()) {
+            pass->setCullingMode(Ogre::CULL_NONE);
+            pass->setManualCullingMode(Ogre::MANUAL_CULL_NONE);
+          }
+      }
+    }
+
+    Ogre::MeshPtr mesh;
+    try {
+      mesh = Ogre::MeshManager::getSingleton().load(FileName(asset.MeshFile), kGroup);
+    } catch (const Ogre::Exception& e) {
+      RaiseError("OGRE cannot load the mesh %s: %s", {asset.MeshFile, e.getDescription()});
+    }
+    const Ogre::AxisAlignedBox box = mesh->getBounds();
+    if (box.isNull() || box.isInfinite()) RaiseError("The mesh %s has no bounding box to frame.", {asset.MeshFile});
+
+    scene = Root->createSceneManager();
+    Ogre::Entity* entity = scene->createEntity(mesh);
+    scene->getRootSceneNode()->createChildSceneNode()->attachObject(entity);
+    if (options.Lighting == TPreviewLighting::plDirectional) {
+      scene->setAmbientLight(Ogre::ColourValue(0.38f, 0.38f, 0.42f));
+      Ogre::Light* light = scene->createLight();
+      light->setType(Ogre::Light::LT_DIRECTIONAL);
+      light->setDiffuseColour(Ogre::ColourValue(0.8f, 0.78f, 0.72f));
+      light->setSpecularColour(Ogre::ColourValue::Black);
+      Ogre::SceneNode* lightNode = scene->getRootSceneNode()->createChildSceneNode();
+      lightNode->attachObject(light);
+      // From above, in front and to the right: each face that a view shows
+      // meets it at another angle.
+      lightNode->setDirection(Ogre::Vector3(-0.45f, -0.8f, -0.6f).normalisedCopy(), Ogre::Node::TS_WORLD);
+    } else {
+      scene->setAmbientLight(Ogre::ColourValue::White);
+    }
+
+    const auto width = static_cast<unsigned>(options.Width), height = static_cast<unsigned>(options.Height);
+    Ogre::TexturePtr texture = Ogre::TextureManager::getSingleton().createManual(
+        "VeldaraPreviewTarget", kGroup, Ogre::TEX_TYPE_2D, width, height, 0, Ogre::PF_BYTE_RGB, Ogre::TU_RENDERTARGET,
+        nullptr, false, static_cast<Ogre::uint>(std::max(options.Antialiasing, 0)));
+    Ogre::RenderTarget* target = texture->getBuffer()->getRenderTarget();
+    target->setAutoUpdated(false);
+
+    const bool grid = options.Views == 4;
+    std::vector<std::pair<Ogre::Viewport*, TFraming>> views;
+    for (int i = grid ? 0 : 3; i < 4; ++i) {
+      const float left = grid ? static_cast<float>(i % 2) * 0.5f : 0.0f;
+      const float top = grid ? static_cast<float>(i / 2) * 0.5f : 0.0f;
+      const float size = grid ? 0.5f : 1.0f;
+      Ogre::Camera* camera = scene->createCamera("View" + std::to_string(i));
+      Ogre::Viewport* viewport = target->addViewport(camera, i, left, top, size, size);
+      viewport->setBackgroundColour(Colour(options.Background));
+      viewport->setOverlaysEnabled(false);
+      viewport->setShadowsEnabled(false);
+      viewport->setSkiesEnabled(false);
+      const float aspect =
+          static_cast<float>(viewport->getActualWidth()) / static_cast<float>(std::max(viewport->getActualHeight(), 1));
+      const TFraming framing = Frame(box, kGridViews[static_cast<std::size_t>(i)], aspect);
+      Ogre::SceneNode* node = scene->getRootSceneNode()->createChildSceneNode();
+      node->attachObject(camera);
+      node->setPosition(framing.Position);
+      node->setOrientation(framing.Orientation);
+      camera->setFOVy(Ogre::Degree(kFieldOfViewDegrees));
+      camera->setAspectRatio(aspect);
+      // Clip planes a little outside the box, so that a flat mesh (a tile
+      // seen from above) lies well between them.
+      const float margin = framing.Size * 0.05f;
+      camera->setNearClipDistance(std::max(framing.Near - margin, framing.Far * 1e-3f));
+      camera->setFarClipDistance(framing.Far + margin);
+      views.emplace_back(viewport, framing);
+    }
+
+    target->_beginUpdate();
+    for (const auto& [viewport, framing] : views) {
+      if (options.DepthTint)
+        scene->setFog(Ogre::FOG_LINEAR, Colour(options.DepthTintColour), 0, framing.Near, framing.Far);
+      target->_updateViewport(viewport);
+    }
+    target->_endUpdate();
+    // Resolves the multisampled picture into the texture.
+    target->swapBuffers();
+
+    result.Image.Width = options.Width;
+    result.Image.Height = options.Height;
+    result.Image.Rgb.resize(static_cast<std::size_t>(width) * height * 3);
+    target->copyContentsToMemory(Ogre::Box(0, 0, width, height),
+                                 Ogre::PixelBox(width, height, 1, Ogre::PF_BYTE_RGB, result.Image.Rgb.data()),
+                                 Ogre::RenderTarget::FB_AUTO);
+    if (grid) DrawSeparators(result.Image, options.Separator);
+  } catch (const Ogre::Exception& e) {
+    cleanUp();
+    RaiseError("OGRE cannot render %s: %s", {asset.MeshFile, e.getDescription()});
+  } catch (...) {
+    cleanUp();
+    throw;
+  }
+  cleanUp();
+}
+
+TPreviewRenderer::TPreviewRenderer() : F(std::make_unique<TImpl>()) {
+  try {
+    F->Start();
+  } catch (const Ogre::Exception& e) {
+    std::string reasons = e.getDescription();
+    for (const std::string& problem : F->SetupProblems) reasons += " " + problem;
+    F->Stop();
+    RaiseError("OGRE's OpenGL render system cannot start: %s", {reasons});
+  } catch (...) {
+    F->Stop();
+    throw;
+  }
+}
+
+TPreviewRenderer::~TPreviewRenderer() { F->Stop(); }
+
+void TPreviewRenderer::Render(const TPreviewAsset& asset, const TPreviewOptions& options, TPreviewResult& result) {
+  F->Render(asset, options, result);
+}
+
+std::string TPreviewRenderer::EncodePng(const TPreviewImage& image) {
+  try {
+    Ogre::Image picture;
+    // The image only reads the pixels.
+    picture.loadDynamicImage(const_cast<Ogre::uchar*>(image.Rgb.data()), static_cast<Ogre::uint32>(image.Width),
+                             static_cast<Ogre::uint32>(image.Height), Ogre::PF_BYTE_RGB);
+    return picture.encode("png")->getAsString();
+  } catch (const Ogre::Exception& e) {
+    RaiseError("Cannot encode the picture as PNG: %s", {e.getDescription()});
+  }
+}

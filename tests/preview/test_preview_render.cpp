@@ -1,0 +1,428 @@
+// Our files rendered by OGRE's OpenGL render system, the way a game shows
+// them, and looked at pixel by pixel:
+//
+// - a closed shape seen from outside loses nothing to back-face culling: the
+//   samples and generated closed shapes, wound as the editor winds them, give
+//   the same picture with back faces culled as with back faces drawn, and an
+//   inside-out shape does not;
+// - a flat colour layer appears in the picture with its colour;
+// - OGRE logs no error (nor warning) about our files;
+// - the preview command writes its PNG, reports OGRE's problems as warnings
+//   and ends its private Xvfb whatever happens.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <regex>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "../support/RunTool.h"
+#include "../support/TempDir.h"
+#include "PreviewTestSupport.h"
+#include "uException.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kExamples = VELDARA_EXAMPLES_DIR;
+
+// ---- Assets exported with the tool ----
+
+// Exports the scene document into a fresh repository in `dir` as the asset
+// `name`, with veldara-export's own `export` command, and names its files.
+TPreviewAsset ExportAsset(const TTempDir& dir, const std::string& sceneFile, const std::string& name) {
+  const std::string repository = dir.File("Repository");
+  const TRun run = RunTool({"export", sceneFile, "--repository", repository, "--asset", name, "--init"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "") << "the export warns";
+  return {repository + "/Meshes/" + name + ".mesh", {repository + "/Materials/" + name + ".material"},
+          {repository + "/Textures"}};
+}
+
+TPreviewAsset ExportDocument(const TTempDir& dir, const std::string& document, const std::string& name) {
+  const std::string scene = dir.File(name + ".xml");
+  TTempDir::Write(scene, document);
+  return ExportAsset(dir, scene, name);
+}
+
+TPreviewResult Render(const TPreviewAsset& asset, const TPreviewOptions& options) {
+  TPreviewResult result;
+  try {
+    SharedRenderer()->Render(asset, options, result);
+  } catch (const TException& e) {
+    ADD_FAILURE() << e.Message();
+  }
+  return result;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += "\n  " + line;
+  return text;
+}
+
+// Renders with back faces culled (as the materials say) and drawn, and
+// compares; OGRE must have had nothing to say about the files.
+TCullingComparison CompareCullingOf(const TPreviewAsset& asset) {
+  const TPreviewOptions culled = ComparisonOptions(TPreviewCulling::pcAsMaterials);
+  const TPreviewResult a = Render(asset, culled);
+  const TPreviewResult b = Render(asset, ComparisonOptions(TPreviewCulling::pcNone));
+  EXPECT_TRUE(a.Errors.empty()) << "OGRE's errors:" << Lines(a.Errors);
+  EXPECT_TRUE(a.Warnings.empty()) << "OGRE's warnings:" << Lines(a.Warnings);
+  return CompareCulling(a.Image, b.Image, culled.Background);
+}
+
+// ---- The samples ----
+
+class SampleRender : public testing::TestWithParam<const char*> {};
+
+TEST_P(SampleRender, LosesNothingToBackFaceCullingAndOgreLogsNoError) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset = ExportAsset(dir, kExamples + "/" + GetParam() + ".xml", "Sample");
+  const TCullingComparison comparison = CompareCullingOf(asset);
+  EXPECT_TRUE(comparison.Same()) << comparison.Describe();
+  // The asset shows: a few percent of the picture at least.
+  EXPECT_GT(comparison.Covered, 480 * 360 / 25) << comparison.Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, SampleRender, testing::Values("tile", "crate", "courtyard"));
+
+// The document with the corners of every polygon listed the other way round.
+std::string InsideOutDocument(const std::string& document) {
+  const std::regex polygon(R"((<poly\b[^>]*>)([\s\S]*?)</poly>)"), corner(R"(<vertex\b[^>]*/>)");
+  std::string result;
+  auto from = document.cbegin();
+  for (std::sregex_iterator it(document.begin(), document.end(), polygon), end; it != end; ++it) {
+    result.append(from, (*it)[0].first);
+    const std::string corners = (*it)[2].str();
+    std::vector<std::string> listed;
+    for (std::sregex_iterator c(corners.begin(), corners.end(), corner), none; c != none; ++c) listed.push_back(c->str());
+    result += (*it)[1].str();
+    for (auto c = listed.rbegin(); c != listed.rend(); ++c) result += *c;
+    result += "</poly>";
+    from = (*it)[0].second;
+  }
+  result.append(from, document.cend());
+  return result;
+}
+
+TEST(SampleInsideOut, TheCrateFailsTheComparison) {
+  // The crate as it was before its polygons were wound as the editor winds
+  // them: OGRE culled its near faces and showed its inside.
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const std::string scene = dir.File("crate.xml");
+  TTempDir::Write(scene, InsideOutDocument(TTempDir::Read(kExamples + "/crate.xml")));
+  for (const char* texture : {"crate wood.png", "lm_crate.png"})
+    std::filesystem::copy_file(kExamples + "/" + texture, dir.File(texture));
+  const TCullingComparison comparison = CompareCullingOf(ExportAsset(dir, scene, "Crate"));
+  EXPECT_FALSE(comparison.Same()) << comparison.Describe();
+  EXPECT_GT(comparison.OtherSurface, comparison.Covered / 2) << comparison.Describe();
+}
+
+// ---- Generated closed shapes ----
+
+struct TShapeCase {
+  const char* Name;
+  TShape (*Make)();
+};
+
+// Its name in the test's name and messages.
+void PrintTo(const TShapeCase& shape, std::ostream* out) { *out << shape.Name; }
+
+const TShapeCase kShapes[] = {
+    {"Cube", [] { return Cube(60); }},
+    {"Prism", [] { return Prism(60); }},
+    {"Cylinder", [] { return Cylinder(30, 70, 24); }},
+    {"Sphere", [] { return Sphere(40, 16, 10); }},
+};
+
+class ShapeRender : public testing::TestWithParam<TShapeCase> {};
+
+TEST_P(ShapeRender, WoundClockwiseLosesNothingToBackFaceCulling) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset = ExportDocument(dir, ShapeDocument(GetParam().Make(), "Paint", {90, 140, 210}), "Shape");
+  const TCullingComparison comparison = CompareCullingOf(asset);
+  EXPECT_TRUE(comparison.Same()) << comparison.Describe();
+  EXPECT_GT(comparison.Covered, 480 * 360 / 25) << comparison.Describe();
+}
+
+TEST_P(ShapeRender, InsideOutFailsTheComparison) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset =
+      ExportDocument(dir, ShapeDocument(InsideOut(GetParam().Make()), "Paint", {90, 140, 210}), "Shape");
+  const TCullingComparison comparison = CompareCullingOf(asset);
+  // Culling takes the near faces away and shows the far ones: for a closed
+  // shape they cover the same outline, but at another depth, which the
+  // depth tint shows on most of it.
+  EXPECT_FALSE(comparison.Same()) << comparison.Describe();
+  // The outline alone cannot tell: every line of sight through a closed
+  // shape's outline meets a back face too.
+  EXPECT_EQ(comparison.LostToCulling + comparison.GainedByCulling, 0) << comparison.Describe();
+  EXPECT_GT(comparison.OtherSurface + comparison.LostToCulling, comparison.Covered / 2) << comparison.Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ShapeRender, testing::ValuesIn(kShapes),
+                         [](const testing::TestParamInfo<TShapeCase>& shape) { return std::string(shape.param.Name); });
+
+// ---- A flat colour ----
+
+// A colour layer is written as "colour_op_ex source1 src_manual src_current
+// R G B": the unit's output is the manual colour, whatever the lighting. Under
+// white ambient light alone even a lit colour would come out unchanged, so
+// the test holds for either way of writing it. What remains is the rounding
+// of R/255 to the script's seven decimals and back to eight bits: one step.
+void ExpectOnlyColour(const TPreviewImage& image, const TRgb& background, const TRgb& colour) {
+  int covered = 0;
+  std::map<std::tuple<int, int, int>, int> others;
+  for (int y = 0; y < image.Height; ++y)
+    for (int x = 0; x < image.Width; ++x) {
+      const TRgb pixel = image.At(x, y);
+      if (pixel == background) continue;
+      ++covered;
+      const auto near = [](std::uint8_t a, std::uint8_t b) { return std::abs(int(a) - int(b)) <= 1; };
+      if (!near(pixel.R, colour.R) || !near(pixel.G, colour.G) || !near(pixel.B, colour.B))
+        ++others[{pixel.R, pixel.G, pixel.B}];
+    }
+  EXPECT_GT(covered, image.Width * image.Height / 25);
+  std::string seen;
+  for (const auto& [rgb, count] : others)
+    seen += " (" + std::to_string(std::get<0>(rgb)) + "," + std::to_string(std::get<1>(rgb)) + "," +
+            std::to_string(std::get<2>(rgb)) + ")x" + std::to_string(count);
+  EXPECT_TRUE(others.empty()) << "pixels of another colour:" << seen;
+}
+
+TPreviewOptions ColourOptions() {
+  TPreviewOptions options;
+  options.Width = 320;
+  options.Height = 240;
+  options.Background = {0, 255, 0};
+  options.Separator = options.Background;
+  options.Antialiasing = 0;  // no edge pixels mixed with the background
+  options.Lighting = TPreviewLighting::plFullAmbient;
+  return options;
+}
+
+const TRgb kTileColour = {200, 60, 40};  // examples/tile.xml
+
+TEST(ColourRender, TheTileShowsItsColour) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewResult result = Render(ExportAsset(dir, kExamples + "/tile.xml", "Tile"), ColourOptions());
+  EXPECT_TRUE(result.Warnings.empty()) << Lines(result.Warnings);
+  ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
+}
+
+TEST(ColourRender, AMaterialNameWithBlanksReachesOgreWhole) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  // "Wood Dark" becomes "Shape_Wood Dark" in the script, unquoted: OGRE's own
+  // reading would define "Shape_Wood" and leave the mesh's material undefined.
+  const TPreviewAsset asset = ExportDocument(dir, ShapeDocument(Cube(60), "Wood Dark", kTileColour), "Shape");
+  ASSERT_NE(TTempDir::Read(asset.MaterialScripts[0]).find("material Shape_Wood Dark\r\n"), std::string::npos)
+      << TTempDir::Read(asset.MaterialScripts[0]);
+  TPreviewResult result = Render(asset, ColourOptions());
+  EXPECT_TRUE(result.Warnings.empty()) << Lines(result.Warnings);
+  ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
+
+  // The same name quoted already, as the exporter writes it for OGRE 1.12 on request.
+  std::string script = TTempDir::Read(asset.MaterialScripts[0]);
+  script.replace(script.find("Shape_Wood Dark"), 15, "\"Shape_Wood Dark\"");
+  TTempDir::Write(asset.MaterialScripts[0], script);
+  result = Render(asset, ColourOptions());
+  EXPECT_TRUE(result.Warnings.empty()) << Lines(result.Warnings);
+  ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
+}
+
+// ---- OGRE's problems ----
+
+bool AnyHolds(const std::vector<std::string>& lines, const std::string& part) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(part) != std::string::npos; });
+}
+
+TEST(OgreProblems, AreHandedBackAndTheRenderGoesOn) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset = ExportAsset(dir, kExamples + "/crate.xml", "Crate");
+  std::string script = TTempDir::Read(asset.MaterialScripts[0]);
+  script.replace(script.find("material Crate_Metal"), 20, "material Crate_Metall");  // the mesh's material is gone
+  script.replace(script.find("filtering trilinear"), 19, "filtering trilinaer");     // a line OGRE rejects
+  TTempDir::Write(asset.MaterialScripts[0], script);
+  TTempDir::Write(asset.TextureFolders[0] + "/crate_wood.png", "not a picture");  // a texture OGRE cannot decode
+
+  TPreviewResult result = Render(asset, ColourOptions());
+  EXPECT_TRUE(AnyHolds(result.Errors, "trilinaer")) << Lines(result.Warnings);
+  EXPECT_TRUE(AnyHolds(result.Warnings, "Can't assign material 'Crate_Metal'")) << Lines(result.Warnings);
+  EXPECT_TRUE(AnyHolds(result.Warnings, "crate_wood.png")) << Lines(result.Warnings);
+  EXPECT_FALSE(AnyHolds(result.Warnings, "MeshSerializer_v1.30")) << "the format notice is not a problem";
+  EXPECT_EQ(result.Image.Width, 320);
+}
+
+TEST(OgreProblems, AMeshThatCannotLoadIsAnErrorAndTheNextRenderWorks) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  TPreviewAsset asset = ExportAsset(dir, kExamples + "/tile.xml", "Tile");
+  const std::string good = TTempDir::Read(asset.MeshFile);
+  TTempDir::Write(asset.MeshFile, "not a mesh");
+  TPreviewResult result;
+  try {
+    SharedRenderer()->Render(asset, ColourOptions(), result);
+    ADD_FAILURE() << "rendered a mesh that is no mesh";
+  } catch (const TException& e) {
+    EXPECT_NE(e.Message().find("cannot load the mesh"), std::string::npos) << e.Message();
+  }
+  TTempDir::Write(asset.MeshFile, good);
+  result = Render(asset, ColourOptions());
+  ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
+}
+
+// ---- The preview command, as its own process ----
+
+struct TProcess {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+// Runs the tool in `folder` without DISPLAY, so that it starts its own Xvfb,
+// and with the environment's `settings` ("NAME=VALUE").
+TProcess RunPreviewTool(const TTempDir& folder, std::vector<std::string> arguments,
+                        const std::vector<std::string>& settings = {}) {
+  std::vector<std::string> command = {"env", "-u", "DISPLAY"};
+  command.insert(command.end(), settings.begin(), settings.end());
+  command.push_back(VELDARA_EXPORT_TOOL);
+  arguments.insert(arguments.begin(), command.begin(), command.end());
+  const std::string out = folder.File("tool.out"), err = folder.File("tool.err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.Path().c_str());
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  TProcess process;
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "env", &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    process.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  process.Out = TTempDir::Read(out);
+  process.Err = TTempDir::Read(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return process;
+}
+
+// The private Xvfb that --timings names ("process N") has ended.
+void ExpectXvfbEnded(const std::string& err) {
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(err, match, std::regex(R"(private Xvfb :\d+, process (\d+)\))"))) << err;
+  const pid_t server = std::stoi(match[1]);
+  EXPECT_EQ(kill(server, 0), -1) << "Xvfb " << server << " still runs";
+  EXPECT_EQ(errno, ESRCH);
+}
+
+// The width and height in a PNG's header.
+std::pair<int, int> PngSize(const std::string& png) {
+  if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || png.compare(12, 4, "IHDR") != 0) return {0, 0};
+  const auto number = [&](std::size_t at) {
+    int value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = value * 256 + static_cast<unsigned char>(png[at + i]);
+    return value;
+  };
+  return {number(16), number(20)};
+}
+
+TEST(PreviewCommand, WritesThePngOfARepositoryAssetAndEndsItsXvfb) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  // An asset in a folder of the repository: its folders are there already.
+  for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"})
+    std::filesystem::create_directories(dir.File("Repository/") + folder + "/Props");
+  ExportAsset(dir, kExamples + "/crate.xml", "Props/Crate");
+  const TProcess run = RunPreviewTool(dir, {"preview", "Repository", "Props/Crate", "--timings"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "Crate.png\n");
+  EXPECT_EQ(PngSize(TTempDir::Read(dir.File("Crate.png"))), std::make_pair(800, 600));
+  EXPECT_EQ(run.Err.find("warning:"), std::string::npos) << run.Err;
+  ExpectXvfbEnded(run.Err);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Ogre.log"))) << "OGRE wrote its log file";
+}
+
+TEST(PreviewCommand, RendersAMeshWithItsScriptAndTexturesBeside) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TRun mesh = RunTool({"mesh", kExamples + "/tile.xml", dir.File("out/Tile.mesh")});
+  ASSERT_EQ(mesh.Status, 0) << mesh.Err;
+  const TProcess run =
+      RunPreviewTool(dir, {"preview", "--mesh", "out/Tile.mesh", "-o", "tile-view.png", "--views", "1", "--size", "200x150"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "tile-view.png\n");
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(PngSize(TTempDir::Read(dir.File("tile-view.png"))), std::make_pair(200, 150));
+}
+
+TEST(PreviewCommand, PrintsOgreProblemsAsWarnings) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset = ExportAsset(dir, kExamples + "/crate.xml", "Crate");
+  TTempDir::Write(asset.TextureFolders[0] + "/lm_crate.png", "not a picture");
+  const TProcess run = RunPreviewTool(dir, {"preview", "Repository", "Crate"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(std::regex_search(run.Err, std::regex("(^|\n)warning: [^\n]*lm_crate.png"))) << run.Err;
+  EXPECT_EQ(run.Out, "Crate.png\n");
+}
+
+TEST(PreviewCommand, AFailedRenderIsAnErrorAndEndsItsXvfb) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset = ExportAsset(dir, kExamples + "/tile.xml", "Tile");
+  TTempDir::Write(asset.MeshFile, "not a mesh");
+  const TProcess run = RunPreviewTool(dir, {"preview", "Repository", "Tile", "--timings"});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(run.Out, "");
+  EXPECT_NE(run.Err.find("\nerror: OGRE cannot load the mesh "), std::string::npos) << run.Err;
+  ExpectXvfbEnded(run.Err);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Tile.png")));
+}
+
+TEST(PreviewCommand, WithoutDisplayAndXvfbSaysSo) {
+  TTempDir dir;
+  TTempDir::Write(dir.File("Any.mesh"), "not a mesh");
+  const TProcess run = RunPreviewTool(dir, {"preview", "--mesh", "Any.mesh"}, {"PATH=" + dir.Path().string()});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(run.Err, "error: DISPLAY is not set and Xvfb was not found, so there is no display for OpenGL (install the "
+                     "package xvfb).\n");
+}
+
+TEST(PreviewCommand, ADisplayThatDoesNotOpenIsAnError) {
+  // OGRE's GL render system would crash on it.
+  TTempDir dir;
+  TTempDir::Write(dir.File("Any.mesh"), "not a mesh");
+  const TProcess run = RunPreviewTool(dir, {"preview", "--mesh", "Any.mesh"}, {"DISPLAY=" + dir.File("no-display:0")});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(run.Err, "error: Cannot open the display " + dir.File("no-display:0") +
+                         " that DISPLAY names (unset DISPLAY to render on a private Xvfb).\n");
+}
+
+}  // namespace
