@@ -17,7 +17,7 @@ test: setup
 	ctest --preset debug
 	cmake --preset mingw-i686
 	cmake --build --preset mingw-i686
-	ctest --preset mingw-i686 -j2
+	bash scripts/windows-tests.sh
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	ctest --preset fuzz

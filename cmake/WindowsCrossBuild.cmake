@@ -1,5 +1,6 @@
-# The 32-bit Windows cross build: what it links, what it runs its programs
-# with, and the Debian-packaged sources it builds for Windows itself.
+# The Windows cross build (32-bit, or 64-bit where 32-bit programs cannot
+# run): what it links, what it runs its programs with, and the
+# Debian-packaged sources it builds for Windows itself.
 
 # The plug-in is loaded into an editor that ships none of mingw-w64's runtime
 # DLLs, so the C++ runtime, libgcc and winpthread are linked into every
@@ -11,6 +12,13 @@ enable_language(RC)
 # Tests and tools of this build run under Wine, in a prefix private to the
 # build folder (see cmake/wine-run.sh.in).
 set(VELDARA_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VELDARA_WINEARCH win64)
+  set(VELDARA_WINE /usr/lib/wine/wine64)
+else()
+  set(VELDARA_WINEARCH win32)
+  set(VELDARA_WINE wine)
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)

@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
-# Cross-builds libjpeg for the 32-bit Windows plug-in as a static library.
+# Cross-builds libjpeg for the Windows plug-in as a static library: for 32-bit
+# Windows, or with VELDARA_MINGW_ARCH=x86_64 for 64-bit Windows, the build
+# that runs the Windows tests on a machine that cannot run 32-bit programs.
 #
 # Debian ships no mingw-w64 build of libjpeg, so this fetches Debian's own
 # libjpeg-turbo source package, the one behind the machine's libjpeg62-turbo,
-# and builds its plain C code (no SIMD) with the i686 cross compiler. The
+# and builds its plain C code (no SIMD) with the mingw-w64 cross compiler. The
 # source entry comes from the machine's Debian entry, turned into a deb-src
 # entry inside a private apt configuration under the build folder: the
 # machine's own apt configuration and package lists stay as they are.
 #
-# Result: $VELDARA_MINGW_DEPS (default build/mingw-deps) holds include/ and
+# Result: $VELDARA_MINGW_DEPS (default build/mingw-deps, or build/mingw-deps-x86_64)
+# holds include/ and
 # lib/libjpeg.a. Safe to run again: a finished build is kept.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-deps="${VELDARA_MINGW_DEPS:-$root/build/mingw-deps}"
+arch="${VELDARA_MINGW_ARCH:-i686}"
+case "$arch" in
+  i686) default_deps="$root/build/mingw-deps" ;;
+  x86_64) default_deps="$root/build/mingw-deps-x86_64" ;;
+  *) echo "mingw-libjpeg: VELDARA_MINGW_ARCH must be i686 or x86_64, not $arch" >&2; exit 1 ;;
+esac
+deps="${VELDARA_MINGW_DEPS:-$default_deps}"
 stamp="$deps/libjpeg.done"
 
 if [ -f "$stamp" ] && [ -f "$deps/lib/libjpeg.a" ] && [ -f "$deps/include/jpeglib.h" ]; then
@@ -64,11 +73,11 @@ if [ -z "$src" ]; then
   exit 1
 fi
 
-echo "mingw-libjpeg: cross-building $(basename "$src") for i686 Windows"
+echo "mingw-libjpeg: cross-building $(basename "$src") for $arch Windows"
 # The same floating-point flags as the plug-in itself.
 cmake -S "$src" -B "$work/build" -G Ninja \
-  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=i686 \
-  -DCMAKE_C_COMPILER=i686-w64-mingw32-gcc -DCMAKE_RC_COMPILER=i686-w64-mingw32-windres \
+  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$arch" \
+  -DCMAKE_C_COMPILER="$arch-w64-mingw32-gcc" -DCMAKE_RC_COMPILER="$arch-w64-mingw32-windres" \
   -DCMAKE_C_FLAGS="-msse2 -mfpmath=sse" -DCMAKE_BUILD_TYPE=Release \
   -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
   -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_INCLUDEDIR=include \

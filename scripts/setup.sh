@@ -26,6 +26,9 @@ packages=(
   # OpenGL), ImageMagick for the screenshot's PNG, and dpkg-dev to unpack the
   # libjpeg-turbo source package.
   g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth imagemagick dpkg-dev
+  # On a machine whose kernel runs no 32-bit programs, the Windows tests run
+  # on a 64-bit build of the same code under wine64 (scripts/windows-tests.sh).
+  g++-mingw-w64-x86-64-posix wine64
   # The fonts Wine draws the dialog with: its own Marlett for the frame's
   # symbols (which cmake/wine-run.sh.in puts into the prefix, where Wine looks
   # for it), and Liberation Sans, which stands in for Arial and MS Sans Serif.

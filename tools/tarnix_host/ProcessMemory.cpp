@@ -99,8 +99,9 @@ void TMemorySampler::Sample() {
 
   if (FLog != nullptr) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - FStart;
-    std::fprintf(FLog, "%.1f %.1f %.1f %.1f %.1f\n", elapsed.count(), counters.WorkingSetSize / kMegabyte,
-                 counters.PagefileUsage / kMegabyte, static_cast<double>(space.Used) / kMegabyte,
+    std::fprintf(FLog, "%.1f %.1f %.1f %.1f %.1f\n", elapsed.count(),
+                 static_cast<double>(counters.WorkingSetSize) / kMegabyte,
+                 static_cast<double>(counters.PagefileUsage) / kMegabyte, static_cast<double>(space.Used) / kMegabyte,
                  static_cast<double>(space.LargestFree) / kMegabyte);
     std::fflush(FLog);
   }
