@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "uException.h"
@@ -59,7 +60,16 @@ std::string SendHostRequest(std::string_view request) {
   // writes into the string that is returned: the scene's reply is as large as
   // the document, and a second copy of it, even a passing one, would need as
   // much address space again in a 32-bit editor that already holds its own.
-  std::string reply(static_cast<std::size_t>(replySize) + 1, '\0');
+  // A 32-bit editor that already holds its own copy of a huge scene may have
+  // no room left for ours: that is the export's error, said as such, not a
+  // failure of some later step.
+  std::string reply;
+  try {
+    reply.assign(static_cast<std::size_t>(replySize) + 1, '\0');
+  } catch (const std::bad_alloc&) {
+    RaiseError("The editor's reply of %d bytes does not fit into the memory left to the plug-in.",
+               {std::to_string(replySize)});
+  }
   data.Stage = 1;
   data.Reply = reply.data();
   CheckHostResult(CallHost(callback, data, request));

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <new>
 #include <utility>
@@ -686,6 +687,12 @@ void TMainForm::RunExport() {
     ShowStatus(error.Message());
   } catch (const std::bad_alloc&) {
     ShowStatus("Out of memory.");
+  } catch (const std::exception& error) {
+    // Nothing of an export may escape into the editor: any other error is
+    // shown the same way.
+    ShowStatus(std::string("The export failed: ") + error.what());
+  } catch (...) {
+    ShowStatus("The export failed with an unknown error.");
   }
 }
 

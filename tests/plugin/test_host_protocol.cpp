@@ -191,6 +191,17 @@ TEST_F(SendHostRequestTest, NegativeAnnouncedSizeIsAnErrorWithoutStageOne) {
   for (const TSeenCall& call : Calls) EXPECT_EQ(call.Stage, 0);
 }
 
+TEST_F(SendHostRequestTest, AReplyLargerThanTheMemoryLeftIsTheExportsOwnErrorWithoutStageOne) {
+  // Only a 32-bit process is sure to have no room for the largest reply an
+  // editor can announce; a 64-bit one would take it.
+  if (sizeof(void*) > 4) GTEST_SKIP() << "a 64-bit process can hold a reply of 2 GiB";
+  Script.AnnouncedSize = INT32_MAX;
+  EXPECT_EQ(ErrorOf([] { SendHostRequest("<request />"); }),
+            "The editor's reply of 2147483647 bytes does not fit into the memory left to the plug-in.");
+  ASSERT_EQ(Calls.size(), 1u);
+  EXPECT_EQ(Calls[0].Stage, 0);
+}
+
 TEST_F(SendHostRequestTest, WithoutCallbackTheReplyIsEmptyAndTheParseFails) {
   HostCallback = nullptr;
   Answer("<r/>");
