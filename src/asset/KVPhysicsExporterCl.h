@@ -34,7 +34,7 @@ struct TCapsuleVolume {
 
 class KVPhysicsExporterT {
 public:
-  KVPhysicsExporterT(TScene& scene, std::string meshName) : Scene(scene), MeshName(std::move(meshName)) {}
+  KVPhysicsExporterT(const TScene& scene, std::string meshName) : Scene(scene), MeshName(std::move(meshName)) {}
 
   static bool IsCollisionVolume(const TPrimitive& primitive);
   static bool HasCollisionVolumes(const TScene& scene);
@@ -56,7 +56,7 @@ public:
   void WriteSphere(const TPrimitive& primitive, TXMLWriter& writer);
   void WriteCapsule(const TPrimitive& primitive, TXMLWriter& writer);
 
-  TScene& Scene;
+  const TScene& Scene;
   std::string MeshName;  // the mesh's file name, e.g. "Crate.mesh"
   std::vector<std::string> Warnings;
 };

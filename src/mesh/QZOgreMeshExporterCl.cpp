@@ -64,7 +64,7 @@ std::string TextureTargetName(const std::string& path) {
   return name;
 }
 
-QZOgreMeshExporterT::QZOgreMeshExporterT(TScene& scene) : Scene(scene), GetTextureSourceDirectory(GetTextureDirectory) {}
+QZOgreMeshExporterT::QZOgreMeshExporterT(const TScene& scene) : Scene(scene), GetTextureSourceDirectory(GetTextureDirectory) {}
 
 void QZOgreMeshExporterT::Export(const std::string& fileName) {
   Build();
@@ -170,13 +170,13 @@ void QZOgreMeshExporterT::ProcessPrimitives() {
   SetStatus("Processing primitives...");
   const int count = Scene.PrimitiveCount();
   for (int p = 0; p < count; ++p) {
-    TPrimitive& primitive = Scene.GetPrimitive(p);
+    const TPrimitive& primitive = Scene.GetPrimitive(p);
     if (!OnFilterPrimitive || OnFilterPrimitive(primitive)) BuildPrimitive(primitive);
     SetProgress(static_cast<int>(std::lround(p * 100.0 / count)));
   }
 }
 
-void QZOgreMeshExporterT::BuildPrimitive(TPrimitive& primitive) {
+void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
   for (int i = 0; i < primitive.PolygonCount(); ++i)
     if (!primitive.GetPolygon(i).Material)
       RaiseError("Primitive \"%s\" has a polygon without material.", {primitive.Name});
@@ -186,7 +186,7 @@ void QZOgreMeshExporterT::BuildPrimitive(TPrimitive& primitive) {
   QZOgreVertexT corner;  // reused for every corner: no allocation per corner
   std::vector<int32_t> indices;
   for (int i = 0; i < primitive.PolygonCount(); ++i) {
-    TPolygon& polygon = primitive.GetPolygon(i);
+    const TPolygon& polygon = primitive.GetPolygon(i);
     const int materialIndex = Scene.IndexOfMaterial(polygon.Material);
     if (materialIndex < 0) RaiseListIndexError(-1);
     QZOgreMaterialT* material = Materials[static_cast<std::size_t>(materialIndex)].get();
@@ -207,7 +207,7 @@ void QZOgreMeshExporterT::BuildPrimitive(TPrimitive& primitive) {
       corner.Normal.Z = normal.Z;
       corner.ClearTextureCoordinates();
       for (int s = 0; s < sets; ++s) {
-        const TUVCoordinate& uv = polygon.GetUVCoordinates(s).GetCoordinate(k);
+        const TUVCoordinate uv = polygon.GetUVCoordinate(s, k);
         corner.AddTextureCoordinates(uv.U, uv.V);
       }
       indices[static_cast<std::size_t>(k)] = vertices.AddOrMerge(corner);

@@ -18,7 +18,7 @@ class TPrimitive;
 
 class QZOgreMeshExporterT {
 public:
-  explicit QZOgreMeshExporterT(TScene& scene);
+  explicit QZOgreMeshExporterT(const TScene& scene);
 
   // Builds the output model on the first call, then writes the mesh file, the
   // material script and the texture copies as the settings ask. Build refuses
@@ -51,7 +51,7 @@ public:
   // file name, in this platform's form.
   std::string TextureSourcePath(const QZOgreTextureT& texture) const;
 
-  TScene& Scene;
+  const TScene& Scene;
   bool ExportMaterials = true;
   std::string MaterialDirectory;  // relative to the mesh file's directory
   bool CopyTextures = true;
@@ -86,7 +86,7 @@ public:
 private:
   void ProcessMaterials();
   void ProcessPrimitives();
-  void BuildPrimitive(TPrimitive& primitive);
+  void BuildPrimitive(const TPrimitive& primitive);
   void RemoveUnusedMaterials();
   void RemoveUnusedTextures();
   void SplitSubMeshes();

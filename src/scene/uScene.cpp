@@ -86,6 +86,12 @@ TUVCoordinate& TUVCoordinates::GetCoordinate(int index) {
   return FCoordinates[static_cast<uint32_t>(position)];
 }
 
+TUVCoordinate TUVCoordinates::CoordinateOrZero(int index) const {
+  if (index < 0) RaiseListIndexError(index);
+  const auto position = static_cast<uint32_t>(index);
+  return position < FCoordinates.size() ? FCoordinates[position] : TUVCoordinate{};
+}
+
 // ---- TProperties ----
 
 void TProperties::Parse(std::string_view text) {
@@ -155,6 +161,16 @@ TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
   const auto position = static_cast<std::size_t>(layer);
   if (position >= FUVSets.size()) FUVSets.resize(position + 1);
   return FUVSets[position];
+}
+
+TUVCoordinate TPolygon::GetUVCoordinate(int layer, int corner) const {
+  if (layer < 0) RaiseListIndexError(layer);
+  const auto position = static_cast<std::size_t>(layer);
+  if (position >= FUVSets.size()) {
+    if (corner < 0) RaiseListIndexError(corner);
+    return {};
+  }
+  return FUVSets[position].CoordinateOrZero(corner);
 }
 
 const TNormal& TPolygon::CalculateNormal() {

@@ -96,6 +96,8 @@ public:
   void Add(float u, float v);
   // Appends coordinates (0, 0) until `index` exists.
   TUVCoordinate& GetCoordinate(int index);
+  // (0, 0) beyond the list, which does not grow.
+  TUVCoordinate CoordinateOrZero(int index) const;
   int Count() const { return static_cast<int>(FCoordinates.size()); }
   // Room for `count` coordinates, for a reader that knows how many will come.
   void Reserve(int count) { FCoordinates.reserve(static_cast<uint32_t>(count > 0 ? count : 0)); }
@@ -147,6 +149,10 @@ public:
   // UV set `layer` belongs to material layer `layer`; missing sets up to it
   // are appended empty. References stay valid until the list of sets grows.
   TUVCoordinates& GetUVCoordinates(int layer);
+  // The coordinate of corner `corner` in set `layer`, as GetUVCoordinates
+  // would give it, but reading changes nothing: (0, 0) where the set or the
+  // coordinate is missing. Negative numbers raise the list index error.
+  TUVCoordinate GetUVCoordinate(int layer, int corner) const;
   int UVSetCount() const { return static_cast<int>(FUVSets.size()); }
 
   // The face normal by Newell's method, pointing to the side from which the

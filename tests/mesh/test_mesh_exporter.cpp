@@ -166,7 +166,8 @@ TEST(MeshExporterGeometry, MissingUVsBecomeZeros) {
   EXPECT_EQ(vertex.GetTextureCoordinates(0).U, 1.0f);
   EXPECT_EQ(vertex.GetTextureCoordinates(1).U, 0.0f);
   EXPECT_EQ(vertex.GetTextureCoordinates(1).V, 0.0f);
-  EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).UVSetCount(), 2) << "the polygon receives the set it lacked";
+  EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).UVSetCount(), 1) << "the export only reads the scene";
+  EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).GetUVCoordinates(0).Count(), 3);
 }
 
 TEST(MeshExporterFailures, PolygonsNeedMaterialsAndNormals) {

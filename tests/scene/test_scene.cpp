@@ -305,6 +305,24 @@ TEST(UVCoordinates, PolygonCreatesMissingSetsUpToTheLayer) {
   EXPECT_EQ(polygon.UVSetCount(), 3);
 }
 
+TEST(UVCoordinates, ReadingWithoutGrowingGivesZerosWhereNothingIsStored) {
+  TPolygon polygon;
+  polygon.GetUVCoordinates(0).Add(0.25f, 0.75f);
+  const TPolygon& reader = polygon;
+  EXPECT_EQ(reader.GetUVCoordinate(0, 0).U, 0.25f);
+  EXPECT_EQ(reader.GetUVCoordinate(0, 0).V, 0.75f);
+  for (const auto& [layer, corner] : {std::pair{0, 1}, std::pair{0, 500}, std::pair{1, 0}, std::pair{7, 3}}) {
+    const TUVCoordinate missing = reader.GetUVCoordinate(layer, corner);
+    EXPECT_EQ(missing.U, 0) << layer << "," << corner;
+    EXPECT_EQ(missing.V, 0) << layer << "," << corner;
+  }
+  EXPECT_EQ(polygon.UVSetCount(), 1) << "no set was added by reading";
+  EXPECT_EQ(polygon.GetUVCoordinates(0).Count(), 1) << "no coordinate was added by reading";
+  EXPECT_EQ(ErrorOf([&] { reader.GetUVCoordinate(-1, 0); }), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf([&] { reader.GetUVCoordinate(0, -2); }), "List index out of bounds (-2)");
+  EXPECT_EQ(ErrorOf([&] { reader.GetUVCoordinate(3, -1); }), "List index out of bounds (-1)");
+}
+
 // ---- polygon corners, face normal and stored normals ----
 
 TEST(PolygonCorners, AddedInOrderAndIndexed) {
