@@ -52,7 +52,7 @@ public:
   std::string Category;
   // How the material script names its materials (see QZOgreMaterialWriterCl.h).
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
-  // Where the editor keeps its texture files; the editor's own setting when unset.
+  // Where the editor keeps its texture files, given by the front end.
   std::function<std::string()> GetTextureSourceDirectory;
   // Progress of the mesh export: the step's text and how far it is, in
   // percent, handed on from QZOgreMeshExporterT::OnProgress. Front ends

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uPlugin.h"
+#include "uColor.h"
 #include "uScene.h"
 #include "uXMLSceneConstants.h"
 

@@ -2,9 +2,9 @@
 
 #include "QZOgreMeshExporterCl.h"
 #include "uBufferedFileStream.h"
+#include "uColor.h"
 #include "uException.h"
 #include "uNumbers.h"
-#include "uPlugin.h"
 
 namespace {
 void Line(std::string& script, int blanks, std::string_view text) {

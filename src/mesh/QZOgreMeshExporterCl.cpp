@@ -14,7 +14,7 @@
 #include "uException.h"
 #include "uFileSystem.h"
 #include "uFileTransaction.h"
-#include "uPlugin.h"
+#include "uColor.h"
 #include "uScene.h"
 #include "uXMLWriter.h"
 
@@ -64,7 +64,7 @@ std::string TextureTargetName(const std::string& path) {
   return name;
 }
 
-QZOgreMeshExporterT::QZOgreMeshExporterT(const TScene& scene) : Scene(scene), GetTextureSourceDirectory(GetTextureDirectory) {}
+QZOgreMeshExporterT::QZOgreMeshExporterT(const TScene& scene) : Scene(scene) {}
 
 void QZOgreMeshExporterT::Export(const std::string& fileName) {
   Build();

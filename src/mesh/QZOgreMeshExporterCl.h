@@ -63,9 +63,10 @@ public:
   // Asked for every primitive whether it is exported; all are when unset.
   std::function<bool(const TPrimitive&)> OnFilterPrimitive;
   bool ExportNormals = false;
-  // Where the editor keeps the texture files; the plug-in asks the editor
-  // (its settings file), the command line is told. Joined to a texture's file
-  // name without a delimiter in between.
+  // Where the editor keeps the texture files, given by the front end: the
+  // plug-in asks the editor (its settings file), the command line is told.
+  // Joined to a texture's file name without a delimiter in between; unset, a
+  // texture's file name is its path.
   std::function<std::string()> GetTextureSourceDirectory;
   std::function<void(const std::string& status, int percent)> OnProgress;
   // The transaction the files join; Export makes its own when unset.

@@ -77,11 +77,3 @@ std::string HostSettingsFile(std::string_view installDirectory);
 // "Dirs", key "texturefiles"), unchanged; "" when it is not configured.
 std::string GetTextureDirectory();
 
-// Editor colours: red in bits 0-7, green in 8-15, blue in 16-23, alpha in 24-31.
-struct TColorBytes {
-  uint8_t Red, Green, Blue, Alpha;
-};
-
-// Eight upper-case hexadecimal digits, most significant first.
-std::string ColorToHex(uint32_t color);
-TColorBytes SplitColor(uint32_t color);

@@ -16,6 +16,7 @@
 #include "uJpegImage.h"
 #include "uMisc.h"
 #include "uNumbers.h"
+#include "uPlugin.h"
 #include "uRepository.h"
 #include "uResources.h"
 #include "uXMLSceneReader.h"
@@ -663,6 +664,7 @@ void TMainForm::RunExport() {
       exporter.AssetName = GetWindowTextString(edAssetName);
       exporter.Repository = GetWindowTextString(edRepository);
       exporter.Category = GetWindowTextString(cbCategory);
+      exporter.GetTextureSourceDirectory = GetTextureDirectory;
       exporter.Lock();
 
       ShowStatus(VELDARA_STATUS_READING);

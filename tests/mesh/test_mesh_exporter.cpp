@@ -388,6 +388,16 @@ TEST(MeshExporterFiles, ExportWritesMeshScriptAndTextures) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.Mesh.material")));
 }
 
+TEST(MeshExporterFiles, WithoutATextureSourceAFileNameIsItsPathAndTheEditorIsNotAsked) {
+  TTempDir dir;
+  auto scene = Scene(Material("m", "Stone", Texture("nowhere-to-be-found.jpg")), Primitive("P", {{"m", {0, 1, 2}}}));
+  QZOgreMeshExporterT exporter(*scene);
+  // No editor answers in this process: asking it would fail the export.
+  exporter.Export(dir.File("A.mesh"));
+  EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"nowhere-to-be-found.jpg\" not found."}));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("A.material")));
+}
+
 TEST(MeshExporterFiles, DirectoriesAreResolvedAndCreated) {
   TTempDir dir;
   auto scene = Scene("", "");
