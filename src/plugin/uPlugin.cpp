@@ -8,6 +8,7 @@
 #include "uException.h"
 #include "uIniFile.h"
 #include "uXMLReader.h"
+#include "uXMLSceneReader.h"
 #include "uXMLWriter.h"
 
 TPluginCallback HostCallback = nullptr;
@@ -79,15 +80,6 @@ std::string SendHostRequest(std::string_view request) {
   return reply;
 }
 
-std::string_view TrimHostReply(std::string_view reply) {
-  const auto isFiller = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  std::size_t first = 0;
-  std::size_t last = reply.size();
-  while (first < last && isFiller(reply[first])) ++first;
-  while (last > first && isFiller(reply[last - 1])) --last;
-  return reply.substr(first, last - first);
-}
-
 std::string BuildHostRequest(std::initializer_list<std::string_view> childNames,
                              std::initializer_list<std::pair<std::string_view, std::string_view>> childAttributes) {
   TXMLStringWriter writer;
@@ -120,6 +112,11 @@ std::string HostSettingsFile(std::string_view installDirectory) {
   std::string fileName(installDirectory);
   fileName += kHostSettingsName;
   return fileName;
+}
+
+std::unique_ptr<TScene> RequestScene(TXMLSceneReader& reader) {
+  return reader.ReadSceneText(
+      SendHostRequest(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}})));
 }
 
 std::string GetTextureDirectory() {

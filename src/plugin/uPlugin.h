@@ -1,8 +1,9 @@
 #pragma once
 // The portable side of the host interface: the record and the function type
 // through which the Tarnix editor answers our requests, the two-stage exchange
-// that every request goes through, the small requests built on it and the
-// colour helpers that the exporters share.
+// that every request goes through, and the requests built on it, the scene's
+// among them. The core below knows nothing of it: the scene reader reads
+// text, the exporters are told where the textures are.
 //
 // The editor loads a 32-bit library, so the record's layout and the calling
 // convention below are fixed by the editor, not by us.
@@ -10,9 +11,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
+
+class TScene;
+class TXMLSceneReader;
 
 #ifdef _WIN32
 #define PLUGIN_STDCALL __stdcall
@@ -57,10 +62,6 @@ inline constexpr std::string_view TarnixInterfaceVersion = "1.6";
 // a negative size.
 std::string SendHostRequest(std::string_view request);
 
-// The reply without the line ends, blanks, control characters and zero bytes
-// (every code up to the space) that editors leave around the document.
-std::string_view TrimHostReply(std::string_view reply);
-
 // `<request version="1.6">` holding one empty element for each name, each with
 // the same attributes, written the way the editor expects: no declaration line.
 std::string BuildHostRequest(std::initializer_list<std::string_view> childNames,
@@ -72,6 +73,10 @@ std::string GetInstallDirectory();
 // The editor's settings file inside the given directory. The directory is used
 // as it is: one already ending in a separator gets a second one.
 std::string HostSettingsFile(std::string_view installDirectory);
+
+// Asks the editor for its whole scene (materials, primitives and lights) and
+// reads the reply with `reader`, whose scale and progress apply.
+std::unique_ptr<TScene> RequestScene(TXMLSceneReader& reader);
 
 // The texture directory configured in the editor's settings file (section
 // "Dirs", key "texturefiles"), unchanged; "" when it is not configured.

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "uException.h"
-#include "uPlugin.h"
 #include "uXMLNode.h"
 #include "uXMLReader.h"
 #include "uXMLSceneConstants.h"
@@ -54,9 +53,6 @@ bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
   return ReadPoint(node, point, scale, std::string_view("x"), std::string_view("y"), std::string_view("z"));
 }
 }  // namespace
-
-std::unique_ptr<TScene> TXMLSceneReader::ReadScene() { return ReadSceneText(
-      SendHostRequest(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}}))); }
 
 std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   // Trimmed in place: the document may be hundreds of megabytes.

@@ -25,8 +25,6 @@ public:
   // built while it is read.
   std::function<void(int percent)> OnProgress;
 
-  // Asks the editor for its scene through the host callback and reads it.
-  std::unique_ptr<TScene> ReadScene();
   // Reads a scene document as the editor would reply it (it is trimmed first).
   std::unique_ptr<TScene> ReadSceneText(std::string text);
   // The same for a document that the caller keeps in memory until the call

@@ -673,7 +673,7 @@ void TMainForm::RunExport() {
         TXMLSceneReader reader;
         reader.Scale = StrToFloat(GetWindowTextString(edScale));
         reader.OnProgress = [this](int percent) { ShowProgress(VELDARA_STATUS_READING, percent); };
-        scene = reader.ReadScene();
+        scene = RequestScene(reader);
       }
 
       ShowStatus(VELDARA_STATUS_EXPORTING);

@@ -25,3 +25,12 @@ std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
   if (!root) RaiseError(kNoData);
   return root;
 }
+
+std::string_view TrimHostReply(std::string_view reply) {
+  const auto isFiller = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  std::size_t first = 0;
+  std::size_t last = reply.size();
+  while (first < last && isFiller(reply[first])) ++first;
+  while (last > first && isFiller(reply[last - 1])) --last;
+  return reply.substr(first, last - first);
+}

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "uXMLNode.h"
 
@@ -68,3 +69,8 @@ protected:
 private:
   std::string_view FText;
 };
+
+// The document without the line ends, blanks, control characters and zero
+// bytes (every code up to the space) that editors leave around it, in their
+// replies and in the files saved from them.
+std::string_view TrimHostReply(std::string_view reply);

@@ -11,6 +11,7 @@
 #include "uException.h"
 #include "uPlugin.h"
 #include "uXMLReader.h"
+#include "uXMLSceneReader.h"
 
 namespace {
 
@@ -212,16 +213,6 @@ TEST_F(SendHostRequestTest, WithoutCallbackTheReplyIsEmptyAndTheParseFails) {
 
 // --- Shared request conventions -------------------------------------------
 
-TEST(HostReply, TrimmingDropsEveryCodeUpToTheSpaceAtBothEndsOnly) {
-  using namespace std::string_literals;
-  EXPECT_EQ(TrimHostReply("\0\x01\t\r\n <a> \0 </a>\r\n \x1f\0\0"s), "<a> \0 </a>"s);
-  EXPECT_EQ(TrimHostReply("!x!"), "!x!");
-  // Bytes above 127 are not blanks, however a plain char compares them.
-  EXPECT_EQ(TrimHostReply(" \xA0x\xFF "), "\xA0x\xFF");
-  EXPECT_EQ(TrimHostReply(" \r\n\0 "s), "");
-  EXPECT_EQ(TrimHostReply(""), "");
-}
-
 TEST(HostReply, RequestsHaveTheVersionedRootAndNoDeclaration) {
   EXPECT_EQ(BuildHostRequest({"installdirectory"}), kInstallRequest);
   EXPECT_EQ(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}}),
@@ -321,4 +312,40 @@ TEST_F(TextureDirectory, HostErrorsPassUnchanged) {
   Script.Results[1] = 12;
   Answer("<reply />");
   EXPECT_EQ(ErrorOf([] { GetTextureDirectory(); }), "Tarnix callback returned error code 12");
+}
+
+// --- The scene request ---------------------------------------------------
+
+namespace {
+std::string gReply;
+std::string gRequest;
+
+int32_t PLUGIN_STDCALL SceneHost(TCallbackData* data) {
+  gRequest = data->Request;
+  if (data->Stage == 0)
+    data->ReplySize = static_cast<int32_t>(gReply.size());
+  else
+    std::memcpy(data->Reply, gReply.data(), gReply.size());
+  return 0;
+}
+}  // namespace
+
+TEST(SceneRequest, AsksTheEditorForEverythingAndReadsTheReply) {
+  gReply = "<scene><settings name=\"From host\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";
+  HostCallback = SceneHost;
+  TXMLSceneReader reader;
+  const auto scene = RequestScene(reader);
+  HostCallback = nullptr;
+  EXPECT_EQ(scene->Name, "From host");
+  EXPECT_EQ(gRequest,
+            "<request version=\"1.6\">\r\n  <materials subset=\"all\" />\r\n  <primitives subset=\"all\" />\r\n"
+            "  <lights subset=\"all\" />\r\n</request>");
+  EXPECT_EQ(ErrorOf([&] { RequestScene(reader); }), "Could not read rootnode from xml: no data available.")
+      << "without a callback the reply is empty";
+  // A host that writes its reply as a UTF-8 file would start it with a byte-order mark.
+  gReply = "\xEF\xBB\xBF<scene><settings name=\"Marked\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";
+  HostCallback = SceneHost;
+  const auto marked = RequestScene(reader);
+  HostCallback = nullptr;
+  EXPECT_EQ(marked->Name, "Marked");
 }

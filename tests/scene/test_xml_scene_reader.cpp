@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "../support/ErrorOf.h"
-#include "uPlugin.h"
 #include "uXMLSceneReader.h"
 
 namespace {
@@ -352,36 +350,3 @@ TEST(SceneReaderErrors, ASyntaxErrorWinsOverAnEarlierSceneError) {
             "Unknown primitive type \"blob\".");
 }
 
-namespace {
-std::string gReply;
-std::string gRequest;
-
-int32_t PLUGIN_STDCALL SceneHost(TCallbackData* data) {
-  gRequest = data->Request;
-  if (data->Stage == 0)
-    data->ReplySize = static_cast<int32_t>(gReply.size());
-  else
-    std::memcpy(data->Reply, gReply.data(), gReply.size());
-  return 0;
-}
-}  // namespace
-
-TEST(SceneReaderHost, ReadSceneAsksTheHostForEverything) {
-  gReply = "<scene><settings name=\"From host\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";
-  HostCallback = SceneHost;
-  TXMLSceneReader reader;
-  const auto scene = reader.ReadScene();
-  HostCallback = nullptr;
-  EXPECT_EQ(scene->Name, "From host");
-  EXPECT_EQ(gRequest,
-            "<request version=\"1.6\">\r\n  <materials subset=\"all\" />\r\n  <primitives subset=\"all\" />\r\n"
-            "  <lights subset=\"all\" />\r\n</request>");
-  EXPECT_EQ(ErrorOf([&] { reader.ReadScene(); }), "Could not read rootnode from xml: no data available.")
-      << "without a callback the reply is empty";
-  // A host that writes its reply as a UTF-8 file would start it with a byte-order mark.
-  gReply = "\xEF\xBB\xBF<scene><settings name=\"Marked\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";
-  HostCallback = SceneHost;
-  const auto marked = reader.ReadScene();
-  HostCallback = nullptr;
-  EXPECT_EQ(marked->Name, "Marked");
-}

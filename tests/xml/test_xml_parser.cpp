@@ -271,3 +271,13 @@ TEST(XmlParser, PropertyKeysFindWhatNamesFind) {
   EXPECT_EQ(ErrorOf([&] { root->GetChild(2)->GetProperty(TXMLNode::TPropertyKey()); }),
             "Property \"\" not found for node \"c\".");
 }
+
+TEST(HostReply, TrimmingDropsEveryCodeUpToTheSpaceAtBothEndsOnly) {
+  using namespace std::string_literals;
+  EXPECT_EQ(TrimHostReply("\0\x01\t\r\n <a> \0 </a>\r\n \x1f\0\0"s), "<a> \0 </a>"s);
+  EXPECT_EQ(TrimHostReply("!x!"), "!x!");
+  // Bytes above 127 are not blanks, however a plain char compares them.
+  EXPECT_EQ(TrimHostReply(" \xA0x\xFF "), "\xA0x\xFF");
+  EXPECT_EQ(TrimHostReply(" \r\n\0 "s), "");
+  EXPECT_EQ(TrimHostReply(""), "");
+}
