@@ -53,12 +53,6 @@ TMaterialNameForm ParseOgreVersion(const std::string& text) {
   return before17 ? TMaterialNameForm::Platform : TMaterialNameForm::Quoted;
 }
 
-// The folder part of a path, "" for a bare file name.
-std::string FolderOf(const std::string& path) {
-  const std::size_t delimiter = path.find_last_of("\\/");
-  return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
-}
-
 // The scene file, read with its progress shown as a step of the job.
 std::unique_ptr<TScene> ReadScene(const std::string& sceneFile, float millimetres, TTerminalProgress& progress) {
   TXMLSceneReader reader;
@@ -115,7 +109,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
   // Every file goes beside the mesh, in one folder.
   const std::string folder = AbsoluteDirectory(FolderOf(output), "");
-  const std::string name = output.substr(FolderOf(output).size());
+  const std::string name = FileNameOf(output);
   // Held from before the scene is read, so that a second export of the mesh
   // is refused at once.
   const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");

@@ -11,10 +11,10 @@
 #include "QZOgreVertexListCl.h"
 #include "QZOgreXMLMeshWriterCl.h"
 #include "SubMeshCutting.h"
+#include "uColor.h"
 #include "uException.h"
 #include "uFileSystem.h"
 #include "uFileTransaction.h"
-#include "uColor.h"
 #include "uScene.h"
 #include "uXMLWriter.h"
 

@@ -339,3 +339,10 @@ void CreateDirectories(const std::string& directory) {
   if (error || !std::filesystem::is_directory(directory, error)) RaiseError("Cannot create directory %s", {directory});
 }
 #endif
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t delimiter = path.find_last_of("\\/");
+  return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
+}
+
+std::string FileNameOf(const std::string& path) { return path.substr(FolderOf(path).size()); }

@@ -101,6 +101,11 @@ std::string FileIdentity(const std::string& path);
 // folder (resolved the same way). False when either cannot be resolved.
 bool LiesInsideFolder(const std::string& path, const std::string& folder);
 
+// A local path split at its last "\" or "/": the folder part with that
+// delimiter ("" for a bare file name), and the file name after it.
+std::string FolderOf(const std::string& path);
+std::string FileNameOf(const std::string& path);
+
 // `directory` taken relative to `base` (unless it is absolute; "" stands for
 // "."), made absolute against the current directory where needed, normalised
 // ("." and ".." steps removed) and ending with a path delimiter.

@@ -14,7 +14,8 @@ std::size_t NameStart(const std::string& path) {
   return delimiter == std::string::npos ? 0 : delimiter + 1;
 }
 
-std::string FolderOf(const std::string& path) {
+// The folder a file lies in, without its last delimiter but for a root.
+std::string ParentFolder(const std::string& path) {
   std::string folder = path.substr(0, NameStart(path));
   if (folder.size() > 1) folder.pop_back();
   return folder;
@@ -159,7 +160,7 @@ void TFileTransaction::Commit() {
   }
   // The names live in the folders: flushed once each, after every move.
   std::set<std::string> folders;
-  for (std::size_t i = 0; i < moved; ++i) folders.insert(FolderOf(FFiles[i].Target));
+  for (std::size_t i = 0; i < moved; ++i) folders.insert(ParentFolder(FFiles[i].Target));
   for (const std::string& folder : folders)
     if (failed.empty() && !FileOperations.SyncFolder(folder.c_str())) failed = folder;
 
@@ -183,7 +184,7 @@ void TFileTransaction::RollBack(std::size_t moved) {
     } else if (!staged.Existed) {
       DeleteFileIfExists(staged.Target);
     }
-    folders.insert(FolderOf(staged.Target));
+    folders.insert(ParentFolder(staged.Target));
   }
   for (const std::string& folder : folders) FileOperations.SyncFolder(folder.c_str());
 }

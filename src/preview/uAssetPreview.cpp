@@ -13,17 +13,11 @@
 
 namespace {
 
-// The path without its last extension.
+// The path without the last extension of its file name.
 std::string WithoutExtension(const std::string& path) {
   const std::size_t dot = path.rfind('.');
-  const std::size_t delimiter = path.find_last_of("\\/");
-  if (dot == std::string::npos || (delimiter != std::string::npos && dot < delimiter)) return path;
+  if (dot == std::string::npos || dot < FolderOf(path).size()) return path;
   return path.substr(0, dot);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t delimiter = path.find_last_of("\\/");
-  return delimiter == std::string::npos ? path : path.substr(delimiter + 1);
 }
 
 struct TFoundAsset {
