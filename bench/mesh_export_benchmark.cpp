@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <string>
 
-#include "KVPhysicsExporterCl.h"
-#include "QZOgreMeshExporterCl.h"
 #include "SceneDocumentGenerator.h"
-#include "uScene.h"
-#include "uXMLSceneReader.h"
+#include "asset/KVPhysicsExporterCl.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uScene.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 const std::string& Document() {

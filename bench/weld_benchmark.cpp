@@ -15,8 +15,8 @@
 #include <random>
 #include <vector>
 
-#include "QZOgreMeshModelCl.h"
-#include "QZOgreVertexListCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
+#include "mesh/QZOgreVertexListCl.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "SceneDocumentGenerator.h"
-#include "uXMLReader.h"
+#include "xml/uXMLReader.h"
 
 // Every allocation of the process is counted, so that the tree's size is
 // measured rather than estimated.

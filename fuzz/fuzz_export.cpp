@@ -16,9 +16,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "KVMeshExporterCl.h"
-#include "uException.h"
-#include "uXMLSceneReader.h"
+#include "asset/KVMeshExporterCl.h"
+#include "base/uException.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace fs = std::filesystem;
 

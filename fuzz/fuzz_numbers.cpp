@@ -15,8 +15,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "uException.h"
-#include "uNumbers.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
 
 namespace {
 bool Digit(char c) { return c >= '0' && c <= '9'; }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "uException.h"
-#include "uXMLSceneReader.h"
+#include "base/uException.h"
+#include "scene/uXMLSceneReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::unique_ptr<TScene> scene;

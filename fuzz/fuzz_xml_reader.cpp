@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "uException.h"
-#include "uXMLReader.h"
-#include "uXMLWriter.h"
+#include "base/uException.h"
+#include "xml/uXMLReader.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }

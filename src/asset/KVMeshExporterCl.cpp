@@ -1,15 +1,15 @@
-#include "KVMeshExporterCl.h"
+#include "asset/KVMeshExporterCl.h"
 
 #include <unordered_set>
 
-#include "KVPhysicsExporterCl.h"
-#include "QZOgreMeshExporterCl.h"
-#include "uFileLock.h"
-#include "uFileSystem.h"
-#include "uFileTransaction.h"
-#include "uException.h"
-#include "uScene.h"
-#include "uXMLWriter.h"
+#include "asset/KVPhysicsExporterCl.h"
+#include "base/uException.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "platform/uFileLock.h"
+#include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
+#include "scene/uScene.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 void WriteAssetFile(TXMLWriter& writer, const std::string& target, const char* type) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "QZOgreMaterialWriterCl.h"
-#include "uRepository.h"
+#include "asset/uRepository.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
 
 class TFileLock;
 class TFileTransaction;

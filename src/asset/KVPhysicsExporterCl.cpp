@@ -1,12 +1,12 @@
-#include "KVPhysicsExporterCl.h"
+#include "asset/KVPhysicsExporterCl.h"
 
 #include <initializer_list>
 #include <numbers>
 #include <string_view>
 
-#include "uException.h"
-#include "uNumbers.h"
-#include "uXMLWriter.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 

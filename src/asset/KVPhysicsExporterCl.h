@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "uScene.h"
-#include "uVector.h"
+#include "scene/uScene.h"
+#include "scene/uVector.h"
 
 class TFileTransaction;
 class TXMLWriter;

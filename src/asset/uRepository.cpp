@@ -1,10 +1,10 @@
-#include "uRepository.h"
+#include "asset/uRepository.h"
 
 #include <algorithm>
 
-#include "uException.h"
-#include "uFileSystem.h"
-#include "uXMLWriter.h"
+#include "base/uException.h"
+#include "platform/uFileSystem.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 bool IsNameDelimiter(char c) { return c == '/' || c == '\\'; }

@@ -1,4 +1,4 @@
-#include "uException.h"
+#include "base/uException.h"
 
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
   std::string result;

@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "uCommandLine.h"
+#include "cli/uCommandLine.h"
 
 int main(int argc, char** argv) {
   return RunCommandLine(argc, argv, std::cout, std::cerr, TProgressTerminal::StandardError());

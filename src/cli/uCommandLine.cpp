@@ -1,4 +1,4 @@
-#include "uCommandLine.h"
+#include "cli/uCommandLine.h"
 
 #include <CLI/CLI.hpp>
 
@@ -6,22 +6,22 @@
 #include <unordered_map>
 #include <vector>
 
-#include "KVMeshExporterCl.h"
-#include "KVPhysicsExporterCl.h"
-#include "QZOgreMeshExporterCl.h"
-#include "uException.h"
-#include "uFileLock.h"
-#include "uFileSystem.h"
-#include "uFileTransaction.h"
-#include "uNumbers.h"
-#include "uRepository.h"
-#include "uScene.h"
-#include "uSceneFile.h"
-#include "uSceneSummary.h"
-#include "uTerminalProgress.h"
-#include "uXMLSceneReader.h"
+#include "asset/KVMeshExporterCl.h"
+#include "asset/KVPhysicsExporterCl.h"
+#include "asset/uRepository.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
+#include "cli/uSceneFile.h"
+#include "cli/uSceneSummary.h"
+#include "cli/uTerminalProgress.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "platform/uFileLock.h"
+#include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
+#include "scene/uScene.h"
+#include "scene/uXMLSceneReader.h"
 #ifdef VELDARA_HAS_PREVIEW
-#include "uAssetPreview.h"
+#include "preview/uAssetPreview.h"
 #endif
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <ostream>
 
-#include "uTerminalProgress.h"
+#include "cli/uTerminalProgress.h"
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                    const TProgressTerminal& terminal = TProgressTerminal::None());

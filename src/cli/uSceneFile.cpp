@@ -1,14 +1,14 @@
-#include "uSceneFile.h"
+#include "cli/uSceneFile.h"
 
 #include <algorithm>
 #include <fstream>
 #include <string_view>
 #include <utility>
 
-#include "uException.h"
-#include "uFileSystem.h"
-#include "uMappedFile.h"
-#include "uXMLSceneReader.h"
+#include "base/uException.h"
+#include "platform/uFileSystem.h"
+#include "platform/uMappedFile.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 // Runs `read`, which reads the file. Should the file have changed meanwhile,

@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "uScene.h"
-#include "uXMLScanner.h"
+#include "scene/uScene.h"
+#include "xml/uXMLScanner.h"
 
 class TXMLSceneReader;
 

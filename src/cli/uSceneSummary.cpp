@@ -1,10 +1,10 @@
-#include "uSceneSummary.h"
+#include "cli/uSceneSummary.h"
 
 #include <string>
 
-#include "uColor.h"
-#include "uScene.h"
-#include "uXMLSceneConstants.h"
+#include "scene/uColor.h"
+#include "scene/uScene.h"
+#include "scene/uXMLSceneConstants.h"
 
 namespace {
 std::string Count(int count, const char* one, const char* many) {

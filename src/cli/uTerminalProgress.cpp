@@ -1,8 +1,8 @@
-#include "uTerminalProgress.h"
+#include "cli/uTerminalProgress.h"
 
 #include <algorithm>
 
-#include "uTerminal.h"
+#include "platform/uTerminal.h"
 
 namespace {
 // The line stays within 80 columns, so that the carriage return reaches its

@@ -1,4 +1,4 @@
-#include "BoundingRadius.h"
+#include "mesh/BoundingRadius.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -24,7 +24,7 @@
 
 #include <cstdint>
 
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 class TFarthestVertex {
 public:

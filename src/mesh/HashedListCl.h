@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "uException.h"
+#include "base/uException.h"
 
 
 template <typename TItem, typename TTraits>

@@ -1,4 +1,4 @@
-#include "QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreBinaryMeshWriterCl.h"
 
 #include <algorithm>
 #include <bit>
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "uBufferedFileStream.h"
-#include "uException.h"
+#include "base/uException.h"
+#include "xml/uBufferedFileStream.h"
 
 // Each chunk has one function that describes its content as a sequence of
 // values, written against an output "sink". The same description runs twice:

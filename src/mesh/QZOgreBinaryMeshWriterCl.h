@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 class TFileTransaction;
 

@@ -1,10 +1,10 @@
-#include "QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
 
-#include "QZOgreMeshExporterCl.h"
-#include "uBufferedFileStream.h"
-#include "uColor.h"
-#include "uException.h"
-#include "uNumbers.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uColor.h"
+#include "xml/uBufferedFileStream.h"
 
 namespace {
 void Line(std::string& script, int blanks, std::string_view text) {

@@ -1,22 +1,22 @@
-#include "QZOgreMeshExporterCl.h"
+#include "mesh/QZOgreMeshExporterCl.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <unordered_map>
 
-#include "BoundingRadius.h"
-#include "QZOgreBinaryMeshWriterCl.h"
-#include "QZOgreMaterialWriterCl.h"
-#include "QZOgreVertexListCl.h"
-#include "QZOgreXMLMeshWriterCl.h"
-#include "SubMeshCutting.h"
-#include "uColor.h"
-#include "uException.h"
-#include "uFileSystem.h"
-#include "uFileTransaction.h"
-#include "uScene.h"
-#include "uXMLWriter.h"
+#include "base/uException.h"
+#include "mesh/BoundingRadius.h"
+#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreVertexListCl.h"
+#include "mesh/QZOgreXMLMeshWriterCl.h"
+#include "mesh/SubMeshCutting.h"
+#include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
+#include "scene/uColor.h"
+#include "scene/uScene.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 // Where the directory part of a path ends: after its last "\" or "/", or after

@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "QZOgreMaterialWriterCl.h"
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 class TFileTransaction;
 class TScene;

@@ -1,9 +1,9 @@
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 #include <algorithm>
 #include <string>
 
-#include "uException.h"
+#include "base/uException.h"
 
 namespace {
 template <typename TList>

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "uInlineList.h"
-#include "uScene.h"
+#include "base/uInlineList.h"
+#include "scene/uScene.h"
 
 struct QZOgreBaseVertexT {
   float X = 0, Y = 0, Z = 0;

@@ -1,4 +1,4 @@
-#include "QZOgreVertexListCl.h"
+#include "mesh/QZOgreVertexListCl.h"
 
 #include <bit>
 

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "HashedListCl.h"
-#include "QZOgreMeshModelCl.h"
+#include "mesh/HashedListCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 struct QZOgreVertexListTraits {
   // The bit patterns of X, Y and Z.

@@ -1,11 +1,11 @@
-#include "QZOgreXMLMeshWriterCl.h"
+#include "mesh/QZOgreXMLMeshWriterCl.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 
-#include "uNumbers.h"
-#include "uXMLWriter.h"
+#include "base/uNumbers.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 // Indices from 65536 on do not fit the 16-bit form; declaring 16 bits over

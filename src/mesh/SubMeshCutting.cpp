@@ -1,4 +1,4 @@
-#include "SubMeshCutting.h"
+#include "mesh/SubMeshCutting.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 // The most vertices that 16-bit indices address.
 inline constexpr std::size_t kShortIndexVertexLimit = 65536;

@@ -1,7 +1,7 @@
-#include "uFileLock.h"
+#include "platform/uFileLock.h"
 
-#include "uException.h"
-#include "uFileSystem.h"
+#include "base/uException.h"
+#include "platform/uFileSystem.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,9 +1,9 @@
-#include "uFileSystem.h"
+#include "platform/uFileSystem.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "uException.h"
+#include "base/uException.h"
 
 namespace {
 bool PlatformRead(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count) {

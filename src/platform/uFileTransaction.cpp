@@ -1,11 +1,11 @@
-#include "uFileTransaction.h"
+#include "platform/uFileTransaction.h"
 
 #include <chrono>
 #include <random>
 #include <set>
 
-#include "uException.h"
-#include "uFileSystem.h"
+#include "base/uException.h"
+#include "platform/uFileSystem.h"
 
 namespace {
 // Where the folder part of a platform path ends (after its last delimiter).

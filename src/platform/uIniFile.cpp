@@ -1,4 +1,4 @@
-#include "uIniFile.h"
+#include "platform/uIniFile.h"
 
 #ifdef _WIN32
 #include <windows.h>

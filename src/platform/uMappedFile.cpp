@@ -1,4 +1,4 @@
-#include "uMappedFile.h"
+#include "platform/uMappedFile.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "uMemoryPages.h"
+#include "platform/uMemoryPages.h"
 
 #include <cstdint>
 

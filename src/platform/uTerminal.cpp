@@ -1,4 +1,4 @@
-#include "uTerminal.h"
+#include "platform/uTerminal.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -1,15 +1,15 @@
-#include "uPlugin.h"
+#include "plugin/uPlugin.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include "uException.h"
-#include "uIniFile.h"
-#include "uXMLReader.h"
-#include "uXMLSceneReader.h"
-#include "uXMLWriter.h"
+#include "base/uException.h"
+#include "platform/uIniFile.h"
+#include "scene/uXMLSceneReader.h"
+#include "xml/uXMLReader.h"
+#include "xml/uXMLWriter.h"
 
 TPluginCallback HostCallback = nullptr;
 

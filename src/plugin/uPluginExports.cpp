@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include "MainFm.h"
-#include "uForms.h"
-#include "uPlugin.h"
+#include "plugin/uPlugin.h"
+#include "ui/MainFm.h"
+#include "ui/uForms.h"
 
 // Exported through ExportVeldaraMesh.def alone, which sets names and ordinals.
 #define PLUGIN_EXPORT extern "C"

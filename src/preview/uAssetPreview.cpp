@@ -1,15 +1,15 @@
-#include "uAssetPreview.h"
+#include "preview/uAssetPreview.h"
 
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
-#include "uException.h"
-#include "uFileSystem.h"
-#include "uFileTransaction.h"
-#include "uPreviewRenderer.h"
-#include "uPrivateDisplay.h"
-#include "uRepository.h"
+#include "asset/uRepository.h"
+#include "base/uException.h"
+#include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
+#include "preview/uPreviewRenderer.h"
+#include "preview/uPrivateDisplay.h"
 
 namespace {
 

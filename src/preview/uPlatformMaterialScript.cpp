@@ -1,4 +1,4 @@
-#include "uPlatformMaterialScript.h"
+#include "preview/uPlatformMaterialScript.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "uPreviewRenderer.h"
+#include "preview/uPreviewRenderer.h"
 
 #include <Ogre.h>
 
@@ -10,8 +10,8 @@
 #include <iterator>
 #include <string_view>
 
-#include "uException.h"
-#include "uPlatformMaterialScript.h"
+#include "base/uException.h"
+#include "preview/uPlatformMaterialScript.h"
 
 // VELDARA_OGRE_PLUGIN_DIR: the folder of OGRE's plug-ins, from OGRE's CMake configuration.
 

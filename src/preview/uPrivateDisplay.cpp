@@ -1,4 +1,4 @@
-#include "uPrivateDisplay.h"
+#include "preview/uPrivateDisplay.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "uException.h"
+#include "base/uException.h"
 
 namespace {
 

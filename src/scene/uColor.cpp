@@ -1,4 +1,4 @@
-#include "uColor.h"
+#include "scene/uColor.h"
 
 std::string ColorToHex(uint32_t color) {
   static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -1,12 +1,12 @@
-#include "uScene.h"
+#include "scene/uScene.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <utility>
 
-#include "uException.h"
-#include "uVector.h"
+#include "base/uException.h"
+#include "scene/uVector.h"
 
 namespace {
 

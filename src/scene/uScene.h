@@ -19,8 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "uInlineList.h"
-#include "uObjectBlocks.h"
+#include "base/uInlineList.h"
+#include "base/uObjectBlocks.h"
 
 // Stored as the one-byte ordinal; other units index tables by it.
 enum TPrimitiveType : uint8_t {

@@ -1,10 +1,10 @@
-#include "uVector.h"
+#include "scene/uVector.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "uScene.h"
+#include "scene/uScene.h"
 
 namespace {
 

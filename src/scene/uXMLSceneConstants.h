@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "uScene.h"
+#include "scene/uScene.h"
 
 template <typename TValue>
 struct TKeyword {

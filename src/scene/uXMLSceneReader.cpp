@@ -1,13 +1,13 @@
-#include "uXMLSceneReader.h"
+#include "scene/uXMLSceneReader.h"
 
 #include <cmath>
 #include <exception>
 #include <limits>
 
-#include "uException.h"
-#include "uXMLNode.h"
-#include "uXMLReader.h"
-#include "uXMLSceneConstants.h"
+#include "base/uException.h"
+#include "scene/uXMLSceneConstants.h"
+#include "xml/uXMLNode.h"
+#include "xml/uXMLReader.h"
 
 namespace {
 // Percentages are rounded to the nearest integer, halves to the even one.

@@ -13,8 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "uScene.h"
-#include "uXMLNode.h"
+#include "scene/uScene.h"
+#include "xml/uXMLNode.h"
 
 class TXMLReader;
 

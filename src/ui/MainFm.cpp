@@ -1,4 +1,4 @@
-#include "MainFm.h"
+#include "ui/MainFm.h"
 
 #include <commctrl.h>
 
@@ -8,18 +8,18 @@
 #include <new>
 #include <utility>
 
-#include "KVMeshExporterCl.h"
-#include "MainFmLayout.h"
-#include "uDialogText.h"
-#include "uException.h"
-#include "uIniFile.h"
-#include "uJpegImage.h"
-#include "uMisc.h"
-#include "uNumbers.h"
-#include "uPlugin.h"
-#include "uRepository.h"
-#include "uResources.h"
-#include "uXMLSceneReader.h"
+#include "asset/KVMeshExporterCl.h"
+#include "asset/uRepository.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
+#include "platform/uIniFile.h"
+#include "plugin/uPlugin.h"
+#include "scene/uXMLSceneReader.h"
+#include "ui/MainFmLayout.h"
+#include "ui/uDialogText.h"
+#include "ui/uJpegImage.h"
+#include "ui/uMisc.h"
+#include "ui/uResources.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "uForms.h"
+#include "ui/uForms.h"
 
 class TMainForm {
 public:

@@ -1,7 +1,7 @@
-#include "uDialogText.h"
+#include "ui/uDialogText.h"
 
-#include "uException.h"
-#include "uNumbers.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
 
 std::string ScaleDescription(std::string_view scaleText) {
   if (!IsValidFloat(scaleText)) return {};

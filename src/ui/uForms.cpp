@@ -1,9 +1,9 @@
-#include "uForms.h"
+#include "ui/uForms.h"
 
 #include <new>
 #include <vector>
 
-#include "uException.h"
+#include "base/uException.h"
 
 HWND ApplicationWindow = nullptr;
 

@@ -1,4 +1,4 @@
-#include "uJpegImage.h"
+#include "ui/uJpegImage.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -7,7 +7,7 @@
 // jpeglib.h relies on FILE and size_t being declared first.
 #include <jpeglib.h>
 
-#include "uException.h"
+#include "base/uException.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "uMisc.h"
+#include "ui/uMisc.h"
 
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "uForms.h"
+#include "ui/uForms.h"
 
 std::string GetModulePath() {
   char buffer[262] = {};

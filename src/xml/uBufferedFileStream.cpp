@@ -1,9 +1,9 @@
-#include "uBufferedFileStream.h"
+#include "xml/uBufferedFileStream.h"
 
 #include <cstring>
 
-#include "uException.h"
-#include "uFileSystem.h"
+#include "base/uException.h"
+#include "platform/uFileSystem.h"
 
 TBufferedFileStream::TBufferedFileStream(const std::string& fileName, std::size_t bufferSize,
                                          TFileTransaction* transaction)

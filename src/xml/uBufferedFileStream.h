@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "uFileTransaction.h"
-#include "uStream.h"
+#include "platform/uFileTransaction.h"
+#include "xml/uStream.h"
 
 class TBufferedFileStream : public TStream {
 public:

@@ -1,8 +1,8 @@
-#include "uBufferedStringStream.h"
+#include "xml/uBufferedStringStream.h"
 
 #include <cstring>
 
-#include "uException.h"
+#include "base/uException.h"
 
 TBufferedStringStream::TBufferedStringStream(std::size_t initialCapacity) : FBuffer(initialCapacity, '\0') {}
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "uStream.h"
+#include "xml/uStream.h"
 
 class TBufferedStringStream : public TStream {
 public:

@@ -1,10 +1,10 @@
-#include "uStringDictionary.h"
+#include "xml/uStringDictionary.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "uException.h"
+#include "base/uException.h"
 
 namespace {
 uint32_t HashId(uint32_t id) { return id * 2654435761u; }

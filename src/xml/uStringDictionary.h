@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "uXMLArena.h"
+#include "xml/uXMLArena.h"
 
 class TStringDictionary {
 public:

@@ -1,9 +1,9 @@
-#include "uXMLArena.h"
+#include "xml/uXMLArena.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "uXMLEntities.h"
+#include "xml/uXMLEntities.h"
 
 namespace {
 constexpr std::size_t kMaxBlockSize = 1024 * 1024;

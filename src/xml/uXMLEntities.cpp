@@ -1,8 +1,8 @@
-#include "uXMLEntities.h"
+#include "xml/uXMLEntities.h"
 
 #include <cstring>
 
-#include "uNumbers.h"
+#include "base/uNumbers.h"
 
 namespace {
 // The decoded character of a complete reference ("&...;"), or -1 when the

@@ -1,11 +1,11 @@
-#include "uXMLNode.h"
+#include "xml/uXMLNode.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "uException.h"
-#include "uNumbers.h"
+#include "base/uException.h"
+#include "base/uNumbers.h"
 
 namespace {
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "uStringDictionary.h"
+#include "xml/uStringDictionary.h"
 
 class TXMLNode {
 public:

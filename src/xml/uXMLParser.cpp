@@ -1,7 +1,7 @@
-#include "uXMLParser.h"
+#include "xml/uXMLParser.h"
 
-#include "uException.h"
-#include "uXMLEntities.h"
+#include "base/uException.h"
+#include "xml/uXMLEntities.h"
 
 namespace {
 void LowerInto(std::string_view text, std::string& out) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "uXMLNode.h"
-#include "uXMLScanner.h"
+#include "xml/uXMLNode.h"
+#include "xml/uXMLScanner.h"
 
 class TXMLParser {
 public:

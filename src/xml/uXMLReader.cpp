@@ -1,8 +1,8 @@
-#include "uXMLReader.h"
+#include "xml/uXMLReader.h"
 
-#include "uException.h"
-#include "uXMLParser.h"
-#include "uXMLScanner.h"
+#include "base/uException.h"
+#include "xml/uXMLParser.h"
+#include "xml/uXMLScanner.h"
 
 std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
   constexpr std::string_view kNoData = "Could not read rootnode from xml: no data available.";

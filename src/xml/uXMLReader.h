@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "uXMLNode.h"
+#include "xml/uXMLNode.h"
 
 class TXMLReader {
 public:

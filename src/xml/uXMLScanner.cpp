@@ -1,4 +1,4 @@
-#include "uXMLScanner.h"
+#include "xml/uXMLScanner.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "uException.h"
-#include "uMemoryPages.h"
+#include "base/uException.h"
+#include "platform/uMemoryPages.h"
 
 namespace {
 constexpr uint8_t kWhite = 1;

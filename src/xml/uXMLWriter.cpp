@@ -1,6 +1,6 @@
-#include "uXMLWriter.h"
+#include "xml/uXMLWriter.h"
 
-#include "uException.h"
+#include "base/uException.h"
 
 namespace {
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n";

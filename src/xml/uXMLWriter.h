@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "uBufferedFileStream.h"
-#include "uBufferedStringStream.h"
+#include "xml/uBufferedFileStream.h"
+#include "xml/uBufferedStringStream.h"
 
 // True when the text holds a control character other than tab, line feed and
 // carriage return: XML 1.0 cannot hold one, not even as a character reference.

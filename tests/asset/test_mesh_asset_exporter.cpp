@@ -7,10 +7,10 @@
 #include "../support/ErrorOf.h"
 #include "../support/NativePath.h"
 #include "../support/TempDir.h"
-#include "KVMeshExporterCl.h"
-#include "uFileLock.h"
-#include "uScene.h"
-#include "uXMLSceneReader.h"
+#include "asset/KVMeshExporterCl.h"
+#include "platform/uFileLock.h"
+#include "scene/uScene.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 const char* const kFaces[6][4] = {{"0", "4", "5", "1"}, {"1", "5", "6", "2"}, {"2", "6", "7", "3"},

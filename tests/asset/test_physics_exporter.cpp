@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "../support/FileFaults.h"
 #include "../support/ErrorOf.h"
+#include "../support/FileFaults.h"
 #include "../support/TempDir.h"
-#include "KVPhysicsExporterCl.h"
-#include "uXMLWriter.h"
+#include "asset/KVPhysicsExporterCl.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 

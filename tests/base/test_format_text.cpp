@@ -1,4 +1,4 @@
-#include "uException.h"
+#include "base/uException.h"
 
 #include <gtest/gtest.h>
 

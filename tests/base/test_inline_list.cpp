@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "uInlineList.h"
+#include "base/uInlineList.h"
 
 namespace {
 template <typename List>

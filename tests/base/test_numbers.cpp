@@ -1,6 +1,6 @@
-#include "uNumbers.h"
+#include "base/uNumbers.h"
 
-#include "uException.h"
+#include "base/uException.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "uObjectBlocks.h"
+#include "base/uObjectBlocks.h"
 
 namespace {
 // Counts the objects alive; a constructor given `fail` throws.

@@ -16,8 +16,8 @@
 #include "../support/NativePath.h"
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
-#include "uFileLock.h"
-#include "uFileTransaction.h"
+#include "platform/uFileLock.h"
+#include "platform/uFileTransaction.h"
 
 namespace fs = std::filesystem;
 

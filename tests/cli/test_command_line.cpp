@@ -8,8 +8,8 @@
 #include "../support/NativePath.h"
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
-#include "uCommandLine.h"
-#include "uFileSystem.h"
+#include "cli/uCommandLine.h"
+#include "platform/uFileSystem.h"
 
 namespace {
 const std::string kExample = std::string(VELDARA_EXAMPLES_DIR) + "/courtyard.xml";

@@ -14,7 +14,7 @@
 #include "../support/NativePath.h"
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
-#include "uCommandLine.h"
+#include "cli/uCommandLine.h"
 
 namespace fs = std::filesystem;
 

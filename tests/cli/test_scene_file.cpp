@@ -19,8 +19,8 @@
 #include "../support/ErrorOf.h"
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
-#include "uSceneFile.h"
-#include "uXMLSceneReader.h"
+#include "cli/uSceneFile.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 // A scene of lights, several pages long. Documents of the same count have

@@ -12,8 +12,8 @@
 
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
-#include "uCommandLine.h"
-#include "uTerminalProgress.h"
+#include "cli/uCommandLine.h"
+#include "cli/uTerminalProgress.h"
 
 using namespace std::chrono_literals;
 

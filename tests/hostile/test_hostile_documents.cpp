@@ -17,10 +17,10 @@
 #include "../support/MeshExport.h"
 #include "../support/SmallStack.h"
 #include "../support/TempDir.h"
-#include "QZOgreMaterialWriterCl.h"
-#include "QZOgreMeshExporterCl.h"
-#include "uXMLReader.h"
-#include "uXMLSceneReader.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uXMLSceneReader.h"
+#include "xml/uXMLReader.h"
 
 namespace fs = std::filesystem;
 

@@ -17,8 +17,8 @@
 #include <system_error>
 
 #include "../support/TempDir.h"
-#include "uException.h"
-#include "uXMLReader.h"
+#include "base/uException.h"
+#include "xml/uXMLReader.h"
 
 extern char** environ;
 

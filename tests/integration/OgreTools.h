@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "QZOgreMeshModelCl.h"  // TMeshBounds
+#include "mesh/QZOgreMeshModelCl.h"  // TMeshBounds
 
 // ---- Running a program ----
 

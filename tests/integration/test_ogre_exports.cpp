@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "../support/TempDir.h"
-#include "KVMeshExporterCl.h"
 #include "OgreTools.h"
-#include "QZOgreMeshExporterCl.h"
 #include "SceneDocumentGenerator.h"
-#include "uScene.h"
-#include "uXMLSceneReader.h"
+#include "asset/KVMeshExporterCl.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uScene.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 struct TExport {

@@ -15,8 +15,8 @@
 
 #include "../support/MeshModelBuilder.h"
 #include "../support/TempDir.h"
-#include "QZOgreBinaryMeshWriterCl.h"
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "../support/TempDir.h"
-#include "BoundingRadius.h"
-#include "QZOgreMeshExporterCl.h"
-#include "uScene.h"
+#include "mesh/BoundingRadius.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uScene.h"
 
 namespace {
 

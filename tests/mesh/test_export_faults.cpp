@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "../support/ErrorOf.h"
-#include "../support/MeshExport.h"
 #include "../support/FileFaults.h"
+#include "../support/MeshExport.h"
 #include "../support/NativePath.h"
 #include "../support/TempDir.h"
-#include "QZOgreMeshExporterCl.h"
-#include "uXMLSceneReader.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace fs = std::filesystem;
 

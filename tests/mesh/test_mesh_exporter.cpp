@@ -8,10 +8,10 @@
 
 #include "../support/ErrorOf.h"
 #include "../support/TempDir.h"
-#include "QZOgreMaterialWriterCl.h"
-#include "QZOgreMeshExporterCl.h"
-#include "uFileSystem.h"
-#include "uXMLSceneReader.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "platform/uFileSystem.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 // A scene document from its materials and primitives, as the editor writes it.

@@ -11,8 +11,8 @@
 
 #include "../support/ErrorOf.h"
 #include "../support/TempDir.h"
-#include "QZOgreBinaryMeshWriterCl.h"
-#include "SubMeshCutting.h"
+#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/SubMeshCutting.h"
 
 namespace {
 using TTriangle = std::array<float, 9>;

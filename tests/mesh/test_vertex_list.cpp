@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "QZOgreMeshModelCl.h"
-#include "QZOgreVertexListCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
+#include "mesh/QZOgreVertexListCl.h"
 
 namespace {
 

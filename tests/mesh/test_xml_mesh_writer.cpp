@@ -12,8 +12,8 @@
 
 #include "../support/MeshModelBuilder.h"
 #include "../support/TempDir.h"
-#include "QZOgreMeshModelCl.h"
-#include "QZOgreXMLMeshWriterCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
+#include "mesh/QZOgreXMLMeshWriterCl.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "../support/ErrorOf.h"
 #include "../support/FileFaults.h"
 #include "../support/TempDir.h"
-#include "uBufferedFileStream.h"
-#include "uFileSystem.h"
-#include "uFileTransaction.h"
+#include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
+#include "xml/uBufferedFileStream.h"
 
 namespace fs = std::filesystem;
 

@@ -12,10 +12,10 @@
 #include "../support/ErrorOf.h"
 #include "../support/FileFaults.h"
 #include "../support/TempDir.h"
-#include "uException.h"
-#include "uFileLock.h"
-#include "uFileSystem.h"
-#include "uFileTransaction.h"
+#include "base/uException.h"
+#include "platform/uFileLock.h"
+#include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "../support/TempDir.h"
-#include "uIniFile.h"
+#include "platform/uIniFile.h"
 
 namespace {
 class IniFile : public ::testing::Test {

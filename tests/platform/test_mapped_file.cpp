@@ -19,7 +19,7 @@
 #endif
 
 #include "../support/TempDir.h"
-#include "uMappedFile.h"
+#include "platform/uMappedFile.h"
 
 TEST(MappedFile, ARegularFileIsMappedByteForByte) {
   TTempDir dir;

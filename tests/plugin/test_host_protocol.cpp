@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "../support/TempDir.h"
-#include "uException.h"
-#include "uPlugin.h"
-#include "uXMLReader.h"
-#include "uXMLSceneReader.h"
+#include "base/uException.h"
+#include "plugin/uPlugin.h"
+#include "scene/uXMLSceneReader.h"
+#include "xml/uXMLReader.h"
 
 namespace {
 

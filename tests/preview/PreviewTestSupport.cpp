@@ -8,8 +8,8 @@
 #include <numbers>
 #include <optional>
 
-#include "uException.h"
-#include "uPrivateDisplay.h"
+#include "base/uException.h"
+#include "preview/uPrivateDisplay.h"
 
 // ---- The renderer ----
 

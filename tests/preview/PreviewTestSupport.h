@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "uPreviewRenderer.h"
+#include "preview/uPreviewRenderer.h"
 
 // ---- The renderer ----
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "uPlatformMaterialScript.h"
+#include "preview/uPlatformMaterialScript.h"
 
 namespace {
 std::string Text(const std::string& script) { return PlatformMaterialScript(script).Text; }

@@ -31,7 +31,7 @@
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
 #include "PreviewTestSupport.h"
-#include "uException.h"
+#include "base/uException.h"
 
 extern char** environ;
 

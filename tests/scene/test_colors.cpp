@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "uColor.h"
+#include "scene/uColor.h"
 
 TEST(Colors, HexHasEightUpperCaseDigitsMostSignificantFirst) {
   EXPECT_EQ(ColorToHex(0), "00000000");

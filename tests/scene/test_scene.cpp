@@ -9,7 +9,7 @@
 #include <string>
 #include <type_traits>
 
-#include "uScene.h"
+#include "scene/uScene.h"
 
 namespace {
 

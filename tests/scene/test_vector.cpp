@@ -6,8 +6,8 @@
 #include <numbers>
 #include <vector>
 
-#include "uScene.h"
-#include "uVector.h"
+#include "scene/uScene.h"
+#include "scene/uVector.h"
 
 namespace {
 

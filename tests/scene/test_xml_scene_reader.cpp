@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "../support/ErrorOf.h"
-#include "uXMLSceneReader.h"
+#include "scene/uXMLSceneReader.h"
 
 namespace {
 std::unique_ptr<TScene> Read(const std::string& body, float scale = 1.0f) {

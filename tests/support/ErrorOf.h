@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "uException.h"
+#include "base/uException.h"
 
 template <typename Action>
 std::string ErrorOf(Action&& action) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "uFileSystem.h"
+#include "platform/uFileSystem.h"
 
 enum class TFileFault { ffNone, ffCreate, ffWrite, ffSync, ffClose, ffReplace, ffSyncFolder, ffRead };
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "QZOgreMeshExporterCl.h"
-#include "uScene.h"
+#include "mesh/QZOgreMeshExporterCl.h"
+#include "scene/uScene.h"
 
 inline void ExportMesh(TScene& scene, const std::string& mesh, const std::string& sources,
                        std::vector<std::string>& warnings) {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "QZOgreMeshModelCl.h"
+#include "mesh/QZOgreMeshModelCl.h"
 
 struct TVertexValues {
   float X, Y, Z;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "uFileSystem.h"
+#include "platform/uFileSystem.h"
 
 inline std::string NativePath(std::string path) {
   std::replace(path.begin(), path.end(), '/', PathDelimiter);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "uCommandLine.h"
+#include "cli/uCommandLine.h"
 
 struct TRun {
   int Status;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "BannerArt.h"
-#include "uJpegImage.h"
+#include "ui/uJpegImage.h"
 
 // The banner in the plug-in (src/ui/banner.jpg) is what tools/banner draws:
 // after a change of the artwork, `make-banner src/ui/banner.jpg` must be run.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "uDialogText.h"
+#include "ui/uDialogText.h"
 
 TEST(ScaleDescription, MillimetresCentimetresAndMetres) {
   EXPECT_EQ(ScaleDescription("10"), "(1 Tarnix unit = 1 cm in the Veldara)");

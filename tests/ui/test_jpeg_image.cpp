@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "uException.h"
-#include "uJpegImage.h"
+#include "base/uException.h"
+#include "ui/uJpegImage.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include "../support/ErrorOf.h"
 
 #include "../support/TempDir.h"
-#include "uBufferedFileStream.h"
-#include "uBufferedStringStream.h"
-#include "uException.h"
+#include "base/uException.h"
+#include "xml/uBufferedFileStream.h"
+#include "xml/uBufferedStringStream.h"
 
 namespace {
 std::string Pattern(std::size_t size) {

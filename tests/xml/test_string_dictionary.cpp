@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "uException.h"
-#include "uStringDictionary.h"
+#include "base/uException.h"
+#include "xml/uStringDictionary.h"
 
 TEST(StringDictionary, KeysMatchWithoutRegardToCase) {
   TXMLArena arena;

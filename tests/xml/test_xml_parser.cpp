@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "uException.h"
-#include "uXMLEntities.h"
-#include "uXMLReader.h"
+#include "base/uException.h"
+#include "xml/uXMLEntities.h"
+#include "xml/uXMLReader.h"
 
 namespace {
 std::unique_ptr<TXMLNode> Parse(std::string text) { return TXMLStringReader(std::move(text)).GetRootNode(); }

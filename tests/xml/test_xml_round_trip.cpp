@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "../support/TempDir.h"
-#include "uXMLReader.h"
-#include "uXMLWriter.h"
+#include "xml/uXMLReader.h"
+#include "xml/uXMLWriter.h"
 
 // What the writer produces, the reader takes back unchanged: names, attribute
 // values with the characters that need escaping, text and nesting.

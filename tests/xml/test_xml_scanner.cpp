@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "uException.h"
-#include "uXMLScanner.h"
+#include "base/uException.h"
+#include "xml/uXMLScanner.h"
 
 namespace {
 struct TSeen {

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "../support/TempDir.h"
-#include "uException.h"
-#include "uXMLWriter.h"
+#include "base/uException.h"
+#include "xml/uXMLWriter.h"
 
 namespace {
 std::string Capture(void (*build)(TXMLWriter&), bool declaration = false) {

@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "MainFmLayout.h"
+#include "ui/MainFmLayout.h"
 
 using namespace std::chrono_literals;
 

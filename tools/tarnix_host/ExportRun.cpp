@@ -12,8 +12,8 @@
 
 #include "DialogDriver.h"
 #include "EditorSide.h"
-#include "MainFmLayout.h"
 #include "ProcessMemory.h"
+#include "ui/MainFmLayout.h"
 
 namespace {
 

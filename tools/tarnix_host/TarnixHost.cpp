@@ -39,8 +39,8 @@
 #include "DialogDriver.h"
 #include "EditorSide.h"
 #include "ExportRun.h"
-#include "MainFmLayout.h"
-#include "uPlugin.h"
+#include "plugin/uPlugin.h"
+#include "ui/MainFmLayout.h"
 
 namespace {
 
