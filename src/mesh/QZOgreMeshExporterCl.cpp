@@ -19,20 +19,9 @@
 #include "xml/uXMLWriter.h"
 
 namespace {
-// Where the directory part of a path ends: after its last "\" or "/", or after
-// a drive colon. The editor writes Windows paths, also to files we read elsewhere.
-std::size_t FileNameStart(const std::string& path) {
-  const std::size_t delimiter = path.find_last_of("\\/:");
-  return delimiter == std::string::npos ? 0 : delimiter + 1;
-}
-
-std::string DirectoryPart(const std::string& path) { return path.substr(0, FileNameStart(path)); }
-
-std::string FileNamePart(const std::string& path) { return path.substr(FileNameStart(path)); }
-
-// The extension of the file-name part, from its last ".", in lower case.
+// The extension of a local path's file name, from its last ".", in lower case.
 std::string LowerExtension(const std::string& path) {
-  const std::string name = FileNamePart(path);
+  const std::string name = FileNameOf(path);
   const std::size_t dot = name.rfind('.');
   std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
   for (char& c : extension)
@@ -59,7 +48,8 @@ std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
 }  // namespace
 
 std::string TextureTargetName(const std::string& path) {
-  std::string name = FileNamePart(path);
+  // The scene's names are the editor's Windows paths.
+  std::string name = FileNameOf(path, EditorPathDelimiters);
   std::replace(name.begin(), name.end(), ' ', '_');
   return name;
 }
@@ -75,7 +65,7 @@ void QZOgreMeshExporterT::Export(const std::string& fileName) {
   else
     WriteBinaryMesh(fileName, transaction);
   if (ExportMaterials)
-    WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNamePart(fileName), ".material"), transaction);
+    WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNameOf(fileName), ".material"), transaction);
   if (CopyTextures) CopyTextureFiles(GetTexturePath(fileName), *transaction);
   if (own) own->Commit();
 }
@@ -330,13 +320,13 @@ TMeshBounds QZOgreMeshExporterT::CalculateBounds() const {
 }
 
 std::string QZOgreMeshExporterT::GetMaterialPath(const std::string& meshFileName) const {
-  const std::string path = AbsoluteDirectory(DirectoryPart(meshFileName), MaterialDirectory);
+  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), MaterialDirectory);
   CreateDirectories(path);
   return path;
 }
 
 std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName) const {
-  const std::string path = AbsoluteDirectory(DirectoryPart(meshFileName), TextureDirectory);
+  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), TextureDirectory);
   CreateDirectories(path);
   return path;
 }
@@ -374,7 +364,7 @@ std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& text
     return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
   if (!NameExists(source)) return "Texture file \"" + source + "\" not found.";
   // The folder that the source directory and the name were joined in.
-  const std::string folder = DirectoryPart(source.substr(0, source.size() - texture.FileName.size()));
+  const std::string folder = FolderOf(source.substr(0, source.size() - texture.FileName.size()));
   if (!LiesInsideFolder(source, folder))
     return FileExists(source) || DirectoryExists(source)
                ? "Texture file \"" + texture.FileName + "\" is not read: a link leads it out of the texture folder."

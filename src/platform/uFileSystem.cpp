@@ -340,9 +340,15 @@ void CreateDirectories(const std::string& directory) {
 }
 #endif
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t delimiter = path.find_last_of("\\/");
-  return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
+std::size_t FileNameStart(std::string_view path, std::string_view delimiters) {
+  const std::size_t delimiter = path.find_last_of(delimiters);
+  return delimiter == std::string_view::npos ? 0 : delimiter + 1;
 }
 
-std::string FileNameOf(const std::string& path) { return path.substr(FolderOf(path).size()); }
+std::string FolderOf(const std::string& path, std::string_view delimiters) {
+  return path.substr(0, FileNameStart(path, delimiters));
+}
+
+std::string FileNameOf(const std::string& path, std::string_view delimiters) {
+  return path.substr(FileNameStart(path, delimiters));
+}

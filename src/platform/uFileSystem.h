@@ -101,10 +101,24 @@ std::string FileIdentity(const std::string& path);
 // folder (resolved the same way). False when either cannot be resolved.
 bool LiesInsideFolder(const std::string& path, const std::string& folder);
 
-// A local path split at its last "\" or "/": the folder part with that
-// delimiter ("" for a bare file name), and the file name after it.
-std::string FolderOf(const std::string& path);
-std::string FileNameOf(const std::string& path);
+// Splitting a path into its folder part and its file name, the one rule for
+// every unit. A local path ends its folder part at the platform's
+// delimiters: "\" and "/" on Windows, "/" elsewhere, where "\" is a
+// character of a file name like any other. The file names in a scene are the
+// editor's, Windows paths on every platform, whose drive colon also ends the
+// folder part ("C:stone.png").
+#ifdef _WIN32
+inline constexpr std::string_view LocalPathDelimiters = "\\/";
+#else
+inline constexpr std::string_view LocalPathDelimiters = "/";
+#endif
+inline constexpr std::string_view EditorPathDelimiters = "\\/:";
+// Where the file name starts: after the last delimiter, 0 when there is none.
+std::size_t FileNameStart(std::string_view path, std::string_view delimiters = LocalPathDelimiters);
+// The folder part with its last delimiter ("" for a bare file name), and the
+// file name after it.
+std::string FolderOf(const std::string& path, std::string_view delimiters = LocalPathDelimiters);
+std::string FileNameOf(const std::string& path, std::string_view delimiters = LocalPathDelimiters);
 
 // `directory` taken relative to `base` (unless it is absolute; "" stands for
 // "."), made absolute against the current directory where needed, normalised

@@ -8,15 +8,9 @@
 #include "platform/uFileSystem.h"
 
 namespace {
-// Where the folder part of a platform path ends (after its last delimiter).
-std::size_t NameStart(const std::string& path) {
-  const std::size_t delimiter = PathDelimiter == '\\' ? path.find_last_of("\\/") : path.rfind('/');
-  return delimiter == std::string::npos ? 0 : delimiter + 1;
-}
-
 // The folder a file lies in, without its last delimiter but for a root.
 std::string ParentFolder(const std::string& path) {
-  std::string folder = path.substr(0, NameStart(path));
+  std::string folder = FolderOf(path);
   if (folder.size() > 1) folder.pop_back();
   return folder;
 }
@@ -57,7 +51,7 @@ TFileTransaction::~TFileTransaction() {
 // A hidden name beside the target that no other file has: the owner's mark
 // and a number that another process, or this one, does not repeat.
 std::string TFileTransaction::FreshName(const std::string& target, const char* extension) {
-  const std::size_t start = NameStart(target);
+  const std::size_t start = FileNameStart(target);
   std::string name = "." + target.substr(start, kNameShown) + ".";
   if (!FMark.empty()) name += FMark + "-";
   // A 64-bit linear congruential step: distinct numbers for this process,

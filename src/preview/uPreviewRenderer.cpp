@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/uException.h"
+#include "platform/uFileSystem.h"
 #include "preview/uPlatformMaterialScript.h"
 
 // VELDARA_OGRE_PLUGIN_DIR: the folder of OGRE's plug-ins, from OGRE's CMake configuration.
@@ -44,10 +45,12 @@ constexpr float kFill = 0.9f;
 
 Ogre::ColourValue Colour(const TRgb& rgb) { return Ogre::ColourValue(rgb.R / 255.0f, rgb.G / 255.0f, rgb.B / 255.0f); }
 
-std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
-
-std::string FolderOf(const std::string& path) {
-  return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().parent_path().string();
+// The folder of a file as OGRE's resource locations take it: absolute, without
+// a trailing delimiter.
+std::string AbsoluteFolderOf(const std::string& path) {
+  std::string folder = std::filesystem::absolute(FolderOf(path) + ".").lexically_normal().string();
+  if (folder.size() > 1 && folder.back() == PathDelimiter) folder.pop_back();
+  return folder;
 }
 
 // Where the camera of a view stands and how near and far the mesh is from it,
@@ -183,7 +186,7 @@ void TPreviewRenderer::TImpl::ParseScript(const std::string& fileName, TPreviewR
   result.Warnings.insert(result.Warnings.end(), script.Problems.begin(), script.Problems.end());
   // The stream's name is the file's, which the compiler quotes in its messages;
   // it reads the text in place.
-  Ogre::DataStreamPtr stream = std::make_shared<Ogre::MemoryDataStream>(FileName(fileName), script.Text.data(),
+  Ogre::DataStreamPtr stream = std::make_shared<Ogre::MemoryDataStream>(FileNameOf(fileName), script.Text.data(),
                                                                         script.Text.size(), false, true);
   try {
     Ogre::MaterialManager::getSingleton().parseScript(stream, kGroup);
@@ -217,7 +220,7 @@ void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewO
     groups.createResourceGroup(kGroup, false);
     // Only the locations are declared; initialising the group would also
     // compile every script that lies there, with OGRE's own reading of names.
-    const std::string meshFolder = FolderOf(asset.MeshFile);
+    const std::string meshFolder = AbsoluteFolderOf(asset.MeshFile);
     groups.addResourceLocation(meshFolder, "FileSystem", kGroup);
     for (const std::string& folder : asset.TextureFolders) {
       const std::string textures = std::filesystem::absolute(folder).lexically_normal().string();
@@ -241,7 +244,7 @@ void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewO
 
     Ogre::MeshPtr mesh;
     try {
-      mesh = Ogre::MeshManager::getSingleton().load(FileName(asset.MeshFile), kGroup);
+      mesh = Ogre::MeshManager::getSingleton().load(FileNameOf(asset.MeshFile), kGroup);
     } catch (const Ogre::Exception& e) {
       RaiseError("OGRE cannot load the mesh %s: %s", {asset.MeshFile, e.getDescription()});
     }

@@ -2,6 +2,7 @@
 
 #include "base/uException.h"
 #include "base/uNumbers.h"
+#include "platform/uFileSystem.h"
 
 std::string ScaleDescription(std::string_view scaleText) {
   if (!IsValidFloat(scaleText)) return {};
@@ -34,8 +35,9 @@ int CategoryIndex(std::string_view category) {
 
 std::string ChangeFileExt(std::string_view fileName, std::string_view extension) {
   // Only a dot in the last path part starts an extension: "C:\a.b\file" has none.
-  const std::size_t dot = fileName.find_last_of(".\\/:");
-  const std::size_t stem = (dot != std::string_view::npos && fileName[dot] == '.') ? dot : fileName.size();
+  const std::size_t dot = fileName.rfind('.');
+  const bool inName = dot != std::string_view::npos && dot >= FileNameStart(fileName, EditorPathDelimiters);
+  const std::size_t stem = inName ? dot : fileName.size();
   std::string result(fileName.substr(0, stem));
   result += extension;
   return result;
