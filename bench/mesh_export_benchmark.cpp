@@ -84,9 +84,9 @@ void Build(benchmark::State& state) {
   scene->CalculateNormals(ExportSmoothingAngle);
   const int64_t corners = CornerCount(*scene);
   for (auto _ : state) {
-    QZOgreMeshExporterT exporter(*scene);
+    QZOgreMeshExporterT exporter(*scene, {});
     exporter.Build();
-    benchmark::DoNotOptimize(exporter.SubMeshes.data());
+    benchmark::DoNotOptimize(exporter.GetSubMeshes().data());
     state.PauseTiming();
     {
       QZOgreMeshExporterT discard(std::move(exporter));
@@ -99,8 +99,9 @@ void Build(benchmark::State& state) {
 void WriteBinary(benchmark::State& state) {
   auto scene = ReadScene();
   scene->CalculateNormals(ExportSmoothingAngle);
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.ExportNormals = true;
+  TMeshExportOptions options;
+  options.ExportNormals = true;
+  QZOgreMeshExporterT exporter(*scene, options);
   exporter.Build();
   const std::string file = OutputDirectory() + "/Level.mesh";
   for (auto _ : state) exporter.WriteBinaryMesh(file);
@@ -110,7 +111,7 @@ void WriteBinary(benchmark::State& state) {
 void WriteScript(benchmark::State& state) {
   auto scene = ReadScene();
   scene->CalculateNormals(ExportSmoothingAngle);
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
   const std::string file = OutputDirectory() + "/Level.material";
   for (auto _ : state) exporter.WriteMaterialFile(file);
@@ -132,9 +133,10 @@ void WholeMeshExport(benchmark::State& state) {
     corners = CornerCount(*scene);
     state.ResumeTiming();
     scene->CalculateNormals(ExportSmoothingAngle);
-    QZOgreMeshExporterT exporter(*scene);
-    exporter.ExportNormals = true;
-    exporter.CopyTextures = false;
+    TMeshExportOptions options;
+    options.ExportNormals = true;
+    options.CopyTextures = false;
+    QZOgreMeshExporterT exporter(*scene, options);
     exporter.Export(file);
     state.PauseTiming();
     scene.reset();
@@ -171,9 +173,9 @@ void ManyNames(benchmark::State& state) {
   for (auto _ : state) {
     auto scene = TXMLSceneReader().ReadSceneText(document);
     scene->CalculateNormals(ExportSmoothingAngle);
-    QZOgreMeshExporterT exporter(*scene);
+    QZOgreMeshExporterT exporter(*scene, {});
     exporter.Build();
-    benchmark::DoNotOptimize(exporter.SubMeshes.data());
+    benchmark::DoNotOptimize(exporter.GetSubMeshes().data());
   }
   state.counters["entries"] = count;
   state.counters["per_entry"] = benchmark::Counter(static_cast<double>(count),

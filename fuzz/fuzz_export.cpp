@@ -98,12 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     TXMLSceneReader reader;
     reader.Scale = 10;
     std::unique_ptr<TScene> scene = reader.ReadSceneText(std::string(FuzzText(data, size)));
-    KVMeshExporterT exporter;
-    exporter.AssetName = "fuzz";
-    exporter.Repository = workspace.Repository.string();
-    exporter.Category = "Fuzz";
+    TAssetExportOptions options;
+    options.AssetName = "fuzz";
+    options.Repository = workspace.Repository.string();
+    options.Category = "Fuzz";
     const std::string sources = workspace.Textures.string() + "/";
-    exporter.GetTextureSourceDirectory = [sources] { return sources; };
+    options.TextureSource = [sources] { return sources; };
+    KVMeshExporterT exporter(std::move(options));
     exporter.Export(*scene);
     completed = true;
   } catch (const TException&) {

@@ -29,23 +29,6 @@ void OpenDefinition(TXMLWriter& writer, const std::string& name, const std::stri
   writer.OpenTag("Files");
 }
 
-// Runs one exporter's step and keeps its warnings, also when the step fails.
-template <typename TExporter, typename TStep>
-void KeepingWarnings(TExporter& exporter, std::vector<std::string>& warnings, TStep&& step) {
-  struct TCollector {
-    TExporter& Exporter;
-    std::vector<std::string>& Warnings;
-    ~TCollector() {
-      try {
-        Warnings.insert(Warnings.end(), Exporter.Warnings.begin(), Exporter.Warnings.end());
-      } catch (...) {
-        // Out of memory while an error passes: the error matters more than the warnings.
-      }
-    }
-  } collector{exporter, warnings};
-  step();
-}
-
 void CloseDefinition(TXMLFileWriter& writer) {
   writer.CloseTag("Files");
   writer.CloseTag("AssetDefinition");
@@ -53,12 +36,13 @@ void CloseDefinition(TXMLFileWriter& writer) {
 }
 }  // namespace
 
-KVMeshExporterT::KVMeshExporterT() = default;
+KVMeshExporterT::KVMeshExporterT(TAssetExportOptions options, TWarningSink warnings)
+    : FOptions(std::move(options)), FWarnings(std::move(warnings)) {}
 KVMeshExporterT::~KVMeshExporterT() = default;
 KVMeshExporterT::KVMeshExporterT(KVMeshExporterT&&) noexcept = default;
 KVMeshExporterT& KVMeshExporterT::operator=(KVMeshExporterT&&) noexcept = default;
 
-TAssetLayout KVMeshExporterT::Layout() const { return TAssetLayout(Repository, AssetName); }
+TAssetLayout KVMeshExporterT::Layout() const { return TAssetLayout(FOptions.Repository, FOptions.AssetName); }
 
 std::string KVMeshExporterT::GetMeshTarget() const { return "Meshes\\" + Layout().DefinitionName() + ".mesh"; }
 std::string KVMeshExporterT::GetMeshFileName() const { return Layout().PathOf(GetMeshTarget()); }
@@ -84,13 +68,13 @@ bool KVMeshExporterT::AcceptPrimitive(const TPrimitive& primitive) {
 // of it away: the repository holds the whole old asset or the whole new one.
 void KVMeshExporterT::Lock() {
   if (FLock) return;
-  for (const std::string& problem : {AssetNameProblem(AssetName), CategoryProblem(Category)})
+  for (const std::string& problem : {AssetNameProblem(FOptions.AssetName), CategoryProblem(FOptions.Category)})
     if (!problem.empty()) throw TException(problem);
   const TAssetLayout layout = Layout();
   // The lock file lives among the definitions: their folder must be there.
   layout.CheckFolders(false);
   FLock = TFileLock::TryAcquire(layout.LockFile());
-  if (!FLock) RaiseError("The asset \"%s\" is being exported by another process.", {VisibleText(AssetName)});
+  if (!FLock) RaiseError("The asset \"%s\" is being exported by another process.", {VisibleText(FOptions.AssetName)});
 }
 
 void KVMeshExporterT::Export(TScene& scene) {
@@ -114,47 +98,43 @@ void KVMeshExporterT::Export(TScene& scene) {
   WriteMaterialAssetDefinition(transaction);
   transaction.Commit();
 
-  WrittenFiles.push_back(GetMeshFileName());
-  WrittenFiles.push_back(layout.PathOf(GetMaterialTarget()));
-  for (const std::string& name : TextureFiles) WrittenFiles.push_back(layout.Folder("Textures") + PathDelimiter + name);
-  if (hasPhysics) WrittenFiles.push_back(GetPhysicsFileName());
-  WrittenFiles.push_back(GetMeshAssetFileName());
-  WrittenFiles.push_back(GetMaterialAssetFileName());
+  FWrittenFiles.push_back(GetMeshFileName());
+  FWrittenFiles.push_back(layout.PathOf(GetMaterialTarget()));
+  for (const std::string& name : FTextureFiles) FWrittenFiles.push_back(layout.Folder("Textures") + PathDelimiter + name);
+  if (hasPhysics) FWrittenFiles.push_back(GetPhysicsFileName());
+  FWrittenFiles.push_back(GetMeshAssetFileName());
+  FWrittenFiles.push_back(GetMaterialAssetFileName());
 }
 
 void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   scene.CalculateNormals(ExportSmoothingAngle);
-  QZOgreMeshExporterT exporter(scene);
-  exporter.ExportMaterials = true;
-  exporter.CopyTextures = true;
+  TMeshExportOptions options;
   // Absolute, so that the mesh file's folder, which an asset name with
   // folders places deeper, does not move them.
   const TAssetLayout layout = Layout();
-  exporter.TextureDirectory = AbsoluteDirectory("", layout.Folder("Textures"));
-  exporter.MaterialDirectory = AbsoluteDirectory("", layout.Folder("Materials"));
-  exporter.NamePrefix = AssetName + "_";
-  exporter.MaterialNameForm = MaterialNameForm;
-  exporter.ExportLightmaps = true;
-  exporter.ExportNormals = true;
-  exporter.OnFilterPrimitive = AcceptPrimitive;
-  exporter.Transaction = &transaction;
-  if (GetTextureSourceDirectory) exporter.GetTextureSourceDirectory = GetTextureSourceDirectory;
-  exporter.OnProgress = OnProgress;
-
-  KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetMeshFileName()); });
-  std::unordered_set<std::string> listed(TextureFiles.begin(), TextureFiles.end());
-  for (const std::string& name : exporter.PlacedTextures)
-    if (listed.insert(name).second) TextureFiles.push_back(name);
+  options.TextureDirectory = AbsoluteDirectory("", layout.Folder("Textures"));
+  options.MaterialDirectory = AbsoluteDirectory("", layout.Folder("Materials"));
+  options.NamePrefix = FOptions.AssetName + "_";
+  options.MaterialNameForm = FOptions.MaterialNameForm;
+  options.ExportNormals = true;
+  options.FilterPrimitive = AcceptPrimitive;
+  options.TextureSource = FOptions.TextureSource;
+  options.OnProgress = FOptions.OnProgress;
+  QZOgreMeshExporterT exporter(scene, std::move(options), FWarnings);
+  exporter.Export(GetMeshFileName(), &transaction);
+  std::unordered_set<std::string> listed(FTextureFiles.begin(), FTextureFiles.end());
+  for (const std::string& name : exporter.GetPlacedTextures())
+    if (listed.insert(name).second) FTextureFiles.push_back(name);
 }
 
 void KVMeshExporterT::ExportPhysics(TScene& scene, TFileTransaction& transaction) {
-  KVPhysicsExporterT exporter(scene, Layout().BaseName() + ".mesh");
-  KeepingWarnings(exporter, Warnings, [&] { exporter.Export(GetPhysicsFileName(), &transaction); });
+  KVPhysicsExporterT exporter(scene, Layout().BaseName() + ".mesh", FWarnings);
+  exporter.Export(GetPhysicsFileName(), &transaction);
 }
 
 void KVMeshExporterT::WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction& transaction) {
   TXMLFileWriter writer(GetMeshAssetFileName(), &transaction);
-  OpenDefinition(writer, Layout().BaseName() + "_Mesh", AssetName, "Mesh", Category);
+  OpenDefinition(writer, Layout().BaseName() + "_Mesh", FOptions.AssetName, "Mesh", FOptions.Category);
   WriteAssetFile(writer, GetMeshTarget(), "Mesh");
   WriteAssetFile(writer, GetMaterialAssetTarget(), "AssetDefinition");
   if (hasPhysics) WriteAssetFile(writer, GetPhysicsTarget(), "Physics");
@@ -163,8 +143,8 @@ void KVMeshExporterT::WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction
 
 void KVMeshExporterT::WriteMaterialAssetDefinition(TFileTransaction& transaction) {
   TXMLFileWriter writer(GetMaterialAssetFileName(), &transaction);
-  OpenDefinition(writer, Layout().BaseName() + "_Material", AssetName, "Material", Category);
+  OpenDefinition(writer, Layout().BaseName() + "_Material", FOptions.AssetName, "Material", FOptions.Category);
   WriteAssetFile(writer, GetMaterialTarget(), "Material");
-  for (const std::string& name : TextureFiles) WriteAssetFile(writer, "Textures\\" + name, "Texture");
+  for (const std::string& name : FTextureFiles) WriteAssetFile(writer, "Textures\\" + name, "Texture");
   CloseDefinition(writer);
 }

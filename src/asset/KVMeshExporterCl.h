@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "asset/AssetExportOptions.h"
 #include "asset/uRepository.h"
 #include "mesh/QZOgreMaterialWriterCl.h"
 
@@ -18,7 +19,9 @@ class TPrimitive;
 
 class KVMeshExporterT {
 public:
-  KVMeshExporterT();
+  // Problems that did not stop the export, from the mesh and the physics
+  // exporter, go to `warnings` in the order met, also when a later step fails.
+  explicit KVMeshExporterT(TAssetExportOptions options, TWarningSink warnings = {});
   ~KVMeshExporterT();
   KVMeshExporterT(KVMeshExporterT&&) noexcept;
   KVMeshExporterT& operator=(KVMeshExporterT&&) noexcept;
@@ -47,24 +50,10 @@ public:
 
   static bool AcceptPrimitive(const TPrimitive& primitive);
 
-  std::string AssetName;
-  std::string Repository;
-  std::string Category;
-  // How the material script names its materials (see QZOgreMaterialWriterCl.h).
-  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
-  // Where the editor keeps its texture files, given by the front end.
-  std::function<std::string()> GetTextureSourceDirectory;
-  // Progress of the mesh export: the step's text and how far it is, in
-  // percent, handed on from QZOgreMeshExporterT::OnProgress. Front ends
-  // show it; the export itself only reports.
-  std::function<void(const std::string& status, int percent)> OnProgress;
   // The texture files placed in the repository, for the material definition.
-  std::vector<std::string> TextureFiles;
-  // Problems that did not stop the export, from the mesh and the physics
-  // exporter, in the order met.
-  std::vector<std::string> Warnings;
+  const std::vector<std::string>& GetTextureFiles() const { return FTextureFiles; }
   // Every file of the asset, once the export has succeeded.
-  std::vector<std::string> WrittenFiles;
+  const std::vector<std::string>& GetWrittenFiles() const { return FWrittenFiles; }
 
 private:
   void ExportMesh(TScene& scene, TFileTransaction& transaction);
@@ -73,5 +62,9 @@ private:
   void WriteMaterialAssetDefinition(TFileTransaction& transaction);
   TAssetLayout Layout() const;
 
+  TAssetExportOptions FOptions;
+  TWarningSink FWarnings;
+  std::vector<std::string> FTextureFiles;
+  std::vector<std::string> FWrittenFiles;
   std::unique_ptr<TFileLock> FLock;
 };

@@ -121,7 +121,7 @@ std::vector<TVertex*> KVPhysicsExporterT::GetNeighbours(const TVertex& vertex, c
 TBoxVolume KVPhysicsExporterT::AnalyseBox(const TPrimitive& primitive) {
   TBoxVolume box;
   const auto warn = [&] {
-    Warnings.push_back(FormatText("Invalid bounding box \"%s\" encountered.", {primitive.Name}));
+    Warn(FormatText("Invalid bounding box \"%s\" encountered.", {primitive.Name}));
   };
   if (primitive.VertexCount() == 0) {
     // No corner to measure from: nothing is known about the box.
@@ -165,7 +165,7 @@ TSphereVolume KVPhysicsExporterT::AnalyseSphere(const TPrimitive& primitive) {
   const int count = primitive.VertexCount();
   if (count == 0) {
     // Without vertices there is no centre; the writer leaves the shape empty.
-    Warnings.push_back(
+    Warn(
         FormatText("Primitive \"%s\" does not seem to be a valid collision volume, skipped.", {primitive.Name}));
     return sphere;
   }
@@ -186,14 +186,14 @@ TCapsuleVolume KVPhysicsExporterT::AnalyseCapsule(const TPrimitive& primitive) {
     const TPolygon& polygon = primitive.GetPolygon(p);
     if (polygon.VertexCount() <= kMaxSideCorners) continue;
     if (capCount == 2) {
-      Warnings.push_back(FormatText(
+      Warn(FormatText(
           "Collision volume %s contains too many potential caps, could not identify capsule shape.", {primitive.Name}));
       return capsule;
     }
     caps[capCount++] = &polygon;
   }
   if (capCount < 2) {
-    Warnings.push_back(FormatText(
+    Warn(FormatText(
         "Collision volume %s does not contain top and bottom caps, could not identify capsule shape.",
         {primitive.Name}));
     return capsule;
@@ -251,7 +251,7 @@ void KVPhysicsExporterT::WriteShape(const TPrimitive& primitive, TXMLWriter& wri
   else if (IsBox(primitive))
     WriteBox(primitive, writer);
   else
-    Warnings.push_back(
+    Warn(
         FormatText("Primitive \"%s\" does not seem to be a valid collision volume, skipped.", {primitive.Name}));
   writer.CloseTag("shape");
 }

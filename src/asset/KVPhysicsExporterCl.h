@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ReportSinks.h"
 #include "scene/uScene.h"
 #include "scene/uVector.h"
 
@@ -34,7 +35,10 @@ struct TCapsuleVolume {
 
 class KVPhysicsExporterT {
 public:
-  KVPhysicsExporterT(const TScene& scene, std::string meshName) : Scene(scene), MeshName(std::move(meshName)) {}
+  // A shape that cannot be measured is written as well as it can be and
+  // reported to `warnings`.
+  KVPhysicsExporterT(const TScene& scene, std::string meshName, TWarningSink warnings = {})
+      : Scene(scene), MeshName(std::move(meshName)), FWarnings(std::move(warnings)) {}
 
   static bool IsCollisionVolume(const TPrimitive& primitive);
   static bool HasCollisionVolumes(const TScene& scene);
@@ -58,5 +62,10 @@ public:
 
   const TScene& Scene;
   std::string MeshName;  // the mesh's file name, e.g. "Crate.mesh"
-  std::vector<std::string> Warnings;
+
+private:
+  void Warn(const std::string& warning) const {
+    if (FWarnings) FWarnings(warning);
+  }
+  const TWarningSink FWarnings;
 };

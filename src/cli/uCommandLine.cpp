@@ -85,7 +85,7 @@ using TTextureSources = std::unordered_map<std::string, const std::string*>;
 
 TTextureSources TextureSources(const QZOgreMeshExporterT& exporter) {
   TTextureSources sources;
-  for (const auto& texture : exporter.Textures) {
+  for (const auto& texture : exporter.GetTextures()) {
     const std::string identity = texture->IsColor ? std::string() : FileIdentity(exporter.TextureSourcePath(*texture));
     if (!identity.empty()) sources.emplace(identity, &texture->FileName);
   }
@@ -98,6 +98,14 @@ void CheckMeshTarget(const TTextureSources& sources, const std::string& target) 
   if (source != sources.end())
     RaiseError("%s is the source of the texture \"%s\"; the export will not write over it.",
                {target, *source->second});
+}
+
+// Prints each warning as the export meets it, the progress line out of its way.
+TWarningSink WarningPrinter(std::ostream& err, TTerminalProgress& progress) {
+  return [&err, &progress](const std::string& warning) {
+    progress.Erase();
+    err << "warning: " << VisibleText(warning) << '\n';
+  };
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
@@ -118,17 +126,18 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   const std::unique_ptr<TScene> scene = ReadScene(sceneFile, millimetres, progress);
   progress.Report("Calculating normals...", 0);
   scene->CalculateNormals(ExportSmoothingAngle);
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.ExportNormals = true;
-  exporter.MaterialNameForm = nameForm;
-  exporter.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
+  TMeshExportOptions options;
+  options.ExportNormals = true;
+  options.MaterialNameForm = nameForm;
+  options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
-  exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
+  options.TextureSource = [sourceDirectory] { return sourceDirectory; };
+  QZOgreMeshExporterT exporter(*scene, std::move(options), WarningPrinter(err, progress));
   const std::size_t dot = name.rfind('.');
   const std::string script = folder + (dot == std::string::npos ? name : name.substr(0, dot)) + ".material";
   exporter.Build();
   std::vector<std::string> targets = {folder + name, script};
-  for (const auto& texture : exporter.Textures)
+  for (const auto& texture : exporter.GetTextures())
     if (!texture->IsColor) targets.push_back(folder + TextureTargetName(texture->FileName));
   const TTextureSources sources = TextureSources(exporter);
   for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -142,22 +151,11 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 
   TFileTransaction transaction(folder + name);
   transaction.RemoveStaleFiles(folder);
-  exporter.Transaction = &transaction;
-  // The progress line goes before anything else is printed.
-  const auto report = [&] {
-    progress.Erase();
-    for (const std::string& warning : exporter.Warnings) err << "warning: " << VisibleText(warning) << '\n';
-  };
-  try {
-    exporter.Export(output);
-    transaction.Commit();
-  } catch (...) {
-    report();
-    throw;
-  }
-  report();
+  exporter.Export(output, &transaction);
+  transaction.Commit();
+  progress.Erase();
   out << output << '\n' << script << '\n';
-  for (const std::string& texture : exporter.PlacedTextures) out << folder << texture << '\n';
+  for (const std::string& texture : exporter.GetPlacedTextures()) out << folder << texture << '\n';
 }
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
@@ -179,32 +177,23 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   if (init)
     for (const char* folder : RepositoryFolders) CreateDirectories(layout.Root() + folder);
   checkFolders(false);
-  KVMeshExporterT exporter;
-  exporter.AssetName = assetName;
-  exporter.Repository = repository;
-  exporter.Category = category;
-  exporter.MaterialNameForm = nameForm;
+  TAssetExportOptions options;
+  options.AssetName = assetName;
+  options.Repository = repository;
+  options.Category = category;
+  options.MaterialNameForm = nameForm;
+  const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
+  options.TextureSource = [sourceDirectory] { return sourceDirectory; };
+  options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
+  KVMeshExporterT exporter(std::move(options), WarningPrinter(err, progress));
   // Held from before the scene is read, so that a second export of the asset
   // is refused at once.
   exporter.Lock();
   const std::unique_ptr<TScene> scene = ReadScene(sceneFile, millimetres, progress);
   checkFolders(KVPhysicsExporterT::HasCollisionVolumes(*scene));
-  const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
-  exporter.GetTextureSourceDirectory = [sourceDirectory] { return sourceDirectory; };
-  exporter.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
-  // The progress line goes before anything else is printed.
-  const auto report = [&] {
-    progress.Erase();
-    for (const std::string& warning : exporter.Warnings) err << "warning: " << VisibleText(warning) << '\n';
-  };
-  try {
-    exporter.Export(*scene);
-  } catch (...) {
-    report();
-    throw;
-  }
-  report();
-  for (const std::string& file : exporter.WrittenFiles) out << file << '\n';
+  exporter.Export(*scene);
+  progress.Erase();
+  for (const std::string& file : exporter.GetWrittenFiles()) out << file << '\n';
 }
 // "WxH", each from 2 to 8192 pixels.
 void ParsePictureSize(const std::string& text, int& width, int& height) {

@@ -231,3 +231,34 @@ void TFarthestVertex::ConfirmExactly(float x, float y, float z) {
 }
 
 float TFarthestVertex::Radius() const { return FDegenerate || !FConfirmed ? 0.0f : RoundedRoot(FBestSquare); }
+
+TMeshBounds MeshBounds(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
+  TMeshBounds bounds;
+  bool first = true;
+  for (const auto& subMesh : subMeshes)
+    for (const QZOgreVertexT& v : subMesh->Vertices) {
+      if (first) {
+        bounds.MinX = bounds.MaxX = v.X;
+        bounds.MinY = bounds.MaxY = v.Y;
+        bounds.MinZ = bounds.MaxZ = v.Z;
+        first = false;
+        continue;
+      }
+      bounds.MinX = std::min(bounds.MinX, v.X);
+      bounds.MinY = std::min(bounds.MinY, v.Y);
+      bounds.MinZ = std::min(bounds.MinZ, v.Z);
+      bounds.MaxX = std::max(bounds.MaxX, v.X);
+      bounds.MaxY = std::max(bounds.MaxY, v.Y);
+      bounds.MaxZ = std::max(bounds.MaxZ, v.Z);
+    }
+  if (first) return bounds;  // no vertex: all zeros
+  // The exact distance from the box's exact centre to the farthest vertex,
+  // rounded once: finite for every mesh of finite coordinates (see BoundingRadius.h).
+  TFarthestVertex farthest(bounds);
+  for (const auto& subMesh : subMeshes)
+    for (const QZOgreVertexT& v : subMesh->Vertices) farthest.Measure(v.X, v.Y, v.Z);
+  for (const auto& subMesh : subMeshes)
+    for (const QZOgreVertexT& v : subMesh->Vertices) farthest.Confirm(v.X, v.Y, v.Z);
+  bounds.Radius = farthest.Radius();
+  return bounds;
+}

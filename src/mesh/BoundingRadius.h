@@ -23,6 +23,8 @@
 // for every vertex in the same order (or any order), then Radius.
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "mesh/QZOgreMeshModelCl.h"
 
@@ -88,3 +90,7 @@ TFarthestVertex::TExactSquare ExactSquaredDistance(const float min[3], const flo
 // even); FLT_MAX when that root lies at or beyond the midpoint between
 // FLT_MAX and the next power of two, which would round to infinity.
 float RoundedRoot(const TFarthestVertex::TExactSquare& square);
+
+// The box of all vertices of the sub-meshes and the radius above; all zeros
+// for a mesh without a vertex.
+TMeshBounds MeshBounds(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes);

@@ -54,19 +54,24 @@ std::string TextureTargetName(const std::string& path) {
   return name;
 }
 
-QZOgreMeshExporterT::QZOgreMeshExporterT(const TScene& scene) : Scene(scene) {}
+QZOgreMeshExporterT::QZOgreMeshExporterT(const TScene& scene, TMeshExportOptions options, TWarningSink warnings)
+    : FScene(scene), FOptions(std::move(options)), FWarnings(std::move(warnings)) {}
 
-void QZOgreMeshExporterT::Export(const std::string& fileName) {
+void QZOgreMeshExporterT::Warn(const std::string& warning) const {
+  if (FWarnings) FWarnings(warning);
+}
+
+void QZOgreMeshExporterT::Export(const std::string& fileName, TFileTransaction* transaction) {
   Build();
   std::optional<TFileTransaction> own;
-  TFileTransaction* transaction = Transaction ? Transaction : &own.emplace();
+  if (!transaction) transaction = &own.emplace();
   if (LowerExtension(fileName) == ".xml")
     WriteXMLMesh(fileName, transaction);
   else
     WriteBinaryMesh(fileName, transaction);
-  if (ExportMaterials)
+  if (FOptions.ExportMaterials)
     WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNameOf(fileName), ".material"), transaction);
-  if (CopyTextures) CopyTextureFiles(GetTexturePath(fileName), *transaction);
+  if (FOptions.CopyTextures) CopyTextureFiles(GetTexturePath(fileName), *transaction);
   if (own) own->Commit();
 }
 
@@ -86,17 +91,17 @@ void QZOgreMeshExporterT::Build() {
 // Blanks stay: the platform's material reader takes the rest of the line as
 // the name, and texture names get underscores for them.
 void QZOgreMeshExporterT::CheckNames() const {
-  for (const auto& material : Materials) {
+  for (const auto& material : FMaterials) {
     if (HasLineBreakOrZero(material->Name))
       RaiseError("Material \"%s\" has a line break or a zero byte in its name.", {VisibleText(material->Name)});
     // Names reach the mesh's XML form, which cannot hold control characters.
     if (HasNonXMLControlCharacter(material->Name))
       RaiseError("Material \"%s\" has a control character in its name.", {VisibleText(material->Name)});
-    if (ExportMaterials) ScriptMaterialName(material->Name, MaterialNameForm);
+    if (FOptions.ExportMaterials) ScriptMaterialName(material->Name, FOptions.MaterialNameForm);
   }
-  if (!ExportMaterials && !CopyTextures) return;
-  for (const auto& texture : Textures) {
-    if (texture->IsColor || (texture->IsLightmap && !ExportLightmaps)) continue;
+  if (!FOptions.ExportMaterials && !FOptions.CopyTextures) return;
+  for (const auto& texture : FTextures) {
+    if (texture->IsColor || (texture->IsLightmap && !FOptions.ExportLightmaps)) continue;
     const std::string name = TextureTargetName(texture->FileName);
     if (HasLineBreakOrZero(texture->FileName))
       RaiseError("Texture file \"%s\" has a line break or a zero byte in its name.", {VisibleText(texture->FileName)});
@@ -109,31 +114,31 @@ void QZOgreMeshExporterT::CheckNames() const {
 }
 
 void QZOgreMeshExporterT::SetStatus(const std::string& text) {
-  if (!OnProgress) return;
-  StatusText = text;
-  OnProgress(text, 0);
+  if (!FOptions.OnProgress) return;
+  FStatusText = text;
+  FOptions.OnProgress(text, 0);
 }
 
 void QZOgreMeshExporterT::SetProgress(int percent) {
-  if (OnProgress) OnProgress(StatusText, percent);
+  if (FOptions.OnProgress) FOptions.OnProgress(FStatusText, percent);
 }
 
 QZOgreTextureT& QZOgreMeshExporterT::FindOrAddTexture(const std::string& name) {
   QZOgreTextureT*& texture = FTextureIndex[name];
   if (!texture) {
-    Textures.push_back(std::make_unique<QZOgreTextureT>(name));
-    texture = Textures.back().get();
+    FTextures.push_back(std::make_unique<QZOgreTextureT>(name));
+    texture = FTextures.back().get();
   }
   return *texture;
 }
 
 void QZOgreMeshExporterT::ProcessMaterials() {
   SetStatus("Processing materials...");
-  const int count = Scene.MaterialCount();
+  const int count = FScene.MaterialCount();
   for (int i = 0; i < count; ++i) {
-    const TMaterial& source = Scene.GetMaterial(i);
+    const TMaterial& source = FScene.GetMaterial(i);
     auto material = std::make_unique<QZOgreMaterialT>();
-    material->Name = NamePrefix + source.Name;
+    material->Name = FOptions.NamePrefix + source.Name;
     material->CreationOrder = i;
     for (int j = 0; j < source.LayerCount(); ++j) {
       const TMaterialLayer& layer = source.GetLayer(j);
@@ -147,21 +152,21 @@ void QZOgreMeshExporterT::ProcessMaterials() {
       if (layer.IsLightmap) {
         material->Lightmapped = true;
         texture.IsLightmap = true;
-        material->Name = NamePrefix + "LightMapped" + std::to_string(LightmapCount++);
+        material->Name = FOptions.NamePrefix + "LightMapped" + std::to_string(FLightmapCount++);
       }
       material->AddTextureUnit(&texture, BlendText(layer, j), j);
     }
-    Materials.push_back(std::move(material));
+    FMaterials.push_back(std::move(material));
     SetProgress(i * 100 / count);
   }
 }
 
 void QZOgreMeshExporterT::ProcessPrimitives() {
   SetStatus("Processing primitives...");
-  const int count = Scene.PrimitiveCount();
+  const int count = FScene.PrimitiveCount();
   for (int p = 0; p < count; ++p) {
-    const TPrimitive& primitive = Scene.GetPrimitive(p);
-    if (!OnFilterPrimitive || OnFilterPrimitive(primitive)) BuildPrimitive(primitive);
+    const TPrimitive& primitive = FScene.GetPrimitive(p);
+    if (!FOptions.FilterPrimitive || FOptions.FilterPrimitive(primitive)) BuildPrimitive(primitive);
     SetProgress(static_cast<int>(std::lround(p * 100.0 / count)));
   }
 }
@@ -177,9 +182,9 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
   std::vector<int32_t> indices;
   for (int i = 0; i < primitive.PolygonCount(); ++i) {
     const TPolygon& polygon = primitive.GetPolygon(i);
-    const int materialIndex = Scene.IndexOfMaterial(polygon.Material);
+    const int materialIndex = FScene.IndexOfMaterial(polygon.Material);
     if (materialIndex < 0) RaiseListIndexError(-1);
-    QZOgreMaterialT* material = Materials[static_cast<std::size_t>(materialIndex)].get();
+    QZOgreMaterialT* material = FMaterials[static_cast<std::size_t>(materialIndex)].get();
     const int cornerCount = polygon.VertexCount();
     if (cornerCount < 3) continue;
     material->Used = true;
@@ -207,23 +212,23 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
       subMesh->AddFace(indices[t + 2], indices[t + 1], indices[0], material);
   }
   subMesh->Vertices = vertices.TakeVertices();
-  SubMeshes.push_back(std::move(subMesh));
+  FSubMeshes.push_back(std::move(subMesh));
 }
 
 void QZOgreMeshExporterT::RemoveUnusedMaterials() {
-  std::erase_if(Materials, [](const auto& material) { return !material->Used; });
+  std::erase_if(FMaterials, [](const auto& material) { return !material->Used; });
 }
 
 void QZOgreMeshExporterT::RemoveUnusedTextures() {
   std::unordered_map<const QZOgreTextureT*, bool> referenced;
-  for (const auto& texture : Textures) referenced.emplace(texture.get(), false);
-  for (const auto& material : Materials)
+  for (const auto& texture : FTextures) referenced.emplace(texture.get(), false);
+  for (const auto& material : FMaterials)
     for (const QZOgreTextureUnitT& unit : material->TextureUnits) {
       const auto found = referenced.find(unit.Texture);
       if (found == referenced.end()) RaiseError("Texture not found in list.");
       found->second = true;
     }
-  std::erase_if(Textures, [&](const auto& texture) {
+  std::erase_if(FTextures, [&](const auto& texture) {
     if (referenced[texture.get()]) return false;
     FTextureIndex.erase(texture->FileName);
     return true;
@@ -231,8 +236,8 @@ void QZOgreMeshExporterT::RemoveUnusedTextures() {
 }
 
 void QZOgreMeshExporterT::SplitSubMeshes() {
-  std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(SubMeshes);
-  SubMeshes.clear();
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(FSubMeshes);
+  FSubMeshes.clear();
   // Old vertex number to new, -1 for a vertex the run does not use. Only the
   // entries a run touched are reset after it, so that a primitive of many
   // materials costs the size of its runs, not runs times vertices.
@@ -265,7 +270,7 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
         // already what the split would copy it into.
         for (QZOgreFaceInfoT& face : source->Faces) face.Material = nullptr;
         source->Material = material;
-        SubMeshes.push_back(std::move(source));
+        FSubMeshes.push_back(std::move(source));
         break;
       }
       auto target = std::make_unique<QZOgreSubMeshT>();
@@ -282,75 +287,46 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
         for (int32_t& index : target->Faces.back().Indices) index = newIndex[static_cast<std::size_t>(index)];
       }
       for (const int32_t v : used) newIndex[static_cast<std::size_t>(v)] = -1;
-      SubMeshes.push_back(std::move(target));
+      FSubMeshes.push_back(std::move(target));
       first = end;
     }
   }
 }
 
-TMeshBounds QZOgreMeshExporterT::CalculateBounds() const {
-  TMeshBounds bounds;
-  bool first = true;
-  for (const auto& subMesh : SubMeshes)
-    for (const QZOgreVertexT& v : subMesh->Vertices) {
-      if (first) {
-        bounds.MinX = bounds.MaxX = v.X;
-        bounds.MinY = bounds.MaxY = v.Y;
-        bounds.MinZ = bounds.MaxZ = v.Z;
-        first = false;
-        continue;
-      }
-      bounds.MinX = std::min(bounds.MinX, v.X);
-      bounds.MinY = std::min(bounds.MinY, v.Y);
-      bounds.MinZ = std::min(bounds.MinZ, v.Z);
-      bounds.MaxX = std::max(bounds.MaxX, v.X);
-      bounds.MaxY = std::max(bounds.MaxY, v.Y);
-      bounds.MaxZ = std::max(bounds.MaxZ, v.Z);
-    }
-  if (first) return bounds;  // no vertex: all zeros
-  // The exact distance from the box's exact centre to the farthest vertex,
-  // rounded once: finite for every mesh of finite coordinates (see BoundingRadius.h).
-  TFarthestVertex farthest(bounds);
-  for (const auto& subMesh : SubMeshes)
-    for (const QZOgreVertexT& v : subMesh->Vertices) farthest.Measure(v.X, v.Y, v.Z);
-  for (const auto& subMesh : SubMeshes)
-    for (const QZOgreVertexT& v : subMesh->Vertices) farthest.Confirm(v.X, v.Y, v.Z);
-  bounds.Radius = farthest.Radius();
-  return bounds;
-}
+TMeshBounds QZOgreMeshExporterT::CalculateBounds() const { return MeshBounds(FSubMeshes); }
 
 std::string QZOgreMeshExporterT::GetMaterialPath(const std::string& meshFileName) const {
-  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), MaterialDirectory);
+  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), FOptions.MaterialDirectory);
   CreateDirectories(path);
   return path;
 }
 
 std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName) const {
-  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), TextureDirectory);
+  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), FOptions.TextureDirectory);
   CreateDirectories(path);
   return path;
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
   // 16-bit indices: a sub-mesh of more vertices is cut into several.
-  CutForShortIndices(SubMeshes);
-  ::WriteBinaryMesh(fileName, SubMeshes, CalculateBounds(), ExportNormals, ExportLightmaps, transaction);
+  CutForShortIndices(FSubMeshes);
+  ::WriteBinaryMesh(fileName, FSubMeshes, CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
 }
 
 void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction) {
-  ::WriteXMLMesh(fileName, SubMeshes, ExportNormals, ExportLightmaps, transaction);
+  ::WriteXMLMesh(fileName, FSubMeshes, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
 }
 
 void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction) {
   SetStatus("Saving material file...");
-  const int count = static_cast<int>(Materials.size());
+  const int count = static_cast<int>(FMaterials.size());
   WriteMaterialScript(
-      fileName, Materials, ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); }, transaction,
-      MaterialNameForm);
+      fileName, FMaterials, FOptions.ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); }, transaction,
+      FOptions.MaterialNameForm);
 }
 
 std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture) const {
-  std::string path = (GetTextureSourceDirectory ? GetTextureSourceDirectory() : std::string()) + texture.FileName;
+  std::string path = (FOptions.TextureSource ? FOptions.TextureSource() : std::string()) + texture.FileName;
   if constexpr (PathDelimiter == '/') std::replace(path.begin(), path.end(), '\\', '/');
   return path;
 }
@@ -377,25 +353,25 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTr
   SetStatus("Copying texture files...");
   // The scene's file name of the texture that each target name was placed for.
   std::unordered_map<std::string, const std::string*> placedFor;
-  const int count = static_cast<int>(Textures.size());
+  const int count = static_cast<int>(FTextures.size());
   for (int i = 0; i < count; ++i) {
-    const QZOgreTextureT& texture = *Textures[static_cast<std::size_t>(i)];
-    if (ExportLightmaps || !texture.IsLightmap) {
+    const QZOgreTextureT& texture = *FTextures[static_cast<std::size_t>(i)];
+    if (FOptions.ExportLightmaps || !texture.IsLightmap) {
       const std::string name = TextureTargetName(texture.FileName);
-      CopiedTextures.push_back(name);
+      FCopiedTextures.push_back(name);
       if (!texture.IsColor) {
         const auto [placed, fresh] = placedFor.emplace(name, &texture.FileName);
         const std::string source = TextureSourcePath(texture);
         const std::string problem = fresh ? TextureSourceProblem(texture, source) : std::string();
         if (!fresh)
-          Warnings.push_back("Texture files \"" + *placed->second + "\" and \"" + texture.FileName +
+          Warn("Texture files \"" + *placed->second + "\" and \"" + texture.FileName +
                              "\" are both placed as " + name + "; only the first is copied.");
         else if (!problem.empty())
-          Warnings.push_back(problem);
+          Warn(problem);
         else if (transaction.Copy(source, directory + name))
-          PlacedTextures.push_back(name);
+          FPlacedTextures.push_back(name);
         else
-          Warnings.push_back("Texture file \"" + source + "\" could not be read.");
+          Warn("Texture file \"" + source + "\" could not be read.");
       }
     }
     SetProgress(i * 100 / count);

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/ReportSinks.h"
+#include "mesh/MeshExportOptions.h"
 #include "mesh/QZOgreMaterialWriterCl.h"
 #include "mesh/QZOgreMeshModelCl.h"
 
@@ -18,24 +20,26 @@ class TPrimitive;
 
 class QZOgreMeshExporterT {
 public:
-  explicit QZOgreMeshExporterT(const TScene& scene);
+  // Problems that do not stop the export (a texture that cannot be read, two
+  // textures placed under one name) go to `warnings` as they are met.
+  QZOgreMeshExporterT(const TScene& scene, TMeshExportOptions options, TWarningSink warnings = {});
 
   // Builds the output model on the first call, then writes the mesh file, the
-  // material script and the texture copies as the settings ask. Build refuses
+  // material script and the texture copies as the options ask. Build refuses
   // a model whose names would corrupt the files: a material or texture name
   // with a line break or a zero byte, a texture without a file name or with a
   // name that Windows reserves for a device ("CON", "NUL.png", "COM1"...),
   // and control characters in material and texture names.
-  // The files are written into `Transaction`; without one, into a
+  // The files are written into `transaction`; without one, into a
   // transaction of their own that Export commits, so that the mesh, its
   // script and its textures replace their earlier versions together or not
   // at all. A texture whose source cannot be read (missing, not a regular
   // file, or outside the texture folder) only adds a warning; a texture copy
   // that cannot be written is an error like any other file.
-  void Export(const std::string& fileName);
+  void Export(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void Build();
   TMeshBounds CalculateBounds() const;
-  QZOgreTextureT& FindOrAddTexture(const std::string& name);
+
   // Directories of the script and the texture copies for a mesh file, created
   // with their parents; they end with a path delimiter.
   std::string GetMaterialPath(const std::string& meshFileName) const;
@@ -51,40 +55,18 @@ public:
   // file name, in this platform's form.
   std::string TextureSourcePath(const QZOgreTextureT& texture) const;
 
-  const TScene& Scene;
-  bool ExportMaterials = true;
-  std::string MaterialDirectory;  // relative to the mesh file's directory
-  bool CopyTextures = true;
-  std::string TextureDirectory;  // relative to the mesh file's directory
-  bool ExportLightmaps = true;
-  std::string NamePrefix;
-  // The platform's form by default; quoted names for OGRE 1.7 and later.
-  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
-  // Asked for every primitive whether it is exported; all are when unset.
-  std::function<bool(const TPrimitive&)> OnFilterPrimitive;
-  bool ExportNormals = false;
-  // Where the editor keeps the texture files, given by the front end: the
-  // plug-in asks the editor (its settings file), the command line is told.
-  // Joined to a texture's file name without a delimiter in between; unset, a
-  // texture's file name is its path.
-  std::function<std::string()> GetTextureSourceDirectory;
-  std::function<void(const std::string& status, int percent)> OnProgress;
-  // The transaction the files join; Export makes its own when unset.
-  TFileTransaction* Transaction = nullptr;
-
-  std::vector<std::unique_ptr<QZOgreTextureT>> Textures;
-  std::vector<std::unique_ptr<QZOgreMaterialT>> Materials;
-  std::vector<std::unique_ptr<QZOgreSubMeshT>> SubMeshes;
-  int32_t LightmapCount = 0;
+  // The model that Build made.
+  const std::vector<std::unique_ptr<QZOgreTextureT>>& GetTextures() const { return FTextures; }
+  const std::vector<std::unique_ptr<QZOgreMaterialT>>& GetMaterials() const { return FMaterials; }
+  const std::vector<std::unique_ptr<QZOgreSubMeshT>>& GetSubMeshes() const { return FSubMeshes; }
+  int32_t GetLightmapCount() const { return FLightmapCount; }
   // Target names of the texture entries handled by the copy runs, colours included.
-  std::vector<std::string> CopiedTextures;
+  const std::vector<std::string>& GetCopiedTextures() const { return FCopiedTextures; }
   // Target names of the texture files actually placed in the texture directory.
-  std::vector<std::string> PlacedTextures;
-  // What went wrong without stopping the export, e.g. a missing texture file.
-  std::vector<std::string> Warnings;
-  std::string StatusText;
+  const std::vector<std::string>& GetPlacedTextures() const { return FPlacedTextures; }
 
 private:
+  QZOgreTextureT& FindOrAddTexture(const std::string& name);
   void ProcessMaterials();
   void ProcessPrimitives();
   void BuildPrimitive(const TPrimitive& primitive);
@@ -94,8 +76,19 @@ private:
   void CheckNames() const;
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
+  void Warn(const std::string& warning) const;
   std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const;
 
+  const TScene& FScene;
+  const TMeshExportOptions FOptions;
+  const TWarningSink FWarnings;
+  std::vector<std::unique_ptr<QZOgreTextureT>> FTextures;
+  std::vector<std::unique_ptr<QZOgreMaterialT>> FMaterials;
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> FSubMeshes;
+  int32_t FLightmapCount = 0;
+  std::vector<std::string> FCopiedTextures;
+  std::vector<std::string> FPlacedTextures;
+  std::string FStatusText;
   bool FBuilt = false;
   // The texture entries by file name, as every layer of every material asks.
   std::unordered_map<std::string, QZOgreTextureT*> FTextureIndex;

@@ -659,12 +659,14 @@ void TMainForm::RunExport() {
     {
       // The asset is locked before the scene is read, so that an export of it
       // running elsewhere is reported at once.
-      KVMeshExporterT exporter;
-      exporter.OnProgress = [this](const std::string& step, int percent) { ShowProgress(step, percent); };
-      exporter.AssetName = GetWindowTextString(edAssetName);
-      exporter.Repository = GetWindowTextString(edRepository);
-      exporter.Category = GetWindowTextString(cbCategory);
-      exporter.GetTextureSourceDirectory = GetTextureDirectory;
+      TAssetExportOptions options;
+      options.OnProgress = [this](const std::string& step, int percent) { ShowProgress(step, percent); };
+      options.AssetName = GetWindowTextString(edAssetName);
+      options.Repository = GetWindowTextString(edRepository);
+      options.Category = GetWindowTextString(cbCategory);
+      options.TextureSource = GetTextureDirectory;
+      KVMeshExporterT exporter(std::move(options),
+                               [&warnings](const std::string& warning) { warnings.push_back(warning); });
       exporter.Lock();
 
       ShowStatus(VELDARA_STATUS_READING);
@@ -678,7 +680,6 @@ void TMainForm::RunExport() {
 
       ShowStatus(VELDARA_STATUS_EXPORTING);
       exporter.Export(*scene);
-      warnings = std::move(exporter.Warnings);
     }
 
     if (!warnings.empty()) ShowWarnings(warnings);

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "../support/ErrorOf.h"
+#include "../support/FileFaults.h"
 #include "../support/NativePath.h"
 #include "../support/TempDir.h"
 #include "asset/KVMeshExporterCl.h"
@@ -60,19 +61,28 @@ struct TRepository {
       for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(Root + "/" + folder);
   }
 
-  KVMeshExporterT Exporter(const std::string& asset = "Crate") const {
-    KVMeshExporterT exporter;
-    exporter.AssetName = asset;
-    exporter.Repository = Root;
-    exporter.Category = "Props";
+  KVMeshExporterT Exporter(const std::string& asset = "Crate", const std::string& category = "Props",
+                           TWarningSink warnings = {}) const {
+    TAssetExportOptions options;
+    options.AssetName = asset;
+    options.Repository = Root;
+    options.Category = category;
     const std::string sources = Sources;
-    exporter.GetTextureSourceDirectory = [sources] { return sources; };
-    return exporter;
+    options.TextureSource = [sources] { return sources; };
+    return KVMeshExporterT(std::move(options), std::move(warnings));
   }
 
   std::string Read(const std::string& relative) const { return TTempDir::Read(Root + "/" + relative); }
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Root + "/" + relative); }
 };
+
+// An exporter only asked for its paths.
+KVMeshExporterT AssetPaths(const std::string& asset, const std::string& repository) {
+  TAssetExportOptions options;
+  options.AssetName = asset;
+  options.Repository = repository;
+  return KVMeshExporterT(std::move(options));
+}
 
 std::unique_ptr<TScene> ReadScene(const std::string& document) { return TXMLSceneReader().ReadSceneText(document); }
 
@@ -86,11 +96,11 @@ TEST(AssetExport, TheCrateExampleEndToEnd) {
   exporter.Export(*scene);
 
   const std::string r = repository.Root + "/";
-  EXPECT_EQ(exporter.WrittenFiles,
+  EXPECT_EQ(exporter.GetWrittenFiles(),
             NativePaths({r + "Meshes/Crate.mesh", r + "Materials/Crate.material", r + "Textures/wood.jpg",
                          r + "Textures/metal_plate.png", r + "Physics/Crate.physics",
                          r + "AssetDefinitions/Crate_Mesh.asset", r + "AssetDefinitions/Crate_Material.asset"}));
-  for (const std::string& file : exporter.WrittenFiles) EXPECT_TRUE(std::filesystem::exists(file)) << file;
+  for (const std::string& file : exporter.GetWrittenFiles()) EXPECT_TRUE(std::filesystem::exists(file)) << file;
   EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "metal");
 
   EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Mesh.asset"),
@@ -149,8 +159,7 @@ TEST(AssetExport, TheCrateExampleEndToEnd) {
 TEST(AssetExport, WithoutCollisionVolumesThereIsNoPhysics) {
   TRepository repository;
   auto scene = ReadScene(CrateDocument(false));
-  KVMeshExporterT exporter = repository.Exporter();
-  exporter.Category = "";
+  KVMeshExporterT exporter = repository.Exporter("Crate", "");
   exporter.Export(*scene);
   EXPECT_FALSE(repository.Exists("Physics/Crate.physics"));
   const std::string definition = repository.Read("AssetDefinitions/Crate_Mesh.asset");
@@ -212,11 +221,8 @@ TEST(AssetExport, AssetNamesWithBlanksAndDirectories) {
 
 #ifndef _WIN32
 TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
-  KVMeshExporterT exporter;
-  exporter.AssetName = "A";
-  exporter.Repository = "/data/repo";
-  EXPECT_EQ(exporter.GetMeshFileName(), "/data/repo/Meshes/A.mesh");
-  exporter.Repository = "/data/repo/";
+  EXPECT_EQ(AssetPaths("A", "/data/repo").GetMeshFileName(), "/data/repo/Meshes/A.mesh");
+  const KVMeshExporterT exporter = AssetPaths("A", "/data/repo/");
   EXPECT_EQ(exporter.GetMeshFileName(), "/data/repo/Meshes/A.mesh");
   EXPECT_EQ(exporter.GetPhysicsFileName(), "/data/repo/Physics/A.physics");
   EXPECT_EQ(exporter.GetMeshAssetFileName(), "/data/repo/AssetDefinitions/A_Mesh.asset");
@@ -231,22 +237,18 @@ TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
 // a slash does not count, and Windows reads the "/\\" that follows from it as
 // one delimiter. An empty repository starts every path at the drive's root.
 TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
-  KVMeshExporterT exporter;
-  exporter.AssetName = "A";
-  exporter.Repository = "C:\\data\\repo";
-  EXPECT_EQ(exporter.GetMeshFileName(), "C:\\data\\repo\\Meshes\\A.mesh");
-  exporter.Repository = "C:\\data\\repo\\";
+  EXPECT_EQ(AssetPaths("A", "C:\\data\\repo").GetMeshFileName(), "C:\\data\\repo\\Meshes\\A.mesh");
+  KVMeshExporterT exporter = AssetPaths("A", "C:\\data\\repo\\");
   EXPECT_EQ(exporter.GetMeshFileName(), "C:\\data\\repo\\Meshes\\A.mesh");
   EXPECT_EQ(exporter.GetPhysicsFileName(), "C:\\data\\repo\\Physics\\A.physics");
   EXPECT_EQ(exporter.GetMeshAssetFileName(), "C:\\data\\repo\\AssetDefinitions\\A_Mesh.asset");
   EXPECT_EQ(exporter.GetMaterialAssetFileName(), "C:\\data\\repo\\AssetDefinitions\\A_Material.asset");
-  exporter.Repository = "";
+  exporter = AssetPaths("A", "");
   EXPECT_EQ(exporter.GetMeshFileName(), "\\Meshes\\A.mesh");
   EXPECT_EQ(exporter.GetMaterialAssetFileName(), "\\AssetDefinitions\\A_Material.asset");
-  exporter.Repository = "C:/data/repo/";
+  exporter = AssetPaths("A", "C:/data/repo/");
   EXPECT_EQ(exporter.GetMeshFileName(), "C:/data/repo/\\Meshes\\A.mesh");
-  exporter.AssetName = "sub\\B";
-  exporter.Repository = "D:\\assets";
+  exporter = AssetPaths("sub\\B", "D:\\assets");
   EXPECT_EQ(exporter.GetMeshFileName(), "D:\\assets\\Meshes\\sub\\B.mesh");
   EXPECT_EQ(exporter.GetMeshTarget(), "Meshes\\sub\\B.mesh");
   EXPECT_EQ(exporter.GetMaterialAssetTarget(), "AssetDefinitions\\sub\\B_Material.asset");
@@ -261,17 +263,35 @@ TEST(AssetExport, ASecondExportOverwritesAndKeepsTexturesOnce) {
   KVMeshExporterT second = repository.Exporter();
   second.Export(*ReadScene(CrateDocument()));
   EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "newer");
-  EXPECT_EQ(second.TextureFiles, (std::vector<std::string>{"wood.jpg", "metal_plate.png"}));
+  EXPECT_EQ(second.GetTextureFiles(), (std::vector<std::string>{"wood.jpg", "metal_plate.png"}));
 }
 
 TEST(AssetExport, MissingTexturesAreWarnedAndLeftOutOfTheDefinition) {
   TRepository repository;
   std::filesystem::remove(repository.Sources + "wood.jpg");
-  KVMeshExporterT exporter = repository.Exporter();
+  std::vector<std::string> warnings;
+  KVMeshExporterT exporter =
+      repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
   exporter.Export(*ReadScene(CrateDocument()));
-  EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
-  EXPECT_EQ(exporter.TextureFiles, (std::vector<std::string>{"metal_plate.png"}));
+  EXPECT_EQ(warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
+  EXPECT_EQ(exporter.GetTextureFiles(), (std::vector<std::string>{"metal_plate.png"}));
   EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Material.asset").find("wood"), std::string::npos);
+}
+
+// What went wrong before a failure is still reported: the warnings go out as
+// they are met, not with a result that a failure never delivers.
+TEST(AssetExport, WarningsMetBeforeAFailureAreReported) {
+  TRepository repository;
+  std::filesystem::remove(repository.Sources + "wood.jpg");
+  std::vector<std::string> warnings;
+  KVMeshExporterT exporter =
+      repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
+  const TFileFaults faults(TFileFault::ffCreate, "Crate_Material.asset");
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument())); }).substr(0, 19), "Cannot create file ");
+  EXPECT_EQ(faults.Hits(), 1);
+  EXPECT_EQ(warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
+  EXPECT_TRUE(exporter.GetWrittenFiles().empty());
+  EXPECT_FALSE(repository.Exists("Meshes/Crate.mesh"));
 }
 
 // The dialog calls the exporter directly: the repository's rules hold there
@@ -285,8 +305,7 @@ TEST(AssetExport, TheExporterItselfRefusesUnfitNamesAndASecondExportOfTheAsset) 
             "The asset name \"../Crate\" leads out of the repository: it may not be an absolute path, start with a "
             "drive or hold a \"..\" folder."},
            {"Crate", "Pro\x02ps", "The category \"Pro\\x02ps\" holds a control character."}}) {
-    KVMeshExporterT exporter = repository.Exporter(asset);
-    exporter.Category = category;
+    KVMeshExporterT exporter = repository.Exporter(asset, category);
     EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument())); }), message);
   }
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));

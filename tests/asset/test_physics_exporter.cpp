@@ -129,6 +129,11 @@ std::string Lines(std::initializer_list<std::string> lines) {
 }
 
 // One shape element as WriteShape writes it, at the outermost level.
+// A warning sink that keeps what it is told.
+TWarningSink Collect(std::vector<std::string>& warnings) {
+  return [&warnings](const std::string& warning) { warnings.push_back(warning); };
+}
+
 std::string ShapeText(KVPhysicsExporterT& exporter, const TPrimitive& primitive) {
   TXMLStringWriter writer;
   writer.WriteDeclaration = false;
@@ -275,7 +280,8 @@ TEST(ShapeDecision, TheSphereNameWinsOverTheBoxGeometry) {
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_sphere_crate",
                                        BoxCorners({0, 0, 0}, {2000, 0, 0}, {0, 2000, 0}, {0, 0, 2000}), kBoxFaces,
                                        AddMaterial(scene, "collision"));
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   // The corners average to the box's centre; the last corner is a corner of it.
   EXPECT_EQ(ShapeText(exporter, primitive),
             Lines({"<shape>", "  <translate>1.0000000 1.0000000 1.0000000</translate>", "  <sphere>",
@@ -287,20 +293,22 @@ TEST(ShapeDecision, TheSphereKindWinsOverACapsuleTag) {
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_ball", {{0, 0, 0}, {0, 0, 300}});
   primitive.PrimitiveType = ptSphere;
   primitive.Tag = "shape capsule";
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive),
             Lines({"<shape>", "  <translate>0.0000000 0.0000000 0.1500000</translate>", "  <sphere>",
                    "    <radius>0.1500000</radius>", "  </sphere>", "</shape>"}));
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST(ShapeDecision, TheCapsuleNameWinsOverTheBoxGeometry) {
   TScene scene;
   TPrimitive& primitive = AddBox(scene, "vdcv_capsule_crate", {0, 0, 0}, {2, 0, 0}, {0, 4, 0}, {0, 0, 6});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   // Taken for a capsule, whose four-cornered faces are no caps.
   EXPECT_EQ(ShapeText(exporter, primitive), "<shape />");
-  EXPECT_EQ(exporter.Warnings,
+  EXPECT_EQ(warnings,
             Texts({"Collision volume vdcv_capsule_crate does not contain top and bottom caps, could not identify "
                    "capsule shape."}));
 }
@@ -308,9 +316,10 @@ TEST(ShapeDecision, TheCapsuleNameWinsOverTheBoxGeometry) {
 TEST(ShapeDecision, AVolumeOfNoShapeGetsAnEmptyShapeAndAWarning) {
   TScene scene;
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_ramp", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), "<shape />");
-  EXPECT_EQ(exporter.Warnings,
+  EXPECT_EQ(warnings,
             Texts({"Primitive \"vdcv_ramp\" does not seem to be a valid collision volume, skipped."}));
 }
 
@@ -341,7 +350,8 @@ TEST(Neighbours, AVertexOnNoPolygonHasNone) {
 TEST(BoxMeasurement, AnAxisAlignedBoxIsCentredWithHalfExtentsInEdgeOrderAndNoRotation) {
   TScene scene;
   TPrimitive& primitive = AddBox(scene, "vdcv_box", {0, 0, 0}, {2, 0, 0}, {0, 4, 0}, {0, 0, 6});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_EQ(box.Center.X, 1);
   EXPECT_EQ(box.Center.Y, 2);
@@ -351,14 +361,15 @@ TEST(BoxMeasurement, AnAxisAlignedBoxIsCentredWithHalfExtentsInEdgeOrderAndNoRot
   EXPECT_EQ(box.HalfExtents[2], 3);
   // The edges run along +x, +y, +z: the measured matrix is the identity.
   EXPECT_EQ(box.Rotation.Angle, 0);
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
   EXPECT_EQ(ShapeText(exporter, primitive), BoxShape("0.0010000 0.0020000 0.0030000", "0.0010000 0.0020000 0.0030000"));
 }
 
 TEST(BoxMeasurement, HalfExtentsFollowTheOrderInWhichTheEdgesWereFound) {
   TScene scene;
   TPrimitive& primitive = AddBox(scene, "vdcv_box", {0, 0, 0}, {0, 0, 6}, {2, 0, 0}, {0, 4, 0});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_EQ(box.HalfExtents[0], 3);
   EXPECT_EQ(box.HalfExtents[1], 1);
@@ -368,22 +379,24 @@ TEST(BoxMeasurement, HalfExtentsFollowTheOrderInWhichTheEdgesWereFound) {
 TEST(BoxMeasurement, ACubeWhoseEdgesAreFoundAsYZXIsTurnedAThirdAboutTheDiagonal) {
   TScene scene;
   TPrimitive& primitive = AddBox(scene, "vdcv_cube", {0, 0, 0}, {0, 1000, 0}, {0, 0, 1000}, {1000, 0, 0});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   // Local x, y, z lie along world y, z, x: a turn of 120 degrees about (1, 1, 1).
   EXPECT_EQ(ShapeText(exporter, primitive),
             BoxShape("0.5000000 0.5000000 0.5000000", "0.5000000 0.5000000 0.5000000",
                      "0.5773503 0.5773503 0.5773503 120.0000000"));
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST(BoxMeasurement, ABoxTurnedAQuarterAboutYIsWrittenWithThatRotation) {
   TScene scene;
   // Local x along world -z, local y along world y, local z along world x.
   TPrimitive& primitive = AddBox(scene, "vdcv_box", {100, 200, 300}, {0, 0, -2000}, {0, 4000, 0}, {6000, 0, 0});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), BoxShape("3.1000000 2.2000000 -0.7000000", "1.0000000 2.0000000 3.0000000",
                                                      "0.0000000 1.0000000 0.0000000 90.0000000"));
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST(BoxMeasurement, EdgesFoundInLeftHandedOrderAreTurnedByTheNegatedMatrix) {
@@ -391,7 +404,8 @@ TEST(BoxMeasurement, EdgesFoundInLeftHandedOrderAreTurnedByTheNegatedMatrix) {
   // Edges along x, z, y: as measured a reflection. Negated, the local axes
   // lie along -x, -z, -y: a half turn about (0, -1, 1).
   TPrimitive& primitive = AddBox(scene, "vdcv_box", {0, 0, 0}, {2000, 0, 0}, {0, 0, 4000}, {0, 6000, 0});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), BoxShape("1.0000000 3.0000000 2.0000000", "1.0000000 2.0000000 3.0000000",
                                                      "0.0000000 -0.7071068 0.7071068 180.0000000"));
 }
@@ -402,7 +416,8 @@ TEST(BoxMeasurement, AnyAngleOtherThanZeroGetsARotateElement) {
   // single is 0.99999988, just short of 1, so the angle comes out as
   // acos(0.99999988) = 0.028 degrees.
   TPrimitive& primitive = AddBox(scene, "vdcv_box", {0, 0, 0}, {10000, 5, 0}, {-5, 10000, 0}, {0, 0, 10000});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_NEAR(box.Rotation.Angle, 0.028, 1e-3);
   EXPECT_NEAR(box.Rotation.Z, 1, 1e-6);
@@ -416,7 +431,8 @@ TEST(BoxMeasurement, HalfExtentsAreHalfTheSinglePrecisionEdgeLength) {
   // is 2098.5769042968750, whose half in metres rounds to 1.0492885 (the
   // exact length would give 1.0492884).
   TPrimitive& primitive = AddBox(scene, "vdcv_box", {0, 0, 0}, {1000, 1845, 0}, {-1845, 1000, 0}, {0, 0, 2000});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_EQ(box.HalfExtents[0], 1049.2884521484375);
   EXPECT_EQ(box.HalfExtents[1], 1049.2884521484375);
@@ -429,7 +445,8 @@ TEST(BoxMeasurement, AZeroLengthEdgeHasHalfExtentZeroAndGivesAWarning) {
   TScene scene;
   // Corner 2 lies on corner 0.
   TPrimitive& primitive = AddBox(scene, "flat", {0, 0, 0}, {2000, 0, 0}, {0, 0, 0}, {0, 0, 6000});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_EQ(box.HalfExtents[0], 1000);
   EXPECT_EQ(box.HalfExtents[1], 0);
@@ -437,7 +454,7 @@ TEST(BoxMeasurement, AZeroLengthEdgeHasHalfExtentZeroAndGivesAWarning) {
   EXPECT_EQ(box.Center.X, 1000);
   EXPECT_EQ(box.Center.Y, 0);
   EXPECT_EQ(box.Center.Z, 3000);
-  EXPECT_EQ(exporter.Warnings, Texts({"Invalid bounding box \"flat\" encountered."}));
+  EXPECT_EQ(warnings, Texts({"Invalid bounding box \"flat\" encountered."}));
 }
 
 TEST(BoxMeasurement, FewerThanThreeNeighboursLeaveTheMissingHalfExtentsZeroWithAWarning) {
@@ -446,7 +463,8 @@ TEST(BoxMeasurement, FewerThanThreeNeighboursLeaveTheMissingHalfExtentsZeroWithA
   const TFaces faces = {{0, 2, 3, 1}, {1, 3, 7, 5}, {2, 6, 7, 3}, {4, 5, 7, 6}, {1, 5, 4, 7}, {2, 3, 6, 7}};
   TPrimitive& primitive =
       AddPrimitive(scene, "vdcv_two", BoxCorners({0, 0, 0}, {2000, 0, 0}, {0, 4000, 0}, {0, 0, 6000}), faces);
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_EQ(box.HalfExtents[0], 1000);
   EXPECT_EQ(box.HalfExtents[1], 2000);
@@ -454,7 +472,7 @@ TEST(BoxMeasurement, FewerThanThreeNeighboursLeaveTheMissingHalfExtentsZeroWithA
   EXPECT_EQ(box.Center.X, 1000);
   EXPECT_EQ(box.Center.Y, 2000);
   EXPECT_EQ(box.Center.Z, 0);
-  EXPECT_EQ(exporter.Warnings, Texts({"Invalid bounding box \"vdcv_two\" encountered."}));
+  EXPECT_EQ(warnings, Texts({"Invalid bounding box \"vdcv_two\" encountered."}));
 
   // Still written with what was measured.
   const std::string shape = ShapeText(exporter, primitive);
@@ -467,7 +485,8 @@ TEST(BoxMeasurement, AFirstVertexOnNoPolygonGivesAWarningAndNoSize) {
   const TFaces faces = {{1, 3, 7, 5}, {2, 6, 7, 3}, {4, 5, 7, 6}, {1, 5, 4, 7}, {2, 3, 6, 7}, {1, 2, 3, 4}};
   TPrimitive& primitive =
       AddPrimitive(scene, "vdcv_none", BoxCorners({10, 20, 30}, {2000, 0, 0}, {0, 4000, 0}, {0, 0, 6000}), faces);
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TBoxVolume box = exporter.AnalyseBox(primitive);
   EXPECT_EQ(box.Center.X, 10);
   EXPECT_EQ(box.Center.Y, 20);
@@ -475,7 +494,7 @@ TEST(BoxMeasurement, AFirstVertexOnNoPolygonGivesAWarningAndNoSize) {
   EXPECT_EQ(box.HalfExtents[0], 0);
   EXPECT_EQ(box.HalfExtents[1], 0);
   EXPECT_EQ(box.HalfExtents[2], 0);
-  EXPECT_EQ(exporter.Warnings, Texts({"Invalid bounding box \"vdcv_none\" encountered."}));
+  EXPECT_EQ(warnings, Texts({"Invalid bounding box \"vdcv_none\" encountered."}));
 }
 
 TEST(BoxMeasurement, MoreThanThreeNeighboursAreMeasuredFromTheFirstThreeWithAWarning) {
@@ -484,9 +503,10 @@ TEST(BoxMeasurement, MoreThanThreeNeighboursAreMeasuredFromTheFirstThreeWithAWar
   const TFaces faces = {{0, 2, 3, 1}, {0, 4, 6, 2}, {0, 7, 5, 4}, {1, 3, 7, 5}, {2, 6, 7, 3}, {4, 5, 7, 6}};
   TPrimitive& primitive =
       AddPrimitive(scene, "vdcv_four", BoxCorners({0, 0, 0}, {2000, 0, 0}, {0, 4000, 0}, {0, 0, 6000}), faces);
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), BoxShape("1.0000000 2.0000000 3.0000000", "1.0000000 2.0000000 3.0000000"));
-  EXPECT_EQ(exporter.Warnings, Texts({"Invalid bounding box \"vdcv_four\" encountered."}));
+  EXPECT_EQ(warnings, Texts({"Invalid bounding box \"vdcv_four\" encountered."}));
 }
 
 TEST(BoxMeasurement, ABoxGetsOneWarningWhateverTheNumberOfCauses) {
@@ -495,9 +515,10 @@ TEST(BoxMeasurement, ABoxGetsOneWarningWhateverTheNumberOfCauses) {
   const TFaces faces = {{0, 2, 3, 1}, {0, 4, 6, 2}, {0, 7, 5, 4}, {1, 3, 7, 5}, {2, 6, 7, 3}, {4, 5, 7, 6}};
   TPrimitive& primitive =
       AddPrimitive(scene, "vdcv_bad", BoxCorners({0, 0, 0}, {2000, 0, 0}, {0, 0, 0}, {0, 0, 6000}), faces);
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   exporter.AnalyseBox(primitive);
-  EXPECT_EQ(exporter.Warnings, Texts({"Invalid bounding box \"vdcv_bad\" encountered."}));
+  EXPECT_EQ(warnings, Texts({"Invalid bounding box \"vdcv_bad\" encountered."}));
 }
 
 // ---- Measuring spheres ----
@@ -508,7 +529,8 @@ TEST(SphereMeasurement, TheBallIsWrittenByteForByte) {
                {{0, 500, 250}, {0, 500, -250}, {250, 500, 0}, {-250, 500, 0}, {0, 750, 0}, {0, 250, 0}});
   TTempDir dir;
   const std::string name = dir.File("Ball.physics");
-  KVPhysicsExporterT exporter(scene, "Ball.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "Ball.mesh", Collect(warnings));
   exporter.Export(name);
   EXPECT_EQ(TTempDir::Read(name), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
                                   "<physics_model>\r\n"
@@ -523,7 +545,7 @@ TEST(SphereMeasurement, TheBallIsWrittenByteForByte) {
                                   "    </technique_common>\r\n"
                                   "  </rigid_body>\r\n"
                                   "</physics_model>");
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST(SphereMeasurement, TheRadiusReachesTheLastVertexNotTheFarthest) {
@@ -533,7 +555,8 @@ TEST(SphereMeasurement, TheRadiusReachesTheLastVertexNotTheFarthest) {
   TPrimitive& primitive = AddPrimitive(
       scene, "vdcv_sphere_s",
       {{1000, 0, 0}, {-1000, 0, 0}, {0, 1000, 0}, {0, -1000, 0}, {0, 0, 1200}, {0, 0, -900}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TSphereVolume sphere = exporter.AnalyseSphere(primitive);
   EXPECT_EQ(sphere.Center.X, 0);
   EXPECT_EQ(sphere.Center.Y, 0);
@@ -549,7 +572,8 @@ TEST(SphereMeasurement, TheRadiusIsASinglePrecisionLength) {
   // sqrt(1000^2 + 1013^2) = 1423.43563254..., as a single 1423.4356689453125:
   // 1.4234357 metres, where the exact length would give 1.4234356.
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_sphere_s", {{-1000, -1013, 0}, {1000, 1013, 0}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(exporter.AnalyseSphere(primitive).Radius, 1423.4356689453125f);
   const std::string shape = ShapeText(exporter, primitive);
   EXPECT_NE(shape.find("<radius>1.4234357</radius>"), std::string::npos) << shape;
@@ -558,9 +582,10 @@ TEST(SphereMeasurement, TheRadiusIsASinglePrecisionLength) {
 TEST(SphereMeasurement, ASphereWithoutVerticesGetsAnEmptyShapeAndAWarning) {
   TScene scene;
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_sphere_nothing", {});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), "<shape />");
-  EXPECT_EQ(exporter.Warnings,
+  EXPECT_EQ(warnings,
             Texts({"Primitive \"vdcv_sphere_nothing\" does not seem to be a valid collision volume, skipped."}));
 }
 
@@ -569,7 +594,8 @@ TEST(SphereMeasurement, ASphereWithoutVerticesGetsAnEmptyShapeAndAWarning) {
 TEST(CapsuleMeasurement, TheUprightCylinderIsMeasuredWithoutRotation) {
   TScene scene;
   TPrimitive& primitive = AddUprightCylinder(scene, "Pillar");
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TCapsuleVolume capsule = exporter.AnalyseCapsule(primitive);
   EXPECT_TRUE(capsule.Measured);
   EXPECT_EQ(capsule.Center.X, 0);
@@ -589,7 +615,7 @@ TEST(CapsuleMeasurement, TheUprightCylinderIsMeasuredWithoutRotation) {
             Lines({"<shape>", "  <translate>0.0000000 1.0000000 0.0000000</translate>", "  <capsule>",
                    "    <height>2.0000000</height>", "    <radius>0.5000000 0.5000000</radius>", "  </capsule>",
                    "</shape>"}));
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST(CapsuleMeasurement, ALyingCylinderIsTurnedSoThatItsSecondAxisRunsAlongIt) {
@@ -597,7 +623,8 @@ TEST(CapsuleMeasurement, ALyingCylinderIsTurnedSoThatItsSecondAxisRunsAlongIt) {
   // Along +x; the first cap's corner 0 points along +y. Local axes (y, x, -z):
   // a half turn about (1, 1, 0).
   TPrimitive& primitive = AddPrism(scene, "vdcv_capsule_log", Octagon({0, 0, 0}, kY, kZ), {2000, 0, 0});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive),
             Lines({"<shape>", "  <rotate>0.7071068 0.7071068 0.0000000 180.0000000</rotate>",
                    "  <translate>1.0000000 0.0000000 0.0000000</translate>", "  <capsule>",
@@ -615,7 +642,8 @@ TEST(CapsuleMeasurement, OnlyTheFirstCapGivesTheRadii) {
   for (const TPoint& p : ring) points.push_back(2.0f * p + TPoint{0, 0, 9000});
   TPrimitive& primitive =
       AddPrimitive(scene, "vdcv_capsule_c", points, {{0, 1, 2, 3, 4, 5}, {0, 1, 7, 6}, {6, 7, 8, 9, 10, 11}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TCapsuleVolume capsule = exporter.AnalyseCapsule(primitive);
   EXPECT_EQ(capsule.MinRadius, 4242.640625f);  // sqrt(2) * 3000 as a single
   EXPECT_EQ(capsule.MaxRadius, 5000);
@@ -637,7 +665,8 @@ TEST(CapsuleMeasurement, HeightAndRadiiAreSinglePrecision) {
   for (const TPoint& p : ring) points.push_back(p + TPoint{1000, 1013, 0});
   TPrimitive& primitive =
       AddPrimitive(scene, "vdcv_capsule_c", points, {{0, 1, 2, 3, 4, 5}, {6, 7, 8, 9, 10, 11}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   const TCapsuleVolume capsule = exporter.AnalyseCapsule(primitive);
   EXPECT_EQ(capsule.MinRadius, 4100.24658203125f);
   EXPECT_EQ(capsule.MaxRadius, 5000);
@@ -653,10 +682,11 @@ TEST(CapsuleMeasurement, FiveCorneredEndFacesAreNoCaps) {
       AddPrism(scene, "Post", kPentagon, {0, 2000, 0});
   primitive.PrimitiveType = ptCylinder;
   primitive.Tag = "type collision";
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_FALSE(exporter.AnalyseCapsule(primitive).Measured);
   EXPECT_EQ(ShapeText(exporter, primitive), "<shape />");
-  EXPECT_EQ(exporter.Warnings,
+  EXPECT_EQ(warnings,
             Texts({"Collision volume Post does not contain top and bottom caps, could not identify capsule shape.",
                    "Collision volume Post does not contain top and bottom caps, could not identify capsule shape."}));
 }
@@ -665,18 +695,20 @@ TEST(CapsuleMeasurement, OneCapIsNotEnough) {
   TScene scene;
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_capsule_cone", Octagon({0, 0, 0}, kX, kZ),
                                        {{0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), "<shape />");
-  EXPECT_EQ(exporter.Warnings, Texts({"Collision volume vdcv_capsule_cone does not contain top and bottom caps, "
+  EXPECT_EQ(warnings, Texts({"Collision volume vdcv_capsule_cone does not contain top and bottom caps, "
                                       "could not identify capsule shape."}));
 }
 
 TEST(CapsuleMeasurement, AThirdPotentialCapStopsTheMeasurement) {
   TScene scene;
   TPrimitive& primitive = AddThreeCapCylinder(scene, "vdcv_capsule_three");
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive), "<shape />");
-  EXPECT_EQ(exporter.Warnings, Texts({"Collision volume vdcv_capsule_three contains too many potential caps, could "
+  EXPECT_EQ(warnings, Texts({"Collision volume vdcv_capsule_three contains too many potential caps, could "
                                       "not identify capsule shape."}));
 }
 
@@ -685,7 +717,8 @@ TEST(CapsuleMeasurement, AThirdPotentialCapStopsTheMeasurement) {
 TEST(PhysicsNumbers, PositionsAreWrittenInMetresWithSevenDecimals) {
   TScene scene;
   TPrimitive& primitive = AddPrimitive(scene, "vdcv_sphere_s", {{-1334.5f, 0, 10}, {-1134.5f, 0, 10}});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ShapeText(exporter, primitive),
             Lines({"<shape>", "  <translate>-1.2345000 0.0000000 0.0100000</translate>", "  <sphere>",
                    "    <radius>0.1000000</radius>", "  </sphere>", "</shape>"}));
@@ -697,7 +730,8 @@ TEST(PhysicsNumbers, TinyAxisComponentsRoundToSevenDecimalsWithoutANegativeZero)
   TScene scene;
   TPrimitive& small = AddBox(scene, "vdcv_a", {0, 0, 0}, {1000, -0.00008f, 0}, {0, 0, 1000}, {0, -1000, 0});
   TPrimitive& larger = AddBox(scene, "vdcv_b", {0, 0, 0}, {1000, -0.00012f, 0}, {0, 0, 1000}, {0, -1000, 0});
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_NEAR(exporter.AnalyseBox(small).Rotation.Z, -0.00000004, 1e-12);
   EXPECT_NEAR(exporter.AnalyseBox(larger).Rotation.Z, -0.00000006, 1e-12);
   EXPECT_EQ(RotateOf(ShapeText(exporter, small)), "1.0000000 0.0000000 0.0000000 90.0000000");
@@ -710,7 +744,8 @@ TEST(PhysicsFile, TheSidIsTheMeshFileNameWithItsExtension) {
   TScene scene;
   AddPrimitive(scene, "vdcv_sphere_s", {{0, 0, 0}});
   TTempDir dir;
-  KVPhysicsExporterT exporter(scene, "Tree.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "Tree.mesh", Collect(warnings));
   exporter.Export(dir.File("Tree.physics"));
   EXPECT_NE(TTempDir::Read(dir.File("Tree.physics")).find("\r\n  <rigid_body sid=\"Tree.mesh_SubMesh0\">\r\n"),
             std::string::npos);
@@ -722,7 +757,8 @@ TEST(PhysicsFile, VolumesAreWrittenInSceneOrderAndOtherPrimitivesLeftOut) {
   AddPrimitive(scene, "Floor", {{0, 0, 0}, {1000, 0, 0}, {0, 0, 1000}}, {{0, 1, 2}});
   AddPrimitive(scene, "vdcv_sphere_s", {{0, 0, 0}, {0, 0, 2000}});
   TTempDir dir;
-  KVPhysicsExporterT exporter(scene, "Yard.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "Yard.mesh", Collect(warnings));
   exporter.Export(dir.File("Yard.physics"));
   EXPECT_EQ(TTempDir::Read(dir.File("Yard.physics")),
             Lines({"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>", "<physics_model>",
@@ -730,7 +766,7 @@ TEST(PhysicsFile, VolumesAreWrittenInSceneOrderAndOtherPrimitivesLeftOut) {
                    "      <shape>", "        <translate>0.0000000 0.0000000 1.0000000</translate>",
                    "        <sphere>", "          <radius>1.0000000</radius>", "        </sphere>", "      </shape>",
                    "    </technique_common>", "  </rigid_body>", "</physics_model>"}));
-  EXPECT_EQ(exporter.Warnings,
+  EXPECT_EQ(warnings,
             Texts({"Primitive \"vdcv_ramp\" does not seem to be a valid collision volume, skipped."}));
 }
 
@@ -746,9 +782,10 @@ TEST(PhysicsFile, EveryWarningIsCollectedInTheOrderMet) {
   AddPrimitive(scene, "vdcv_sphere_nothing", {});
   AddPrimitive(scene, "vdcv_ramp", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
   TTempDir dir;
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   exporter.Export(dir.File("a.physics"));
-  EXPECT_EQ(exporter.Warnings,
+  EXPECT_EQ(warnings,
             Texts({"Invalid bounding box \"Crate\" encountered.",
                    "Collision volume vdcv_capsule_three contains too many potential caps, could not identify capsule "
                    "shape.",
@@ -780,7 +817,8 @@ TEST(PhysicsFileFailures, AMissingDirectoryFailsAndWritesNothing) {
   AddPrimitive(scene, "vdcv_sphere_s", {{0, 0, 0}});
   TTempDir dir;
   const std::string name = dir.File("Physics/a.physics");
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ErrorOf([&] { exporter.Export(name); }), "Cannot create file " + name);
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
@@ -792,7 +830,8 @@ TEST(PhysicsFileFailures, AFileThatCannotBeCreatedLeavesTheEarlierOneIntact) {
   const std::string name = dir.File("a.physics");
   TTempDir::Write(name, "earlier");
   TFileFaults faults(TFileFault::ffCreate, "a.physics");
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ErrorOf([&] { exporter.Export(name); }), "Cannot create file " + name);
   EXPECT_EQ(TTempDir::Read(name), "earlier");
 }
@@ -803,7 +842,8 @@ TEST(PhysicsFileFailures, AFileThatCannotTakeItsPlaceFailsAndLeavesNoPartBehind)
   TTempDir dir;
   const std::string name = dir.File("a.physics");
   std::filesystem::create_directory(name);
-  KVPhysicsExporterT exporter(scene, "a.mesh");
+  std::vector<std::string> warnings;
+  KVPhysicsExporterT exporter(scene, "a.mesh", Collect(warnings));
   EXPECT_EQ(ErrorOf([&] { exporter.Export(name); }), "Cannot write file " + name);
   EXPECT_TRUE(std::filesystem::is_directory(name));
   EXPECT_TRUE(std::filesystem::is_empty(name));

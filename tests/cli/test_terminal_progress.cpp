@@ -196,18 +196,23 @@ TEST(CommandLineProgress, ExportOnATerminalShowsItsStepsAndLeavesStandardErrorCl
 
 TEST(CommandLineProgress, WarningsAndErrorsStandOnLinesOfTheirOwn) {
   TTempDir dir;
-  // Missing textures: two warnings after the export.
+  // Missing textures: two warnings, each printed when the export meets it.
   TRun run = RunOnTerminal({"mesh", kCourtyard, dir.File("out/Courtyard.mesh"), "--texture-dir", dir.File("nowhere")},
                            SlowTerminal());
   ASSERT_EQ(run.Status, 0) << run.Err;
   const std::string warnings = "warning: Texture file \"" + dir.File("nowhere") + "/stone wall.png\" not found.\n" +
                                "warning: Texture file \"" + dir.File("nowhere") + "/lm_courtyard.png\" not found.\n";
   EXPECT_EQ(AsShown(run.Err), warnings);
-  // The first warning starts on a line the progress left empty.
-  const std::size_t first = run.Err.find("warning: ");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_EQ(run.Err[first - 1], '\r');
-  EXPECT_EQ(run.Err.substr(first), warnings) << "the warnings as they are without a terminal";
+  // Each warning starts on a line the progress left empty, and the progress
+  // goes on below it.
+  std::size_t count = 0;
+  for (std::size_t at = run.Err.find("warning: "); at != std::string::npos; at = run.Err.find("warning: ", at + 1)) {
+    EXPECT_EQ(run.Err[at - 1], '\r') << at;
+    ++count;
+  }
+  EXPECT_EQ(count, 2u);
+  EXPECT_NE(run.Err.find("\n\rCopying texture files..."), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.back(), '\r') << "the line is erased at the end";
 
   // An error of the job: the last line is the error, as without a terminal.
   TTempDir::Write(dir.File("broken.xml"), "<scene><primitives><primitive id=\"p\"");

@@ -164,16 +164,17 @@ TEST(HostileSizes, APolygonWith100000CornersIsCutForTheBinaryMeshAndWrittenWhole
   {
     auto scene = ReadScene(document);
     scene->CalculateNormals(66);
-    QZOgreMeshExporterT exporter(*scene);
-    exporter.CopyTextures = false;
-    exporter.MaterialDirectory = "../Materials";
+    TMeshExportOptions options;
+    options.CopyTextures = false;
+    options.MaterialDirectory = "../Materials";
+    QZOgreMeshExporterT exporter(*scene, options);
     exporter.Export(exported.Mesh);
-    ASSERT_EQ(exporter.SubMeshes.size(), 2u);
-    EXPECT_EQ(exporter.SubMeshes[0]->Vertices.size(), 65536u);
+    ASSERT_EQ(exporter.GetSubMeshes().size(), 2u);
+    EXPECT_EQ(exporter.GetSubMeshes()[0]->Vertices.size(), 65536u);
     // The rest, with the centre and the edge the first piece ends on.
-    EXPECT_EQ(exporter.SubMeshes[1]->Vertices.size(), corners - 65536u + 2);
-    EXPECT_EQ(exporter.SubMeshes[0]->Faces.size() + exporter.SubMeshes[1]->Faces.size(), corners - 2u);
-    EXPECT_EQ(exporter.SubMeshes[0]->Material, exporter.SubMeshes[1]->Material);
+    EXPECT_EQ(exporter.GetSubMeshes()[1]->Vertices.size(), corners - 65536u + 2);
+    EXPECT_EQ(exporter.GetSubMeshes()[0]->Faces.size() + exporter.GetSubMeshes()[1]->Faces.size(), corners - 2u);
+    EXPECT_EQ(exporter.GetSubMeshes()[0]->Material, exporter.GetSubMeshes()[1]->Material);
   }
   EXPECT_GT(TTempDir::Read(exported.Mesh).size(), 100000u);
 

@@ -30,11 +30,12 @@ TExport Export(const std::string& document, const std::string& directory, const 
   TExport result;
   result.Scene = TXMLSceneReader().ReadSceneText(document);
   result.Scene->CalculateNormals(66);
-  result.Exporter = std::make_unique<QZOgreMeshExporterT>(*result.Scene);
-  result.Exporter->ExportNormals = true;
-  result.Exporter->MaterialNameForm = TMaterialNameForm::Quoted;
-  result.Exporter->NamePrefix = "Court_";
-  result.Exporter->CopyTextures = false;
+  TMeshExportOptions options;
+  options.ExportNormals = true;
+  options.MaterialNameForm = TMaterialNameForm::Quoted;
+  options.NamePrefix = "Court_";
+  options.CopyTextures = false;
+  result.Exporter = std::make_unique<QZOgreMeshExporterT>(*result.Scene, options);
   result.Exporter->Export(directory + "/" + meshName);
   return result;
 }
@@ -49,10 +50,10 @@ void ExpectNoWarningsButTheFormatNotice(const std::vector<std::string>& warnings
 
 void ExpectSameMesh(const QZOgreMeshExporterT& exporter, const TOgreMesh& mesh) {
   EXPECT_FALSE(mesh.SharedGeometry.has_value());
-  ASSERT_EQ(mesh.SubMeshes.size(), exporter.SubMeshes.size());
+  ASSERT_EQ(mesh.SubMeshes.size(), exporter.GetSubMeshes().size());
   for (std::size_t s = 0; s < mesh.SubMeshes.size(); ++s) {
     SCOPED_TRACE("sub-mesh " + std::to_string(s));
-    const QZOgreSubMeshT& ours = *exporter.SubMeshes[s];
+    const QZOgreSubMeshT& ours = *exporter.GetSubMeshes()[s];
     const TOgreSubMesh& theirs = mesh.SubMeshes[s];
     EXPECT_EQ(theirs.Material, ours.Material->Name);
     EXPECT_EQ(theirs.OperationType, "triangle_list");
@@ -111,7 +112,7 @@ TEST(OgreReadsOurMeshes, BinaryMeshLoadsWithItsScriptAndBounds) {
 TEST(OgreReadsOurMeshes, GeneratedLevelConvertsAsWritten) {
   TTempDir dir;
   const TExport exported = Export(GenerateSceneDocument({.Polygons = 3000, .Seed = 5}), dir.Path().string(), "Level.mesh");
-  ASSERT_GT(exported.Exporter->SubMeshes.size(), 10u);
+  ASSERT_GT(exported.Exporter->GetSubMeshes().size(), 10u);
   const TOgreMeshDump dump = DumpBinaryMesh(dir.File("Level.mesh"));
   ExpectNoWarningsButTheFormatNotice(dump.Warnings);
   ExpectSameMesh(*exported.Exporter, dump.Mesh);
@@ -144,9 +145,9 @@ std::string TerrainDocument() {
 TEST(OgreReadsOurMeshes, APrimitiveBeyondSixteenBitIndicesLoadsAsSeveralSubMeshesOfItsMaterial) {
   TTempDir dir;
   const TExport exported = Export(TerrainDocument(), dir.Path().string(), "Terrain.mesh");
-  ASSERT_EQ(exported.Exporter->SubMeshes.size(), 2u);
+  ASSERT_EQ(exported.Exporter->GetSubMeshes().size(), 2u);
   std::size_t faces = 0;
-  for (const auto& subMesh : exported.Exporter->SubMeshes) {
+  for (const auto& subMesh : exported.Exporter->GetSubMeshes()) {
     EXPECT_LE(subMesh->Vertices.size(), 65536u);
     EXPECT_EQ(subMesh->Material->Name, "Court_Ground");
     faces += subMesh->Faces.size();
@@ -172,7 +173,7 @@ TEST(OgreReadsOurMaterials, ScriptCompilesToTheUnitsWeWrote) {
   const TExport exported = Export(Example() , dir.Path().string(), "Courtyard.mesh");
   const std::vector<std::string> lines = CheckMaterialScript(dir.File("Courtyard.material"));
   std::vector<std::string> expected;
-  for (const auto& material : exported.Exporter->Materials) {
+  for (const auto& material : exported.Exporter->GetMaterials()) {
     expected.push_back("material " + material->Name);
     expected.push_back("technique 0");
     for (int i = 0; i < material->TextureUnitCount(); ++i) {
@@ -211,12 +212,14 @@ TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
   const std::string root = dir.File("Repo");
   for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(root + "/" + folder);
   auto scene = TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml"));
-  KVMeshExporterT exporter;
-  exporter.AssetName = "Crate";
-  exporter.Repository = root;
-  exporter.GetTextureSourceDirectory = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+  TAssetExportOptions options;
+  options.AssetName = "Crate";
+  options.Repository = root;
+  options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+  std::vector<std::string> warnings;
+  KVMeshExporterT exporter(options, [&](const std::string& warning) { warnings.push_back(warning); });
   exporter.Export(*scene);
-  EXPECT_TRUE(exporter.Warnings.empty());
+  EXPECT_TRUE(warnings.empty());
 
   const std::string script = root + "/Materials/Crate.material";
   const std::vector<std::string> lines = CheckMaterialScript(script);
@@ -276,13 +279,15 @@ TEST(OgreReadsOurAssets, EverySampleInTheFormForLaterOgreLoadsWithoutComplaint) 
       std::filesystem::create_directories(root + "/" + folder);
     auto scene =
         TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/" + sample + ".xml"));
-    KVMeshExporterT exporter;
-    exporter.AssetName = "Sample";
-    exporter.Repository = root;
-    exporter.MaterialNameForm = TMaterialNameForm::Quoted;
-    exporter.GetTextureSourceDirectory = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+    TAssetExportOptions options;
+    options.AssetName = "Sample";
+    options.Repository = root;
+    options.MaterialNameForm = TMaterialNameForm::Quoted;
+    options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+    std::vector<std::string> warnings;
+    KVMeshExporterT exporter(options, [&](const std::string& warning) { warnings.push_back(warning); });
     exporter.Export(*scene);
-    EXPECT_TRUE(exporter.Warnings.empty());
+    EXPECT_TRUE(warnings.empty());
     // Both fail on any error or unexpected warning of OGRE's.
     const std::string script = root + "/Materials/Sample.material";
     EXPECT_FALSE(CheckMaterialScript(script).empty());

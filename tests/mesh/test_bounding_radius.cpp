@@ -20,8 +20,7 @@
 
 #include "../support/TempDir.h"
 #include "mesh/BoundingRadius.h"
-#include "mesh/QZOgreMeshExporterCl.h"
-#include "scene/uScene.h"
+#include "mesh/QZOgreBinaryMeshWriterCl.h"
 
 namespace {
 
@@ -32,14 +31,13 @@ struct TPoint {
 // The bounds the exporter calculates for a mesh of these vertices, in one
 // sub-mesh or spread over several.
 TMeshBounds BoundsOf(const std::vector<TPoint>& points, std::size_t perSubMesh = 0) {
-  TScene scene;
-  QZOgreMeshExporterT exporter(scene);
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> subMeshes;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    if (exporter.SubMeshes.empty() || (perSubMesh != 0 && i % perSubMesh == 0))
-      exporter.SubMeshes.push_back(std::make_unique<QZOgreSubMeshT>());
-    exporter.SubMeshes.back()->Vertices.emplace_back(points[i].X, points[i].Y, points[i].Z);
+    if (subMeshes.empty() || (perSubMesh != 0 && i % perSubMesh == 0))
+      subMeshes.push_back(std::make_unique<QZOgreSubMeshT>());
+    subMeshes.back()->Vertices.emplace_back(points[i].X, points[i].Y, points[i].Z);
   }
-  return exporter.CalculateBounds();
+  return MeshBounds(subMeshes);
 }
 
 float RadiusOf(const std::vector<TPoint>& points) { return BoundsOf(points).Radius; }
@@ -289,11 +287,9 @@ TEST(BoundingRadius, OnlyNearTiesAreMeasuredExactly) {
 
 TEST(BoundingRadius, TheBinaryMeshCarriesTheExactRadius) {
   // The XML form has no bounds (OGRE's converter computes its own); the
-  // binary form writes the one CalculateBounds gives.
+  // binary form writes the one MeshBounds gives.
   TTempDir dir;
   for (const float scale : {1.0f, 1e19f, 1e30f, FLT_MAX / 13}) {
-    TScene scene;
-    QZOgreMeshExporterT exporter(scene);
     // 3, 4 and 12 times the scale, each rounded to a float: the centre is 0,
     // and the squared radius, of 24-bit squares close in magnitude, is exact
     // in long double.
@@ -305,13 +301,12 @@ TEST(BoundingRadius, TheBinaryMeshCarriesTheExactRadius) {
     auto material = std::make_unique<QZOgreMaterialT>();
     material->Name = "M";
     subMesh->Material = material.get();
-    exporter.Materials.push_back(std::move(material));
-    exporter.SubMeshes.push_back(std::move(subMesh));
+    std::vector<std::unique_ptr<QZOgreSubMeshT>> subMeshes;
+    subMeshes.push_back(std::move(subMesh));
     const std::string file = dir.File("huge.mesh");
-    exporter.WriteBinaryMesh(file);
+    WriteBinaryMesh(file, subMeshes, MeshBounds(subMeshes), false, false);
     const float radius = RadiusInBinaryMesh(file);
     EXPECT_TRUE(std::isfinite(radius)) << scale;
-    EXPECT_EQ(radius, exporter.CalculateBounds().Radius) << scale;
     EXPECT_EQ(radius, RadiusOf(points)) << scale;
     if (kLongDoubleHas64Bits) {
       EXPECT_TRUE(IsNearestToRoot(radius, ExactSquare(points))) << scale;

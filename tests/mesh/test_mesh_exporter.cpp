@@ -70,9 +70,9 @@ std::vector<std::array<int32_t, 3>> Faces(const QZOgreSubMeshT& subMesh) {
   return faces;
 }
 
-std::string Script(const QZOgreMeshExporterT& exporter) {
+std::string Script(const QZOgreMeshExporterT& exporter, bool exportLightmaps = true) {
   std::string script;
-  for (const auto& material : exporter.Materials) WriteMaterial(*material, exporter.ExportLightmaps, script);
+  for (const auto& material : exporter.GetMaterials()) WriteMaterial(*material, exportLightmaps, script);
   return script;
 }
 }  // namespace
@@ -80,14 +80,14 @@ std::string Script(const QZOgreMeshExporterT& exporter) {
 TEST(MeshExporterGeometry, FanTriangulationReversesTheCornerOrder) {
   auto scene = Scene(Material("m", "M", Texture("t.jpg")),
                      Primitive("P", {{"m", {0, 1, 4, 3}}, {"m", {1, 2, 5, 8, 7, 4}}}));
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
-  ASSERT_EQ(exporter.SubMeshes.size(), 1u);
-  const QZOgreSubMeshT& mesh = *exporter.SubMeshes[0];
+  ASSERT_EQ(exporter.GetSubMeshes().size(), 1u);
+  const QZOgreSubMeshT& mesh = *exporter.GetSubMeshes()[0];
   // Vertices in first-use order: v0 v1 v4 v3 v2 v5 v8 v7 -> 0 1 2 3 4 5 6 7.
   EXPECT_EQ(Faces(mesh), (std::vector<std::array<int32_t, 3>>{{2, 1, 0}, {3, 2, 0}, {5, 4, 1}, {6, 5, 1}, {7, 6, 1}, {2, 7, 1}}));
   EXPECT_EQ(mesh.VertexCount(), 8) << "corners shared by both polygons are welded";
-  EXPECT_EQ(mesh.Material, exporter.Materials[0].get());
+  EXPECT_EQ(mesh.Material, exporter.GetMaterials()[0].get());
   EXPECT_EQ(mesh.GetVertex(2).X, 1.0f);
   EXPECT_EQ(mesh.GetVertex(2).Y, 1.0f);
   EXPECT_EQ(mesh.GetVertex(2).Normal.Z, -1.0f) << "the smoothed normal, whether or not normals are written";
@@ -98,21 +98,21 @@ TEST(MeshExporterGeometry, FanTriangulationReversesTheCornerOrder) {
 TEST(MeshExporterGeometry, WeldingStaysInsideOnePrimitive) {
   auto scene = Scene(Material("m", "M", Texture("t.jpg")),
                      Primitive("A", {{"m", {0, 1, 4}}}) + Primitive("B", {{"m", {0, 1, 4}}}));
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
-  ASSERT_EQ(exporter.SubMeshes.size(), 2u) << "two primitives with one material give two sub-meshes";
-  EXPECT_EQ(exporter.SubMeshes[0]->VertexCount(), 3);
-  EXPECT_EQ(exporter.SubMeshes[1]->VertexCount(), 3);
+  ASSERT_EQ(exporter.GetSubMeshes().size(), 2u) << "two primitives with one material give two sub-meshes";
+  EXPECT_EQ(exporter.GetSubMeshes()[0]->VertexCount(), 3);
+  EXPECT_EQ(exporter.GetSubMeshes()[1]->VertexCount(), 3);
 }
 
 TEST(MeshExporterGeometry, OneSubMeshPerMaterialWithBorderVerticesInBoth) {
   auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Texture("b.jpg")),
                      Primitive("P", {{"b", {1, 2, 5, 4}}, {"a", {0, 1, 4, 3}}, {"b", {4, 5, 8, 7}}}));
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
-  ASSERT_EQ(exporter.SubMeshes.size(), 2u);
-  const QZOgreSubMeshT& a = *exporter.SubMeshes[0];
-  const QZOgreSubMeshT& b = *exporter.SubMeshes[1];
+  ASSERT_EQ(exporter.GetSubMeshes().size(), 2u);
+  const QZOgreSubMeshT& a = *exporter.GetSubMeshes()[0];
+  const QZOgreSubMeshT& b = *exporter.GetSubMeshes()[1];
   EXPECT_EQ(a.Material->Name, "A") << "sub-meshes follow the order of the materials";
   EXPECT_EQ(b.Material->Name, "B");
   EXPECT_EQ(a.VertexCount(), 4);
@@ -132,25 +132,26 @@ TEST(MeshExporterGeometry, DegenerateAndEmptyPrimitivesGiveNothing) {
   auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Texture("b.jpg")),
                      Primitive("Empty", {}) + Primitive("Lines", {{"b", {0, 1}}, {"b", {2}}}) +
                          Primitive("Real", {{"a", {0, 1, 2}}}));
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
-  ASSERT_EQ(exporter.SubMeshes.size(), 1u);
-  ASSERT_EQ(exporter.Materials.size(), 1u) << "a material of two-corner polygons only is unused";
-  EXPECT_EQ(exporter.Materials[0]->Name, "A");
-  ASSERT_EQ(exporter.Textures.size(), 1u);
-  EXPECT_EQ(exporter.Textures[0]->FileName, "a.jpg");
+  ASSERT_EQ(exporter.GetSubMeshes().size(), 1u);
+  ASSERT_EQ(exporter.GetMaterials().size(), 1u) << "a material of two-corner polygons only is unused";
+  EXPECT_EQ(exporter.GetMaterials()[0]->Name, "A");
+  ASSERT_EQ(exporter.GetTextures().size(), 1u);
+  EXPECT_EQ(exporter.GetTextures()[0]->FileName, "a.jpg");
 }
 
 TEST(MeshExporterGeometry, FilteredPrimitivesTakeTheirMaterialsAlong) {
   auto scene = Scene(Material("a", "A", Texture("a.jpg")) + Material("b", "B", Texture("b.jpg")),
                      Primitive("keep", {{"a", {0, 1, 2}}}) + Primitive("vdcv_drop", {{"b", {0, 1, 2}}}));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.OnFilterPrimitive = [](const TPrimitive& primitive) { return primitive.Name == "keep"; };
+  TMeshExportOptions options;
+  options.FilterPrimitive = [](const TPrimitive& primitive) { return primitive.Name == "keep"; };
+  QZOgreMeshExporterT exporter(*scene, options);
   exporter.Build();
-  EXPECT_EQ(exporter.SubMeshes.size(), 1u);
-  ASSERT_EQ(exporter.Materials.size(), 1u);
-  ASSERT_EQ(exporter.Textures.size(), 1u);
-  EXPECT_EQ(exporter.Textures[0]->FileName, "a.jpg");
+  EXPECT_EQ(exporter.GetSubMeshes().size(), 1u);
+  ASSERT_EQ(exporter.GetMaterials().size(), 1u);
+  ASSERT_EQ(exporter.GetTextures().size(), 1u);
+  EXPECT_EQ(exporter.GetTextures()[0]->FileName, "a.jpg");
 }
 
 TEST(MeshExporterGeometry, MissingUVsBecomeZeros) {
@@ -159,9 +160,9 @@ TEST(MeshExporterGeometry, MissingUVsBecomeZeros) {
   auto layer = std::make_unique<TMaterialLayer>();
   layer->TextureFile = "b.jpg";
   scene->GetMaterial(0).AddLayer(std::move(layer));
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
-  const QZOgreVertexT& vertex = exporter.SubMeshes[0]->GetVertex(1);
+  const QZOgreVertexT& vertex = exporter.GetSubMeshes()[0]->GetVertex(1);
   ASSERT_EQ(vertex.TextureCoordinateCount(), 2);
   EXPECT_EQ(vertex.GetTextureCoordinates(0).U, 1.0f);
   EXPECT_EQ(vertex.GetTextureCoordinates(1).U, 0.0f);
@@ -172,11 +173,11 @@ TEST(MeshExporterGeometry, MissingUVsBecomeZeros) {
 
 TEST(MeshExporterFailures, PolygonsNeedMaterialsAndNormals) {
   auto noMaterial = Scene(Material("m", "M", Texture("t.jpg")), Primitive("Wall", {{"m", {0, 1, 2}}, {"none", {0, 1, 2}}}));
-  QZOgreMeshExporterT exporter(*noMaterial);
+  QZOgreMeshExporterT exporter(*noMaterial, {});
   EXPECT_EQ(ErrorOf([&] { exporter.Build(); }), "Primitive \"Wall\" has a polygon without material.");
 
   auto noNormals = Scene(Material("m", "M", Texture("t.jpg")), Primitive("P", {{"m", {0, 1, 2}}}), false);
-  QZOgreMeshExporterT second(*noNormals);
+  QZOgreMeshExporterT second(*noNormals, {});
   EXPECT_EQ(ErrorOf([&] { second.Build(); }), "Normals have not been calculated yet.");
 }
 
@@ -185,24 +186,25 @@ TEST(MeshExporterMaterials, TextureEntriesNamesAndBlends) {
                          Material("b", "Brick", Texture("t.jpg", "add") + Texture("lm.png", "modulate", "lightmap")) +
                          Material("c", "Glass", Texture("lm.png", "alphablend") + Texture("x.png", "modulate", "lightmap")),
                      Primitive("P", {{"a", {0, 1, 2}}, {"b", {3, 4, 5}}, {"c", {6, 7, 8}}}, 3));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.NamePrefix = "A_";
+  TMeshExportOptions options;
+  options.NamePrefix = "A_";
+  QZOgreMeshExporterT exporter(*scene, options);
   exporter.Build();
-  ASSERT_EQ(exporter.Materials.size(), 3u);
-  EXPECT_EQ(exporter.Materials[0]->Name, "A_Stone");
-  EXPECT_EQ(exporter.Materials[1]->Name, "A_LightMapped0");
-  EXPECT_EQ(exporter.Materials[2]->Name, "A_LightMapped1");
-  EXPECT_EQ(exporter.LightmapCount, 2);
-  ASSERT_EQ(exporter.Textures.size(), 5u) << "t.jpg is shared; T.jpg differs in case";
-  EXPECT_EQ(exporter.Textures[2]->FileName, "colorFF0000FF.bmp");
-  EXPECT_TRUE(exporter.Textures[2]->IsColor);
-  EXPECT_EQ(exporter.Textures[2]->Color, 0xFF0000FFu);
-  EXPECT_TRUE(exporter.Textures[3]->IsLightmap) << "lm.png is a lightmap once and an ordinary texture once";
-  EXPECT_EQ(exporter.Materials[2]->TextureUnits[0].Texture, exporter.Textures[3].get());
+  ASSERT_EQ(exporter.GetMaterials().size(), 3u);
+  EXPECT_EQ(exporter.GetMaterials()[0]->Name, "A_Stone");
+  EXPECT_EQ(exporter.GetMaterials()[1]->Name, "A_LightMapped0");
+  EXPECT_EQ(exporter.GetMaterials()[2]->Name, "A_LightMapped1");
+  EXPECT_EQ(exporter.GetLightmapCount(), 2);
+  ASSERT_EQ(exporter.GetTextures().size(), 5u) << "t.jpg is shared; T.jpg differs in case";
+  EXPECT_EQ(exporter.GetTextures()[2]->FileName, "colorFF0000FF.bmp");
+  EXPECT_TRUE(exporter.GetTextures()[2]->IsColor);
+  EXPECT_EQ(exporter.GetTextures()[2]->Color, 0xFF0000FFu);
+  EXPECT_TRUE(exporter.GetTextures()[3]->IsLightmap) << "lm.png is a lightmap once and an ordinary texture once";
+  EXPECT_EQ(exporter.GetMaterials()[2]->TextureUnits[0].Texture, exporter.GetTextures()[3].get());
 
   const auto blends = [&](int m) {
     std::vector<std::string> texts;
-    for (const QZOgreTextureUnitT& unit : exporter.Materials[static_cast<std::size_t>(m)]->TextureUnits) texts.push_back(unit.Blend);
+    for (const QZOgreTextureUnitT& unit : exporter.GetMaterials()[static_cast<std::size_t>(m)]->TextureUnits) texts.push_back(unit.Blend);
     return texts;
   };
   EXPECT_EQ(blends(0), (std::vector<std::string>{"modulate", "replace", "add"}));
@@ -213,8 +215,9 @@ TEST(MeshExporterMaterials, TextureEntriesNamesAndBlends) {
 TEST(MaterialScript, TheWorkedExampleByteForByte) {
   auto scene = Scene(Material("m", "Stone", Texture("stone wall.jpg") + Texture("lm.png", "modulate", "lightmap")),
                      Primitive("P", {{"m", {0, 1, 2}}}, 2));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.NamePrefix = "A_";
+  TMeshExportOptions options;
+  options.NamePrefix = "A_";
+  QZOgreMeshExporterT exporter(*scene, options);
   exporter.Build();
   EXPECT_EQ(Script(exporter),
             "material A_LightMapped0\r\n"
@@ -239,8 +242,7 @@ TEST(MaterialScript, TheWorkedExampleByteForByte) {
             "        }\r\n"
             "    }\r\n"
             "}\r\n");
-  exporter.ExportLightmaps = false;
-  const std::string withoutLightmap = Script(exporter);
+  const std::string withoutLightmap = Script(exporter, false);
   EXPECT_EQ(withoutLightmap.find("lm.png"), std::string::npos);
   EXPECT_NE(withoutLightmap.find("stone_wall.jpg"), std::string::npos);
 }
@@ -305,31 +307,34 @@ TEST(MaterialScript, NamesAreQuotedOnlyForLaterOgreAndOnlyWhereItsLexerWouldSpli
 TEST(MaterialScript, TheQuotedFormChangesOnlyTheMaterialLine) {
   auto scene = Scene(Material("m", "Wood Dark", Texture("t.jpg")) + Material("n", "Plain", Texture("u.jpg")),
                      Primitive("P", {{"m", {0, 1, 2}}, {"n", {0, 2, 3}}}, 4));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.NamePrefix = "A_";
+  TMeshExportOptions options;
+  options.NamePrefix = "A_";
+  QZOgreMeshExporterT exporter(*scene, options);
   exporter.Build();
   const std::string platform = Script(exporter);
   std::string quoted;
-  for (const auto& material : exporter.Materials) WriteMaterial(*material, true, quoted, TMaterialNameForm::Quoted);
+  for (const auto& material : exporter.GetMaterials()) WriteMaterial(*material, true, quoted, TMaterialNameForm::Quoted);
   std::string expected = platform;
   expected.replace(expected.find("material A_Wood Dark\r\n"), std::strlen("material A_Wood Dark"),
                    "material \"A_Wood Dark\"");
   EXPECT_EQ(quoted, expected);
   EXPECT_NE(quoted.find("material A_Plain\r\n"), std::string::npos);
-  EXPECT_EQ(exporter.Materials[0]->Name, "A_Wood Dark") << "the mesh keeps the bare name";
+  EXPECT_EQ(exporter.GetMaterials()[0]->Name, "A_Wood Dark") << "the mesh keeps the bare name";
 }
 
 TEST(MaterialScript, ANameTheQuotedFormCannotHoldStopsTheExportBeforeAnyFile) {
   TTempDir dir;
   auto scene = Scene(Material("m", "Say &quot;cheese&quot;", Texture("t.jpg")), Primitive("P", {{"m", {0, 1, 2}}}, 3));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.MaterialNameForm = TMaterialNameForm::Quoted;
+  TMeshExportOptions options;
+  options.MaterialNameForm = TMaterialNameForm::Quoted;
+  QZOgreMeshExporterT exporter(*scene, options);
   EXPECT_EQ(ErrorOf([&] { exporter.Export(dir.File("q.mesh")); }),
             "Material \"Say \"cheese\"\" cannot be named in a script for OGRE 1.7 or later.");
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
   // The platform's form writes it as it is.
-  QZOgreMeshExporterT platform(*scene);
-  platform.CopyTextures = false;
+  TMeshExportOptions platformOptions;
+  platformOptions.CopyTextures = false;
+  QZOgreMeshExporterT platform(*scene, platformOptions);
   platform.Export(dir.File("p.mesh"));
   EXPECT_NE(TTempDir::Read(dir.File("p.material")).find("material Say \"cheese\"\r\n"), std::string::npos);
 }
@@ -360,10 +365,12 @@ TEST(MeshExporterFiles, ExportWritesMeshScriptAndTextures) {
   auto scene = Scene(Material("m", "Stone", Texture("walls\\stone wall.jpg") + Texture("lm.png", "modulate", "lightmap")) +
                          Material("c", "Paint", Colour(1, 2, 3, 4)) + Material("g", "Gone", Texture("missing.jpg")),
                      Primitive("P", {{"m", {0, 1, 2}}, {"c", {3, 4, 5}}, {"g", {6, 7, 8}}}, 2));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.MaterialDirectory = "../Materials";
-  exporter.TextureDirectory = "../Textures";
-  exporter.GetTextureSourceDirectory = [&] { return sources; };
+  TMeshExportOptions options;
+  options.MaterialDirectory = "../Materials";
+  options.TextureDirectory = "../Textures";
+  options.TextureSource = [&] { return sources; };
+  std::vector<std::string> warnings;
+  QZOgreMeshExporterT exporter(*scene, options, [&](const std::string& warning) { warnings.push_back(warning); });
   const std::string meshDirectory = dir.File("repo/Meshes");
   std::filesystem::create_directories(meshDirectory);
   const auto before = std::filesystem::current_path();
@@ -374,16 +381,15 @@ TEST(MeshExporterFiles, ExportWritesMeshScriptAndTextures) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.material")));
   EXPECT_EQ(TTempDir::Read(dir.File("repo/Textures/stone_wall.jpg")), "JPEG");
   EXPECT_EQ(TTempDir::Read(dir.File("repo/Textures/lm.png")), "PNG");
-  EXPECT_EQ(exporter.CopiedTextures,
+  EXPECT_EQ(exporter.GetCopiedTextures(),
             (std::vector<std::string>{"stone_wall.jpg", "lm.png", "color04030201.bmp", "missing.jpg"}));
-  EXPECT_EQ(exporter.PlacedTextures, (std::vector<std::string>{"stone_wall.jpg", "lm.png"}));
-  EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"" + sources + "missing.jpg\" not found."}));
+  EXPECT_EQ(exporter.GetPlacedTextures(), (std::vector<std::string>{"stone_wall.jpg", "lm.png"}));
+  EXPECT_EQ(warnings, (std::vector<std::string>{"Texture file \"" + sources + "missing.jpg\" not found."}));
 
   // A second export shares the built model and writes the XML form for any letter case of ".xml".
-  QZOgreSubMeshT* first = exporter.SubMeshes[0].get();
-  exporter.CopyTextures = false;
+  QZOgreSubMeshT* first = exporter.GetSubMeshes()[0].get();
   exporter.Export(meshDirectory + "/A.Mesh.XML");
-  EXPECT_EQ(exporter.SubMeshes[0].get(), first);
+  EXPECT_EQ(exporter.GetSubMeshes()[0].get(), first);
   EXPECT_EQ(TTempDir::Read(meshDirectory + "/A.Mesh.XML").substr(0, 5), "<?xml");
   EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.Mesh.material")));
 }
@@ -391,18 +397,20 @@ TEST(MeshExporterFiles, ExportWritesMeshScriptAndTextures) {
 TEST(MeshExporterFiles, WithoutATextureSourceAFileNameIsItsPathAndTheEditorIsNotAsked) {
   TTempDir dir;
   auto scene = Scene(Material("m", "Stone", Texture("nowhere-to-be-found.jpg")), Primitive("P", {{"m", {0, 1, 2}}}));
-  QZOgreMeshExporterT exporter(*scene);
+  std::vector<std::string> warnings;
+  QZOgreMeshExporterT exporter(*scene, {}, [&](const std::string& warning) { warnings.push_back(warning); });
   // No editor answers in this process: asking it would fail the export.
   exporter.Export(dir.File("A.mesh"));
-  EXPECT_EQ(exporter.Warnings, (std::vector<std::string>{"Texture file \"nowhere-to-be-found.jpg\" not found."}));
+  EXPECT_EQ(warnings, (std::vector<std::string>{"Texture file \"nowhere-to-be-found.jpg\" not found."}));
   EXPECT_TRUE(std::filesystem::exists(dir.File("A.material")));
 }
 
 TEST(MeshExporterFiles, DirectoriesAreResolvedAndCreated) {
   TTempDir dir;
   auto scene = Scene("", "");
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.MaterialDirectory = "../deep/er/./Materials";
+  TMeshExportOptions options;
+  options.MaterialDirectory = "../deep/er/./Materials";
+  QZOgreMeshExporterT exporter(*scene, options);
   const std::string mesh = dir.File("R/Meshes/A.mesh");
   // Resolved directories use the platform's own delimiter throughout.
   const auto native = [](std::string path) {
@@ -413,8 +421,8 @@ TEST(MeshExporterFiles, DirectoriesAreResolvedAndCreated) {
   EXPECT_EQ(path, native(dir.File("R/deep/er/Materials/")));
   EXPECT_TRUE(std::filesystem::is_directory(path));
   EXPECT_EQ(exporter.GetTexturePath(mesh), native(dir.File("R/Meshes/")));
-  exporter.TextureDirectory = dir.File("elsewhere");
-  EXPECT_EQ(exporter.GetTexturePath(mesh), native(dir.File("elsewhere/")));
+  options.TextureDirectory = dir.File("elsewhere");
+  EXPECT_EQ(QZOgreMeshExporterT(*scene, options).GetTexturePath(mesh), native(dir.File("elsewhere/")));
 }
 
 TEST(MeshExporterFiles, TextureTargetNames) {
@@ -426,7 +434,7 @@ TEST(MeshExporterFiles, TextureTargetNames) {
 
 TEST(MeshExporterBounds, BoxCentreAndRadius) {
   auto empty = Scene("", "");
-  QZOgreMeshExporterT none(*empty);
+  QZOgreMeshExporterT none(*empty, {});
   none.Build();
   const TMeshBounds zero = none.CalculateBounds();
   EXPECT_EQ(zero.MinX, 0.0f);
@@ -434,7 +442,7 @@ TEST(MeshExporterBounds, BoxCentreAndRadius) {
   EXPECT_EQ(zero.Radius, 0.0f);
 
   auto scene = Scene(Material("m", "M", Texture("t.jpg")), Primitive("P", {{"m", {0, 2, 8}}}));
-  QZOgreMeshExporterT exporter(*scene);
+  QZOgreMeshExporterT exporter(*scene, {});
   exporter.Build();
   const TMeshBounds bounds = exporter.CalculateBounds();
   EXPECT_EQ(bounds.MinX, 0.0f);
@@ -452,10 +460,11 @@ TEST(MeshExporterProgress, EachStepReportsItsStatusThenItsElements) {
                          Material("c", "C", Texture("a.jpg")),
                      Primitive("P", {{"a", {0, 1, 2}}, {"b", {3, 4, 5}}}) + Primitive("Q", {{"a", {0, 1, 2}}}) +
                          Primitive("R", {{"b", {3, 4, 5}}}));
-  QZOgreMeshExporterT exporter(*scene);
-  exporter.GetTextureSourceDirectory = [&] { return dir.File(""); };
+  TMeshExportOptions options;
+  options.TextureSource = [&] { return dir.File(""); };
   std::vector<std::pair<std::string, int>> reports;
-  exporter.OnProgress = [&](const std::string& status, int percent) { reports.emplace_back(status, percent); };
+  options.OnProgress = [&](const std::string& status, int percent) { reports.emplace_back(status, percent); };
+  QZOgreMeshExporterT exporter(*scene, options);
   exporter.Export(dir.File("A.mesh"));
   const std::string materials = "Processing materials...", primitives = "Processing primitives...",
                     saving = "Saving material file...", copying = "Copying texture files...";
@@ -465,5 +474,4 @@ TEST(MeshExporterProgress, EachStepReportsItsStatusThenItsElements) {
                          {saving, 0}, {saving, 0}, {saving, 50},
                          {copying, 0}, {copying, 0}, {copying, 50}}))
       << "i * 100 div n, except primitives, which round; 100 is never reported";
-  EXPECT_EQ(exporter.StatusText, copying);
 }

@@ -2,7 +2,7 @@
 // Exports a scene's mesh the way the asset exporter lays it out: material
 // script and textures in the sibling folders "../Materials" and
 // "../Textures", textures read from `sources`. The exporter's warnings are
-// handed back in `warnings`, also when the export fails.
+// collected in `warnings`, also when the export fails.
 
 #include <string>
 #include <vector>
@@ -13,15 +13,11 @@
 inline void ExportMesh(TScene& scene, const std::string& mesh, const std::string& sources,
                        std::vector<std::string>& warnings) {
   scene.CalculateNormals(66);
-  QZOgreMeshExporterT exporter(scene);
-  exporter.MaterialDirectory = "../Materials";
-  exporter.TextureDirectory = "../Textures";
-  exporter.GetTextureSourceDirectory = [sources] { return sources; };
-  try {
-    exporter.Export(mesh);
-  } catch (...) {
-    warnings = exporter.Warnings;
-    throw;
-  }
-  warnings = exporter.Warnings;
+  TMeshExportOptions options;
+  options.MaterialDirectory = "../Materials";
+  options.TextureDirectory = "../Textures";
+  options.TextureSource = [sources] { return sources; };
+  warnings.clear();
+  QZOgreMeshExporterT exporter(scene, options, [&](const std::string& warning) { warnings.push_back(warning); });
+  exporter.Export(mesh);
 }

@@ -1,0 +1,23 @@
+#pragma once
+// Which asset of which repository an export writes, and from where it reads
+// the texture files; fixed when the exporter is made.
+
+#include <functional>
+#include <string>
+
+#include "base/ReportSinks.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
+
+struct TAssetExportOptions {
+  std::string AssetName;
+  std::string Repository;
+  std::string Category;
+  // How the material script names its materials (see QZOgreMaterialWriterCl.h).
+  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
+  // Where the editor keeps its texture files, given by the front end (see
+  // MeshExportOptions.h).
+  std::function<std::string()> TextureSource;
+  // Progress of the mesh export: the step's text and how far it is, in
+  // percent. Front ends show it; the export itself only reports.
+  TProgressSink OnProgress;
+};

@@ -1,0 +1,33 @@
+#pragma once
+// What a mesh export writes and from where, fixed when the exporter is made.
+
+#include <functional>
+#include <string>
+
+#include "base/ReportSinks.h"
+#include "mesh/QZOgreMaterialWriterCl.h"
+
+class TPrimitive;
+
+struct TMeshExportOptions {
+  bool ExportMaterials = true;
+  bool CopyTextures = true;
+  bool ExportLightmaps = true;
+  bool ExportNormals = false;
+  // Folders of the script and of the texture copies: relative to the mesh
+  // file's folder, or absolute.
+  std::string MaterialDirectory;
+  std::string TextureDirectory;
+  // Put before every material name, so that assets do not share materials.
+  std::string NamePrefix;
+  // The platform's form by default; quoted names for OGRE 1.7 and later.
+  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
+  // Asked for every primitive whether it is exported; all are when unset.
+  std::function<bool(const TPrimitive&)> FilterPrimitive;
+  // Where the editor keeps the texture files, always given by the front end:
+  // the plug-in asks the editor, the command line is told. Asked once a
+  // texture is to be copied, and joined to its file name without a delimiter
+  // in between; unset, a texture's file name is its path.
+  std::function<std::string()> TextureSource;
+  TProgressSink OnProgress;
+};
