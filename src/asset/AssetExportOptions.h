@@ -6,13 +6,13 @@
 #include <string>
 
 #include "base/ReportSinks.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 
 struct TAssetExportOptions {
   std::string AssetName;
   std::string Repository;
   std::string Category;
-  // How the material script names its materials (see QZOgreMaterialWriterCl.h).
+  // How the material script names its materials (see QZOgreMaterialWriter.h).
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
   // Where the editor keeps its texture files, given by the front end (see
   // MeshExportOptions.h).

@@ -10,7 +10,7 @@
 
 #include "asset/AssetExportOptions.h"
 #include "asset/uRepository.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 
 class TFileLock;
 class TFileTransaction;

@@ -14,8 +14,8 @@ namespace {
 // Runs `read`, which reads the file. Should the file have changed meanwhile,
 // that is the error, whatever `read` made of the bytes it found (also when
 // it found them not well-formed, or ran out of memory over them).
-template <typename TRead>
-void ReadUnlessChanged(const std::string& fileName, const TMappedFile& file, TRead&& read) {
+template <typename Read>
+void ReadUnlessChanged(const std::string& fileName, const TMappedFile& file, Read&& read) {
   constexpr std::string_view kChanged = "The scene file %s changed while it was read.";
   try {
     read();

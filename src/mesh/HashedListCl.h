@@ -12,9 +12,9 @@
 //
 // The traits class provides:
 //   using KeyT = ...;                                   trivially copyable, with ==
-//   static bool KeyOf(const TItem& item, KeyT& key);    false: the item equals nothing
+//   static bool KeyOf(const Item& item, KeyT& key);    false: the item equals nothing
 //   static uint64_t HashKey(const KeyT& key);           well mixed in its high bits
-//   static bool Compare(const TItem& lookedUp, const TItem& stored);
+//   static bool Compare(const Item& lookedUp, const Item& stored);
 //
 // Items are held by value and handed over as a whole with TakeItems. The list
 // only grows: nothing is removed before it is taken over or destroyed, which
@@ -29,42 +29,42 @@
 #include "base/uException.h"
 
 
-template <typename TItem, typename TTraits>
+template <typename Item, typename Traits>
 class THashedObjectList {
 public:
-  using KeyT = typename TTraits::KeyT;
+  using KeyT = typename Traits::KeyT;
 
   int Count() const noexcept { return static_cast<int>(FItems.size()); }
 
-  const TItem& GetItem(int index) const {
+  const Item& GetItem(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= FItems.size()) RaiseListIndexError(index);
     return FItems[static_cast<std::size_t>(index)];
   }
 
   // The index of the most recently added item that Compare accepts, or -1.
-  int32_t IndexOfItem(const TItem& item) const {
+  int32_t IndexOfItem(const Item& item) const {
     KeyT key{};
-    if (FSlots.empty() || !TTraits::KeyOf(item, key)) return -1;
-    return FindInChain(FSlots[FindSlot(key, TTraits::HashKey(key))].Head, item);
+    if (FSlots.empty() || !Traits::KeyOf(item, key)) return -1;
+    return FindInChain(FSlots[FindSlot(key, Traits::HashKey(key))].Head, item);
   }
 
   // Looks the item up as IndexOfItem does. When an equal item is found,
   // merge(stored) runs on it and its index is returned; merge must leave the
   // item's key unchanged. Otherwise make() is appended as the newest item of
   // its key and its index returned. One probe of the index serves both ways.
-  template <typename TMerge, typename TMake>
-  int32_t FindOrAdd(const TItem& item, TMerge&& merge, TMake&& make) {
+  template <typename Merge, typename Make>
+  int32_t FindOrAdd(const Item& item, Merge&& merge, Make&& make) {
     KeyT key{};
-    if (!TTraits::KeyOf(item, key)) return Append(make(), -1);  // equals nothing: not indexed
+    if (!Traits::KeyOf(item, key)) return Append(make(), -1);  // equals nothing: not indexed
 
-    const uint64_t hash = TTraits::HashKey(key);
+    const uint64_t hash = Traits::HashKey(key);
     if (FSlots.empty()) Grow();
     std::size_t slot = FindSlot(key, hash);
     const int32_t head = FSlots[slot].Head;
     if (head >= 0) {
       const int32_t found = FindInChain(head, item);
       if (found >= 0) {
-        TItem& stored = FItems[static_cast<std::size_t>(found)];
+        Item& stored = FItems[static_cast<std::size_t>(found)];
         merge(stored);
         assert(KeyUnchanged(stored, key));
         return found;
@@ -86,8 +86,8 @@ public:
   }
 
   // Hands the items over in list order and leaves the list empty.
-  std::vector<TItem> TakeItems() {
-    std::vector<TItem> items = std::move(FItems);
+  std::vector<Item> TakeItems() {
+    std::vector<Item> items = std::move(FItems);
     FItems.clear();
     FNext.clear();
     FSlots.clear();
@@ -111,15 +111,15 @@ private:
     }
   }
 
-  int32_t FindInChain(int32_t index, const TItem& item) const {
+  int32_t FindInChain(int32_t index, const Item& item) const {
     for (; index >= 0; index = FNext[static_cast<std::size_t>(index)])
-      if (TTraits::Compare(item, FItems[static_cast<std::size_t>(index)])) return index;
+      if (Traits::Compare(item, FItems[static_cast<std::size_t>(index)])) return index;
     return -1;
   }
 
   // Appends an item whose next older item of the same key is `older`. Leaves
   // the list as it was if an allocation fails.
-  int32_t Append(TItem&& item, int32_t older) {
+  int32_t Append(Item&& item, int32_t older) {
     FNext.push_back(older);
     try {
       FItems.push_back(std::move(item));
@@ -140,7 +140,7 @@ private:
     const std::size_t mask = capacity - 1;
     for (const TSlot& old : FSlots) {
       if (old.Head < 0) continue;
-      std::size_t i = static_cast<std::size_t>(TTraits::HashKey(old.Key) >> shift);
+      std::size_t i = static_cast<std::size_t>(Traits::HashKey(old.Key) >> shift);
       while (slots[i].Head >= 0) i = (i + 1) & mask;
       slots[i] = old;
     }
@@ -148,12 +148,12 @@ private:
     FShift = shift;
   }
 
-  static bool KeyUnchanged(const TItem& item, const KeyT& key) {
+  static bool KeyUnchanged(const Item& item, const KeyT& key) {
     KeyT now{};
-    return TTraits::KeyOf(item, now) && now == key;
+    return Traits::KeyOf(item, now) && now == key;
   }
 
-  std::vector<TItem> FItems;
+  std::vector<Item> FItems;
   std::vector<int32_t> FNext;  // per item: the next older item with the same key, or -1
   std::vector<TSlot> FSlots;   // empty, or a power of two in size
   int32_t FKeyCount = 0;       // slots in use

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/ReportSinks.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 
 class TPrimitive;
 

@@ -7,10 +7,10 @@
 
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
-#include "mesh/QZOgreBinaryMeshWriterCl.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
+#include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreVertexListCl.h"
-#include "mesh/QZOgreXMLMeshWriterCl.h"
+#include "mesh/QZOgreXMLMeshWriter.h"
 #include "mesh/SubMeshCutting.h"
 #include "platform/uFileSystem.h"
 #include "platform/uFileTransaction.h"

@@ -11,7 +11,7 @@
 
 #include "base/ReportSinks.h"
 #include "mesh/MeshExportOptions.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreMeshModelCl.h"
 
 class TFileTransaction;

@@ -6,8 +6,8 @@
 #include "base/uException.h"
 
 namespace {
-template <typename TList>
-const typename TList::value_type& At(const TList& list, int index) {
+template <typename List>
+const typename List::value_type& At(const List& list, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= list.size())
     RaiseListIndexError(index);
   return list[static_cast<std::size_t>(index)];

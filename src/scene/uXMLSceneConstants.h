@@ -6,10 +6,10 @@
 
 #include "scene/uScene.h"
 
-template <typename TValue>
+template <typename Enum>
 struct TKeyword {
   std::string_view Text;
-  TValue Value;
+  Enum Value;
 };
 
 struct TLayerKeyword {
@@ -51,17 +51,17 @@ inline constexpr TKeyword<TPrimitiveType> PrimitiveTypeKeywords[] = {
 };
 
 // The entry whose keyword is exactly the text, or nothing.
-template <typename TEntry, std::size_t N>
-constexpr const TEntry* FindKeyword(const TEntry (&table)[N], std::string_view text) {
-  for (const TEntry& entry : table)
+template <typename Entry, std::size_t N>
+constexpr const Entry* FindKeyword(const Entry (&table)[N], std::string_view text) {
+  for (const Entry& entry : table)
     if (entry.Text == text) return &entry;
   return nullptr;
 }
 
 // The keyword of a value, for messages and summaries.
-template <typename TEntry, std::size_t N, typename TValue>
-constexpr std::string_view KeywordOf(const TEntry (&table)[N], TValue value) {
-  for (const TEntry& entry : table)
+template <typename Entry, std::size_t N, typename Enum>
+constexpr std::string_view KeywordOf(const Entry (&table)[N], Enum value) {
+  for (const Entry& entry : table)
     if (entry.Value == value) return entry.Text;
   return {};
 }

@@ -15,11 +15,11 @@ int RoundPercent(double value) { return static_cast<int>(std::nearbyint(value));
 
 // The entry of the table whose keyword is the node's attribute `name`; an
 // unknown keyword raises `message` with the attribute's value.
-template <typename TEntry, std::size_t N>
-const TEntry& ReadKeyword(const TXMLNode& node, std::string_view name, const TEntry (&table)[N],
+template <typename Entry, std::size_t N>
+const Entry& ReadKeyword(const TXMLNode& node, std::string_view name, const Entry (&table)[N],
                           std::string_view message) {
   const std::string_view text = node.GetProperty(name);
-  const TEntry* entry = FindKeyword(table, text);
+  const Entry* entry = FindKeyword(table, text);
   if (!entry) RaiseError(message, {text});
   return *entry;
 }
@@ -38,8 +38,8 @@ uint32_t ReadColor(const TXMLNode& node, bool withAlpha) {
 // float (the text itself is always finite, the scale may carry it beyond the
 // float range). Such a point would poison the bounds, the normals and the
 // vertex welding of every export, so the callers refuse the scene.
-template <typename TName>
-bool ReadPoint(const TXMLNode& node, TVertex& point, float scale, const TName& x, const TName& y, const TName& z) {
+template <typename Name>
+bool ReadPoint(const TXMLNode& node, TVertex& point, float scale, const Name& x, const Name& y, const Name& z) {
   for (auto [name, field] : {std::pair{&x, &point.X}, std::pair{&y, &point.Y}, std::pair{&z, &point.Z}}) {
     const double value = static_cast<double>(node.GetFloatProperty(*name)) * scale;
     // Checked before the conversion, which is undefined beyond the float range.

@@ -17,7 +17,7 @@
 #include "../support/MeshExport.h"
 #include "../support/SmallStack.h"
 #include "../support/TempDir.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "scene/uXMLSceneReader.h"
 #include "xml/uXMLReader.h"

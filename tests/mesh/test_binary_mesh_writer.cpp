@@ -15,7 +15,7 @@
 
 #include "../support/MeshModelBuilder.h"
 #include "../support/TempDir.h"
-#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMeshModelCl.h"
 
 namespace {

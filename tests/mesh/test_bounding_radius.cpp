@@ -20,7 +20,7 @@
 
 #include "../support/TempDir.h"
 #include "mesh/BoundingRadius.h"
-#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
 
 namespace {
 

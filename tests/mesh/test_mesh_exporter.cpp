@@ -8,7 +8,7 @@
 
 #include "../support/ErrorOf.h"
 #include "../support/TempDir.h"
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileSystem.h"
 #include "scene/uXMLSceneReader.h"

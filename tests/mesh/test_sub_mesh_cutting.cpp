@@ -11,7 +11,7 @@
 
 #include "../support/ErrorOf.h"
 #include "../support/TempDir.h"
-#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/SubMeshCutting.h"
 
 namespace {

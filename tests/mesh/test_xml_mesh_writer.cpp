@@ -13,7 +13,7 @@
 #include "../support/MeshModelBuilder.h"
 #include "../support/TempDir.h"
 #include "mesh/QZOgreMeshModelCl.h"
-#include "mesh/QZOgreXMLMeshWriterCl.h"
+#include "mesh/QZOgreXMLMeshWriter.h"
 
 namespace {
 

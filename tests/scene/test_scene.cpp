@@ -30,8 +30,8 @@ TPolygon& AddPolygon(TPrimitive& primitive, std::initializer_list<TVertex*> corn
 }
 
 // For positions and normals alike.
-template <typename TPoint>
-void ExpectXYZ(const TPoint& actual, double x, double y, double z, double tolerance = 0) {
+template <typename Point>
+void ExpectXYZ(const Point& actual, double x, double y, double z, double tolerance = 0) {
   EXPECT_NEAR(actual.X, x, tolerance);
   EXPECT_NEAR(actual.Y, y, tolerance);
   EXPECT_NEAR(actual.Z, z, tolerance);

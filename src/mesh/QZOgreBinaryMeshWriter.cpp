@@ -1,4 +1,4 @@
-#include "mesh/QZOgreBinaryMeshWriterCl.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "mesh/QZOgreMaterialWriterCl.h"
+#include "mesh/QZOgreMaterialWriter.h"
 
 #include "base/uException.h"
 #include "base/uNumbers.h"

@@ -1,4 +1,4 @@
-#include "mesh/QZOgreXMLMeshWriterCl.h"
+#include "mesh/QZOgreXMLMeshWriter.h"
 
 #include <algorithm>
 #include <cstdint>
