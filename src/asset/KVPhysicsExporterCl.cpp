@@ -98,9 +98,9 @@ bool KVPhysicsExporterT::IsBox(const TPrimitive& primitive) {
   return primitive.VertexCount() == 8 && primitive.PolygonCount() == 6;
 }
 
-std::vector<TVertex*> KVPhysicsExporterT::GetNeighbours(const TVertex& vertex, const TPrimitive& primitive) {
-  std::vector<TVertex*> neighbours;
-  const auto addOnce = [&neighbours](TVertex* candidate) {
+std::vector<const TVertex*> KVPhysicsExporterT::GetNeighbours(const TVertex& vertex, const TPrimitive& primitive) {
+  std::vector<const TVertex*> neighbours;
+  const auto addOnce = [&neighbours](const TVertex* candidate) {
     for (const TVertex* known : neighbours)
       if (known == candidate) return;
     neighbours.push_back(candidate);
@@ -131,7 +131,7 @@ TBoxVolume KVPhysicsExporterT::AnalyseBox(const TPrimitive& primitive) {
 
   const TVertex& origin = primitive.GetVertex(0);
   const TVector originPosition = VertexToVector(origin);
-  const std::vector<TVertex*> neighbours = GetNeighbours(origin, primitive);
+  const std::vector<const TVertex*> neighbours = GetNeighbours(origin, primitive);
   // The three edges at the first vertex span the box. Any other count, or an
   // edge without length, leaves the box undetermined; it is still written
   // with what could be measured (missing extents 0, missing axes (0, 0, 0)).

@@ -45,7 +45,7 @@ public:
   static bool IsSphere(const TPrimitive& primitive);
   static bool IsCapsule(const TPrimitive& primitive);
   static bool IsBox(const TPrimitive& primitive);
-  static std::vector<TVertex*> GetNeighbours(const TVertex& vertex, const TPrimitive& primitive);
+  static std::vector<const TVertex*> GetNeighbours(const TVertex& vertex, const TPrimitive& primitive);
 
   TBoxVolume AnalyseBox(const TPrimitive& primitive);
   TSphereVolume AnalyseSphere(const TPrimitive& primitive);

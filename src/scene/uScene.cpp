@@ -151,7 +151,7 @@ void TPolygon::Reserve(int corners, int uvSets) {
   FUVSets.reserve(static_cast<std::size_t>(uvSets > 0 ? uvSets : 0));
 }
 
-TVertex* TPolygon::GetVertex(int index) const {
+const TVertex* TPolygon::GetVertex(int index) const {
   CheckIndex(index, FVertices.size());
   return FVertices[static_cast<uint32_t>(index)];
 }
@@ -209,7 +209,7 @@ TVertex TPolygon::GetNormal(int index) const {
 
 int TMaterial::AddLayer(std::unique_ptr<TMaterialLayer> layer) { return AppendOwned(FLayers, std::move(layer)); }
 
-TMaterialLayer& TMaterial::GetLayer(int index) const { return OwnedAt(FLayers, index); }
+const TMaterialLayer& TMaterial::GetLayer(int index) const { return OwnedAt(FLayers, index); }
 
 bool TMaterial::HasLightmap() const {
   return std::any_of(FLayers.begin(), FLayers.end(), [](const auto& layer) { return layer->IsLightmap; });
@@ -222,7 +222,7 @@ void TMaterialCategory::AddMaterial(TMaterial* material) {
   FMaterials.push_back(material);
 }
 
-TMaterial* TMaterialCategory::GetMaterial(int index) const {
+const TMaterial* TMaterialCategory::GetMaterial(int index) const {
   CheckIndex(index, FMaterials.size());
   return FMaterials[static_cast<std::size_t>(index)];
 }
@@ -302,12 +302,12 @@ void TPrimitive::RebuildVertexIndex(std::size_t slotCount) {
   for (std::size_t i = 0; i < FVertices.size(); ++i) IndexVertex(static_cast<uint32_t>(i));
 }
 
-TVertex* TPrimitive::FindVertex(std::string_view id) const {
+const TVertex* TPrimitive::FindVertex(std::string_view id) const {
   const int index = IndexOfVertexId(id);
   return index < 0 ? nullptr : FVertices[static_cast<std::size_t>(index)];
 }
 
-TVertex& TPrimitive::GetVertex(int index) const {
+const TVertex& TPrimitive::GetVertex(int index) const {
   CheckIndex(index, FVertices.size());
   return *FVertices[static_cast<std::size_t>(index)];
 }
@@ -327,7 +327,7 @@ TPolygon& TPrimitive::MakePolygon() {
   return polygon;
 }
 
-TPolygon& TPrimitive::GetPolygon(int index) const {
+const TPolygon& TPrimitive::GetPolygon(int index) const {
   CheckIndex(index, FPolygons.size());
   return *FPolygons[static_cast<std::size_t>(index)];
 }
@@ -337,7 +337,7 @@ TProperties& TPrimitive::Properties() {
   return *FProperties;
 }
 
-TMaterial* TPrimitive::GetMainMaterial() const { return FPolygons.empty() ? nullptr : FPolygons.front()->Material; }
+const TMaterial* TPrimitive::GetMainMaterial() const { return FPolygons.empty() ? nullptr : FPolygons.front()->Material; }
 
 void TPrimitive::CalculateNormals(float smoothingAngle) {
   // Unit face normals are compared by their dot product: a neighbour counts
@@ -426,20 +426,20 @@ int TScene::AddPrimitive(std::unique_ptr<TPrimitive> primitive) { return AppendO
 
 int TScene::AddLight(std::unique_ptr<TLight> light) { return AppendOwned(FLights, std::move(light)); }
 
-TMaterial& TScene::GetMaterial(int index) const { return OwnedAt(FMaterials, index); }
+const TMaterial& TScene::GetMaterial(int index) const { return OwnedAt(FMaterials, index); }
 
-TPrimitive& TScene::GetPrimitive(int index) const { return OwnedAt(FPrimitives, index); }
+const TPrimitive& TScene::GetPrimitive(int index) const { return OwnedAt(FPrimitives, index); }
 
-TLight& TScene::GetLight(int index) const { return OwnedAt(FLights, index); }
+const TLight& TScene::GetLight(int index) const { return OwnedAt(FLights, index); }
 
-TMaterialCategory& TScene::GetCategory(int index) const { return OwnedAt(FCategories, index); }
+const TMaterialCategory& TScene::GetCategory(int index) const { return OwnedAt(FCategories, index); }
 
 int TScene::IndexOfMaterial(const TMaterial* material) const {
   const auto found = FMaterialIndex.find(material);
   return found == FMaterialIndex.end() ? -1 : found->second;
 }
 
-TMaterial* TScene::FindMaterial(std::string_view id) const {
+const TMaterial* TScene::FindMaterial(std::string_view id) const {
   // A plain search: the reader files a material before it reads its Id, so an
   // index keyed by Id at filing time would be wrong, and scenes hold few materials.
   for (const auto& material : FMaterials)

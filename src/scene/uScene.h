@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/uInlineList.h"
@@ -140,7 +141,8 @@ public:
   // raises an error: no later step could use such a corner.
   int AddVertex(TVertex* vertex);
   int VertexCount() const { return static_cast<int>(FVertices.size()); }
-  TVertex* GetVertex(int index) const;
+  const TVertex* GetVertex(int index) const;
+  TVertex* GetVertex(int index) { return const_cast<TVertex*>(std::as_const(*this).GetVertex(index)); }
   // Room for `corners` corners and `uvSets` UV sets, for a reader that knows
   // them before adding any: growing one at a time would allocate several
   // times for every polygon of a scene of millions.
@@ -191,7 +193,8 @@ public:
   // Takes ownership; returns the index of the layer.
   int AddLayer(std::unique_ptr<TMaterialLayer> layer);
   int LayerCount() const { return static_cast<int>(FLayers.size()); }
-  TMaterialLayer& GetLayer(int index) const;
+  const TMaterialLayer& GetLayer(int index) const;
+  TMaterialLayer& GetLayer(int index) { return const_cast<TMaterialLayer&>(std::as_const(*this).GetLayer(index)); }
   bool HasLightmap() const;
 
   std::string Id;  // polygons refer to materials by it
@@ -209,7 +212,8 @@ class TMaterialCategory {
 public:
   void AddMaterial(TMaterial* material);
   int MaterialCount() const { return static_cast<int>(FMaterials.size()); }
-  TMaterial* GetMaterial(int index) const;
+  const TMaterial* GetMaterial(int index) const;
+  TMaterial* GetMaterial(int index) { return const_cast<TMaterial*>(std::as_const(*this).GetMaterial(index)); }
 
   std::string Name;
 
@@ -230,21 +234,25 @@ public:
   void ReserveVertices(int count);
   void ReservePolygons(int count);
   // Letter case ignored; nullptr when no vertex has the identifier.
-  TVertex* FindVertex(std::string_view id) const;
+  const TVertex* FindVertex(std::string_view id) const;
+  TVertex* FindVertex(std::string_view id) { return const_cast<TVertex*>(std::as_const(*this).FindVertex(id)); }
   int VertexCount() const { return static_cast<int>(FVertices.size()); }
-  TVertex& GetVertex(int index) const;  // in insertion order
+  // In insertion order.
+  const TVertex& GetVertex(int index) const;
+  TVertex& GetVertex(int index) { return const_cast<TVertex&>(std::as_const(*this).GetVertex(index)); }
 
   // Takes ownership; returns the index of the polygon.
   int AddPolygon(std::unique_ptr<TPolygon> polygon);
   // An empty polygon that the primitive makes itself, appended.
   TPolygon& MakePolygon();
   int PolygonCount() const { return static_cast<int>(FPolygons.size()); }
-  TPolygon& GetPolygon(int index) const;
+  const TPolygon& GetPolygon(int index) const;
+  TPolygon& GetPolygon(int index) { return const_cast<TPolygon&>(std::as_const(*this).GetPolygon(index)); }
 
   // Parsed from Tag on the first call and kept; later changes of Tag are not seen.
   TProperties& Properties();
   // The material of the first polygon; nullptr without polygons.
-  TMaterial* GetMainMaterial() const;
+  const TMaterial* GetMainMaterial() const;
 
   // Appends to every polygon one normal per corner: the corner's face normal
   // plus the face normals of the other polygons meeting at that same vertex
@@ -315,18 +323,25 @@ public:
   int AddLight(std::unique_ptr<TLight> light);
 
   int MaterialCount() const { return static_cast<int>(FMaterials.size()); }
-  TMaterial& GetMaterial(int index) const;
+  const TMaterial& GetMaterial(int index) const;
+  TMaterial& GetMaterial(int index) { return const_cast<TMaterial&>(std::as_const(*this).GetMaterial(index)); }
   int PrimitiveCount() const { return static_cast<int>(FPrimitives.size()); }
-  TPrimitive& GetPrimitive(int index) const;
+  const TPrimitive& GetPrimitive(int index) const;
+  TPrimitive& GetPrimitive(int index) { return const_cast<TPrimitive&>(std::as_const(*this).GetPrimitive(index)); }
   int LightCount() const { return static_cast<int>(FLights.size()); }
-  TLight& GetLight(int index) const;
+  const TLight& GetLight(int index) const;
+  TLight& GetLight(int index) { return const_cast<TLight&>(std::as_const(*this).GetLight(index)); }
   int CategoryCount() const { return static_cast<int>(FCategories.size()); }
-  TMaterialCategory& GetCategory(int index) const;
+  const TMaterialCategory& GetCategory(int index) const;
+  TMaterialCategory& GetCategory(int index) {
+    return const_cast<TMaterialCategory&>(std::as_const(*this).GetCategory(index));
+  }
 
   // The index of that very material object, or -1.
   int IndexOfMaterial(const TMaterial* material) const;
   // The first material whose Id equals `id` exactly, letter case included; nullptr when none.
-  TMaterial* FindMaterial(std::string_view id) const;
+  const TMaterial* FindMaterial(std::string_view id) const;
+  TMaterial* FindMaterial(std::string_view id) { return const_cast<TMaterial*>(std::as_const(*this).FindMaterial(id)); }
 
   // Smoothed normals for every primitive in order; see TPrimitive.
   void CalculateNormals(float smoothingAngle);

@@ -330,7 +330,7 @@ TEST(Neighbours, AreFoundBeforeThenAfterEachCornerInPolygonOrderEachOnce) {
   // Vertex 4 lies where vertex 0 lies but is another vertex.
   TPrimitive& primitive = AddPrimitive(scene, "p", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}},
                                        {{1, 2, 0}, {0, 3, 1}, {4, 2, 3}, {3, 1, 2}});
-  const std::vector<TVertex*> neighbours = KVPhysicsExporterT::GetNeighbours(primitive.GetVertex(0), primitive);
+  const std::vector<const TVertex*> neighbours = KVPhysicsExporterT::GetNeighbours(primitive.GetVertex(0), primitive);
   // Polygon 0 ends on vertex 0: before it 2, after it (wrapping) 1. Polygon 1
   // starts on it: before it (wrapping) 1 again, after it 3.
   ASSERT_EQ(neighbours.size(), 3u);

@@ -165,7 +165,7 @@ TEST(SceneReaderGeometry, VerticesPolygonsAndUVSets) {
                                           "<vertex vid=\"c\" u0=\"8\" v0=\"9\" u1=\"10\" v1=\"11\" />"
                                           "</poly><poly mid=\"unknown\"><vertex vid=\"c\" /><vertex vid=\"b\" />"
                                           "<vertex vid=\"a\" /></poly></polygons>"));
-  const TPrimitive& primitive = scene->GetPrimitive(0);
+  TPrimitive& primitive = scene->GetPrimitive(0);
   EXPECT_EQ(primitive.Tag, "type collision");
   ASSERT_EQ(primitive.VertexCount(), 3);
   ASSERT_EQ(primitive.PolygonCount(), 2);
