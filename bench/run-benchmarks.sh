@@ -134,6 +134,33 @@ for size in $SIZES; do
     "$(awk '{ print $1 }' "$WORK/converter.txt" | median)" \
     "$(awk '{ print $2 }' "$WORK/converter.txt" | median)" "$converterRuns" >>"$rows"
 done
+
+# The smallest scene against the process's own start-up: the 4 KB crate
+# example exported, and the same binary asked for its version (a no-op that
+# still loads every library and runs every static initialiser), each run
+# SMALL_RUNS times, one process per run; CPU milliseconds, medians.
+echo "== smallest scene: examples/crate.xml against --version" >&2
+SMALL_RUNS=${SMALL_RUNS:-41}
+: >"$WORK/small-export.txt"
+: >"$WORK/small-start.txt"
+# Timed by bash alone (no GNU time around them, whose own start-up would
+# blur milliseconds); appends the CPU milliseconds to file $1.
+cpuMilliseconds() {
+  local into=$1 TIMEFORMAT='%3U %3S'
+  shift
+  { time "$@" >/dev/null 2>>"$WORK/stderr.log"; } 2>"$WORK/time.txt"
+  awk '{ printf "%.1f\n", ($1 + $2) * 1000 }' "$WORK/time.txt" >>"$into"
+}
+for ((run = 1; run <= SMALL_RUNS; run++)); do
+  cpuMilliseconds "$WORK/small-export.txt" "$BIN/src/cli/veldara-export" export examples/crate.xml \
+    --repository "$WORK/Small" --asset Crate --init
+  cpuMilliseconds "$WORK/small-start.txt" "$BIN/src/cli/veldara-export" --version
+done
+rm -rf "$WORK/Small"
+smallExport=$(median <"$WORK/small-export.txt")
+smallStart=$(median <"$WORK/small-start.txt")
+small=$(awk -v e="$smallExport" -v s="$smallStart" 'BEGIN {
+  printf "Smallest scene (examples/crate.xml, %d bytes): export %.1f ms CPU, start-up (`veldara-export --version`) %.1f ms CPU, median of '"$SMALL_RUNS"' runs each: %.2f x start-up\n", '"$(stat -c %s examples/crate.xml)"', e, s, e / s }')
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 table=$(awk '
@@ -163,6 +190,8 @@ echo
 echo "$machine"
 echo
 echo "$table"
+echo
+echo "$small"
 
 # The table and the machine replace what stood between the markers.
 block="$WORK/block.md"
@@ -171,6 +200,8 @@ block="$WORK/block.md"
   echo "$machine"
   echo
   echo "$table"
+  echo
+  echo "$small"
   echo "<!-- table:end -->"
 } >"$block"
 if [ -f "$RESULTS" ] && grep -q '<!-- table:begin' "$RESULTS"; then

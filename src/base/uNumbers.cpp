@@ -3,6 +3,7 @@
 #include "base/uException.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -128,7 +129,57 @@ bool IsLargeMagnitude(std::string_view text, std::size_t mantissaStart) {
   return leadPower + exponent >= 0;
 }
 
+// The plain decimals that make up nearly every number of a scene ("-12.375",
+// "17.402515"): an optional minus, digits, an optional point and digits, and
+// nothing else. Their digits, trailing zeros of the fraction left out, form
+// a whole number W below 2^53 and a count D of decimals up to 22, so that W
+// and 10^D are exact doubles and W / 10^D is their quotient rounded once.
+// Rounding that double to float once more gives the correctly rounded float
+// unless the double lies exactly halfway between two floats: only then could
+// the exact quotient, a little off that point, have rounded the other way.
+// That case, and every other form, is left to the full reading below; the
+// value is the same either way. False: not such a text.
+bool ParsePlainDecimal(std::string_view text, float& value) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  constexpr uint64_t kLimit = uint64_t{1} << 53;
+  uint64_t whole = 0;
+  const char* const integerStart = p;
+  for (; p != end && static_cast<unsigned>(*p - '0') < 10; ++p) {
+    whole = whole * 10 + static_cast<unsigned>(*p - '0');
+    if (whole >= kLimit) return false;
+  }
+  std::size_t digits = static_cast<std::size_t>(p - integerStart);
+  std::size_t decimals = 0;
+  if (p != end && *p == '.') {
+    const char* const fractionStart = ++p;
+    while (p != end && static_cast<unsigned>(*p - '0') < 10) ++p;
+    digits += static_cast<std::size_t>(p - fractionStart);
+    const char* fractionEnd = p;
+    while (fractionEnd != fractionStart && fractionEnd[-1] == '0') --fractionEnd;
+    decimals = static_cast<std::size_t>(fractionEnd - fractionStart);
+    if (decimals > 22) return false;
+    for (const char* q = fractionStart; q != fractionEnd; ++q) {
+      whole = whole * 10 + static_cast<unsigned>(*q - '0');
+      if (whole >= kLimit) return false;
+    }
+  }
+  if (p != end || digits == 0) return false;
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const double quotient = static_cast<double>(whole) / kPowersOfTen[decimals];
+  // The 29 bits that a float drops from a double's fraction; 1 followed by
+  // 28 zeros is the halfway point (values here are far from float's edges).
+  if ((std::bit_cast<uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u) return false;
+  const auto magnitude = static_cast<float>(quotient);
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 bool ParseFloat(std::string_view text, float& value) {
+  if (ParsePlainDecimal(text, value)) return true;
   TFloatText parts;
   if (!ScanFloatText(text, parts)) return false;
   if (parts.Short) {

@@ -85,6 +85,14 @@ public:
     return index;
   }
 
+  // Room for `count` items in all, so that the list does not move its items
+  // while it grows: a caller that knows an upper bound touches only the
+  // memory that the items it adds need, and copies none of them.
+  void Reserve(std::size_t count) {
+    FItems.reserve(count);
+    FNext.reserve(count);
+  }
+
   // Hands the items over in list order and leaves the list empty.
   std::vector<Item> TakeItems() {
     std::vector<Item> items = std::move(FItems);

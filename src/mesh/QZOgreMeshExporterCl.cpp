@@ -172,12 +172,23 @@ void QZOgreMeshExporterT::ProcessPrimitives() {
 }
 
 void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
-  for (int i = 0; i < primitive.PolygonCount(); ++i)
-    if (!primitive.GetPolygon(i).Material)
-      RaiseError("Primitive \"%s\" has a polygon without material.", {primitive.Name});
+  // The corners and triangles to come: room for them at once, so that the
+  // lists never move what they hold while they grow.
+  std::size_t corners = 0, triangles = 0;
+  for (int i = 0; i < primitive.PolygonCount(); ++i) {
+    const TPolygon& polygon = primitive.GetPolygon(i);
+    if (!polygon.Material) RaiseError("Primitive \"%s\" has a polygon without material.", {primitive.Name});
+    const auto count = static_cast<std::size_t>(polygon.VertexCount());
+    if (count >= 3) {
+      corners += count;
+      triangles += count - 2;
+    }
+  }
 
   auto subMesh = std::make_unique<QZOgreSubMeshT>();
+  subMesh->Faces.reserve(triangles);
   QZOgreVertexListT vertices;
+  vertices.Reserve(corners);
   QZOgreVertexT corner;  // reused for every corner: no allocation per corner
   std::vector<int32_t> indices;
   for (int i = 0; i < primitive.PolygonCount(); ++i) {

@@ -36,6 +36,9 @@ public:
   // position, texture coordinates and normal; otherwise the index of a copy of
   // the corner, appended. The caller keeps its vertex.
   int32_t AddOrMerge(const QZOgreVertexT& vertex);
+  // Room for this many vertices, for a caller that knows how many corners
+  // it will offer at most.
+  void Reserve(std::size_t count) { FList.Reserve(count); }
   // The index of the most recently added equal vertex, or -1; changes nothing.
   int32_t IndexOfItem(const QZOgreVertexT& vertex) const { return FList.IndexOfItem(vertex); }
   // Raises "List index out of bounds (%d)" outside the list.

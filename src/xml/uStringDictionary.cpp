@@ -11,7 +11,10 @@ uint32_t HashId(uint32_t id) { return id * 2654435761u; }
 }  // namespace
 
 uint32_t TStringDictionary::IndexOfId(uint32_t keyId) const {
+  // Readers ask for an attribute again (HasProperty, then GetProperty) or
+  // for the one after it, as they mostly read them in document order.
   if (FRemembered < FCount && FEntries[FRemembered].KeyId == keyId) return FRemembered;
+  if (FRemembered + 1 < FCount && FEntries[FRemembered + 1].KeyId == keyId) return ++FRemembered;
   if (FIndex) {
     const uint32_t mask = FIndex[0];
     for (uint32_t i = HashId(keyId) & mask, step = 1;; i = (i + step++) & mask) {
@@ -88,7 +91,18 @@ void TStringDictionary::Assign(const TEntry* entries, uint32_t count) {
   FCount = 0;
   FRemembered = kNotFound;
   for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t existing = IndexOfId(entries[i].KeyId);
+    // An element has a handful of attributes as a rule: they are compared
+    // with those before them directly, the index takes over beyond.
+    uint32_t existing = kNotFound;
+    if (FIndex) {
+      existing = IndexOfId(entries[i].KeyId);
+    } else {
+      for (uint32_t j = 0; j < FCount; ++j)
+        if (FEntries[j].KeyId == entries[i].KeyId) {
+          existing = j;
+          break;
+        }
+    }
     if (existing != kNotFound)
       FEntries[existing] = entries[i];
     else

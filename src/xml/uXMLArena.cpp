@@ -20,6 +20,14 @@ uint64_t HashName(std::string_view name) {
   return hash;
 }
 
+// The cache's check: names are short, and a call to memcmp would cost more
+// than comparing their few bytes here.
+bool SameBytes(const char* a, const char* b, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 bool SameNameIgnoringCase(std::string_view lowered, std::string_view name) {
   if (lowered.size() != name.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i)
@@ -103,7 +111,7 @@ TXMLArena::TRecentName* TXMLArena::RecentSlot(std::string_view name) const {
 uint32_t TXMLArena::FindName(std::string_view name) const {
   if (FSlots.empty()) return kNoName;
   TRecentName* recent = RecentSlot(name);
-  if (recent && recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0)
+  if (recent && recent->Length == name.size() && SameBytes(recent->Text, name.data(), name.size()))
     return recent->Id;
   const uint32_t found = Probe(name, HashName(name));
   if (found & 0x80000000u) return kNoName;
@@ -117,7 +125,7 @@ uint32_t TXMLArena::FindName(std::string_view name) const {
 
 uint32_t TXMLArena::InternName(std::string_view name) {
   TRecentName* recent = RecentSlot(name);
-  if (recent && recent->Length == name.size() && std::memcmp(recent->Text, name.data(), name.size()) == 0)
+  if (recent && recent->Length == name.size() && SameBytes(recent->Text, name.data(), name.size()))
     return recent->Id;
   const uint32_t id = AddName(name);
   if (recent) {

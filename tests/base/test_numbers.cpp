@@ -6,6 +6,7 @@
 
 #include "../support/ErrorOf.h"
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -263,6 +264,53 @@ TEST(StrToFloat, ShortDecimalsMatchTheFullConversion) {
   ExpectFloat("-0.000000", -0.0f);
   ExpectFloat("100", 100.0f);
   ExpectFloat("2.6229320000", 2.622932f);
+}
+
+TEST(StrToFloat, PlainDecimalsUpToDoublePrecisionMatchTheFullConversion) {
+  // Plain decimals of up to sixteen digits and twenty-two decimals are read
+  // through one double division; the float must still be the one that the
+  // text rounds to, also for texts right beside a float midpoint, where a
+  // double rounded again to float can go the wrong way. Reference: from_chars.
+  const auto expectSameAsFull = [](const std::string& text) {
+    float expected = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), expected);
+    ASSERT_TRUE(error == std::errc() && end == text.data() + text.size()) << text;
+    const float value = StrToFloat(text);
+    ASSERT_EQ(value, expected) << text;
+    ASSERT_EQ(std::signbit(value), std::signbit(expected)) << text;
+  };
+  std::mt19937_64 random(20261209);
+  for (int i = 0; i < 200000; ++i) {
+    // Digits around 2^53, where the quick road ends, and below.
+    const uint64_t whole = i % 5 == 0 ? (uint64_t{1} << 53) - 8 + random() % 16 : random() % (uint64_t{1} << (1 + i % 54));
+    const std::size_t decimals = static_cast<std::size_t>(random() % 25);
+    std::string digits = std::to_string(whole);
+    if (decimals > 0) {
+      if (digits.size() <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
+      digits.insert(digits.size() - decimals, ".");
+    }
+    expectSameAsFull((i % 2 ? "-" : "") + digits);
+  }
+  // The midpoints between neighbouring floats, written with 15 to 17
+  // significant digits: texts on the midpoint, a hair below and above it.
+  for (uint32_t bits = 0x00800000u; bits < 0x7F000000u; bits += 0x0001F3A7u) {
+    float low;
+    std::memcpy(&low, &bits, sizeof low);
+    const double midpoint = (static_cast<double>(low) + static_cast<double>(std::nextafter(low, 1e38f))) / 2;
+    for (int precision = 14; precision <= 16; ++precision) {
+      char buffer[64];
+      const auto conversion = std::to_chars(buffer, buffer + sizeof buffer, midpoint, std::chars_format::fixed,
+                                            std::max(0, precision - static_cast<int>(std::floor(std::log10(midpoint)))));
+      expectSameAsFull(std::string(buffer, conversion.ptr));
+    }
+  }
+  // 2^24 + 1 and 2^24 + 3 lie exactly between two floats; the double division
+  // lands on them exactly, and the quotient ties to even.
+  ExpectFloat("16777217.0", 16777216.0f);
+  ExpectFloat("16777219.000", 16777220.0f);
+  ExpectFloat("17.402515", 17.402515f);
+  ExpectFloat("-9007199254740991", -9007199254740992.0f);
+  ExpectFloat("0.0000000000000000000001", 1e-22f);
 }
 
 // ---------------------------------------------------------------------------
