@@ -136,6 +136,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   exporter.MaterialNameForm = MaterialNameForm;
   exporter.ExportLightmaps = true;
   exporter.ExportNormals = true;
+  exporter.OptimizeForDrawing = OptimizeForDrawing;
   exporter.OnFilterPrimitive = AcceptPrimitive;
   exporter.Transaction = &transaction;
   if (GetTextureSourceDirectory) exporter.GetTextureSourceDirectory = GetTextureSourceDirectory;

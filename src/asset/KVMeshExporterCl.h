@@ -52,6 +52,9 @@ public:
   std::string Category;
   // How the material script names its materials (see QZOgreMaterialWriterCl.h).
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
+  // Merged, cut and ordered sub-meshes: fewer draw calls (see
+  // QZOgreMeshExporterT::OptimizeForDrawing).
+  bool OptimizeForDrawing = false;
   // Where the editor keeps its texture files, given by the front end.
   std::function<std::string()> GetTextureSourceDirectory;
   // Progress of the mesh export: the step's text and how far it is, in

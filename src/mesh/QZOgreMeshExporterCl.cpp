@@ -7,6 +7,7 @@
 
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
+#include "mesh/DrawOptimisation.h"
 #include "mesh/QZOgreBinaryMeshWriterCl.h"
 #include "mesh/QZOgreMaterialWriterCl.h"
 #include "mesh/QZOgreVertexListCl.h"
@@ -89,6 +90,10 @@ void QZOgreMeshExporterT::Build() {
   RemoveUnusedTextures();
   CheckNames();
   SplitSubMeshes();
+  if (OptimizeForDrawing) {
+    SetStatus("Optimising for drawing...");
+    OptimiseForDrawing(SubMeshes);
+  }
 }
 
 // Refuses, before any file is written, the names that would corrupt the mesh

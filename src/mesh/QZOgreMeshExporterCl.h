@@ -63,6 +63,11 @@ public:
   // Asked for every primitive whether it is exported; all are when unset.
   std::function<bool(const TPrimitive&)> OnFilterPrimitive;
   bool ExportNormals = false;
+  // One sub-mesh per material across primitives (cut where 16-bit indices
+  // end), each ordered for the vertex cache and fetching: fewer draw calls
+  // for the same picture (see DrawOptimisation.h). Off, the output is one
+  // sub-mesh per material of every primitive, as it always was.
+  bool OptimizeForDrawing = false;
   // Where the editor keeps the texture files, given by the front end: the
   // plug-in asks the editor (its settings file), the command line is told.
   // Joined to a texture's file name without a delimiter in between; unset, a
