@@ -46,12 +46,14 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-// Every file below the folder with its content, by its name relative to it.
+// Every file below the folder with its content, by its name relative to it
+// with "/" between folders on every platform.
 std::vector<std::pair<std::string, std::string>> Files(const std::string& folder) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
     if (entry.is_regular_file())
-      files.emplace_back(std::filesystem::relative(entry.path(), folder).string(), TTempDir::Read(entry.path().string()));
+      files.emplace_back(std::filesystem::relative(entry.path(), folder).generic_string(),
+                         TTempDir::Read(entry.path().string()));
   std::sort(files.begin(), files.end());
   return files;
 }
