@@ -37,6 +37,7 @@ bench: setup
 	./build/release/bench/xml_parse_benchmark
 	./build/release/bench/weld_benchmark
 	./build/release/bench/mesh_export_benchmark
+	./build/release/bench/draw_optimisation_benchmark
 	bash bench/run-benchmarks.sh
 
 clean:

@@ -25,7 +25,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
 # libjpeg, cross-built by scripts/mingw-libjpeg.sh from Debian's source package.
 set(VELDARA_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build/mingw-deps" CACHE PATH
-  "Prefix of the libraries cross-built for Windows (scripts/mingw-libjpeg.sh)")
+  "Prefix of the libraries cross-built for Windows (scripts/mingw-libjpeg.sh, scripts/mingw-meshoptimizer.sh)")
 find_library(VELDARA_MINGW_LIBJPEG NAMES libjpeg.a PATHS ${VELDARA_MINGW_DEPS}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 if(NOT VELDARA_MINGW_LIBJPEG OR NOT EXISTS ${VELDARA_MINGW_DEPS}/include/jpeglib.h)
   message(FATAL_ERROR "libjpeg for Windows not found in ${VELDARA_MINGW_DEPS}: run scripts/setup.sh "
@@ -34,6 +34,19 @@ endif()
 add_library(JPEG::JPEG STATIC IMPORTED)
 set_target_properties(JPEG::JPEG PROPERTIES
   IMPORTED_LOCATION ${VELDARA_MINGW_LIBJPEG}
+  INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_MINGW_DEPS}/include)
+
+# meshoptimizer, cross-built by scripts/mingw-meshoptimizer.sh from Debian's source package.
+find_library(VELDARA_MINGW_MESHOPTIMIZER NAMES libmeshoptimizer.a PATHS ${VELDARA_MINGW_DEPS}/lib
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT VELDARA_MINGW_MESHOPTIMIZER OR NOT EXISTS ${VELDARA_MINGW_DEPS}/include/meshoptimizer.h)
+  message(FATAL_ERROR "meshoptimizer for Windows not found in ${VELDARA_MINGW_DEPS}: run scripts/setup.sh "
+                      "(or scripts/mingw-meshoptimizer.sh), which cross-builds it from Debian's meshoptimizer "
+                      "source package.")
+endif()
+add_library(meshoptimizer::meshoptimizer STATIC IMPORTED)
+set_target_properties(meshoptimizer::meshoptimizer PROPERTIES
+  IMPORTED_LOCATION ${VELDARA_MINGW_MESHOPTIMIZER}
   INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_MINGW_DEPS}/include)
 
 # CLI11 is header-only; its headers sit in the build machine's /usr/include,

@@ -4,11 +4,10 @@
 # that runs the Windows tests on a machine that cannot run 32-bit programs.
 #
 # Debian ships no mingw-w64 build of libjpeg, so this fetches Debian's own
-# libjpeg-turbo source package, the one behind the machine's libjpeg62-turbo,
-# and builds its plain C code (no SIMD) with the mingw-w64 cross compiler. The
-# source entry comes from the machine's Debian entry, turned into a deb-src
-# entry inside a private apt configuration under the build folder: the
-# machine's own apt configuration and package lists stay as they are.
+# libjpeg-turbo source package, the one behind the machine's libjpeg62-turbo
+# (scripts/debian-source.sh, through a private apt configuration under the
+# build folder), and builds its plain C code (no SIMD) with the mingw-w64
+# cross compiler.
 #
 # Result: $VELDARA_MINGW_DEPS (default build/mingw-deps, or build/mingw-deps-x86_64)
 # holds include/ and
@@ -29,49 +28,12 @@ if [ -f "$stamp" ] && [ -f "$deps/lib/libjpeg.a" ] && [ -f "$deps/include/jpegli
   exit 0
 fi
 
-machine_sources=/etc/apt/sources.list.d/debian.sources
-if [ ! -f "$machine_sources" ]; then
-  echo "mingw-libjpeg: $machine_sources not found; it names the Debian archive the source package comes from" >&2
-  exit 1
-fi
-
 apt_dir="$deps/apt"
 work="$deps/work"
-rm -rf "$apt_dir" "$work" "$deps/include" "$deps/lib" "$stamp"
-mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$work"
-
-# The same archives, suites, components and keys as the machine's entry, for
-# source packages only.
-sed -E 's/^Types:.*/Types: deb-src/' "$machine_sources" > "$apt_dir/sources.list.d/debian-src.sources"
-
-apt_private=(
-  -o "Dir::Etc::SourceList=/dev/null"
-  -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
-  -o "Dir::State::Lists=$apt_dir/lists"
-  -o "Dir::Cache=$apt_dir/cache"
-  -o "Dir::Cache::pkgcache="
-  -o "Dir::Cache::srcpkgcache="
-  -o "APT::Sandbox::User=root"
-  -q
-)
-
-echo "mingw-libjpeg: fetching Debian's libjpeg-turbo source package"
-apt-get "${apt_private[@]}" update >"$work/apt-update.log" 2>&1 || {
-  cat "$work/apt-update.log" >&2
-  echo "mingw-libjpeg: could not read the Debian source lists" >&2
-  exit 1
-}
-(cd "$work" && apt-get "${apt_private[@]}" source libjpeg-turbo) >"$work/apt-source.log" 2>&1 || {
-  cat "$work/apt-source.log" >&2
-  echo "mingw-libjpeg: could not fetch the libjpeg-turbo source package" >&2
-  exit 1
-}
-
-src="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)"
-if [ -z "$src" ]; then
-  echo "mingw-libjpeg: the source package unpacked into no libjpeg-turbo folder" >&2
-  exit 1
-fi
+rm -rf "$deps/include/jpeglib.h" "$deps/include/jmorecfg.h" "$deps/include/jerror.h" "$deps/include/jconfig.h" \
+  "$deps/lib/libjpeg.a" "$stamp"
+source "$(dirname "$0")/debian-source.sh"
+src="$(fetch_debian_source mingw-libjpeg libjpeg-turbo "$apt_dir" "$work")"
 
 echo "mingw-libjpeg: cross-building $(basename "$src") for $arch Windows"
 # The same floating-point flags as the plug-in itself.

@@ -35,6 +35,9 @@ packages=(
   fonts-wine fonts-liberation
   # The banner generator encodes its JPEG with the build machine's libjpeg.
   libjpeg62-turbo-dev
+  # The option that optimises a mesh for drawing orders its triangles and
+  # vertices with meshoptimizer (the Windows build cross-builds its own, below).
+  libmeshoptimizer-dev
   # Only the end-to-end benchmark (bench/run-benchmarks.sh): pugixml as the
   # yardstick parser, and GNU time for wall time, CPU time and peak memory.
   libpugixml-dev time
@@ -74,5 +77,7 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   as_root locale-gen >/dev/null
 fi
 
-# libjpeg for the plug-in, cross-built from Debian's own source package.
+# libjpeg and meshoptimizer for the plug-in, cross-built from Debian's own
+# source packages.
 bash "$(dirname "$0")/mingw-libjpeg.sh"
+bash "$(dirname "$0")/mingw-meshoptimizer.sh"

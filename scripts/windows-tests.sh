@@ -16,6 +16,7 @@ fi
 echo "windows-tests: this machine cannot run 32-bit programs (wine --version fails), so the Windows tests"
 echo "windows-tests: run on the 64-bit Windows build under wine64; the 32-bit build was made but not run"
 VELDARA_MINGW_ARCH=x86_64 bash scripts/mingw-libjpeg.sh
+VELDARA_MINGW_ARCH=x86_64 bash scripts/mingw-meshoptimizer.sh
 cmake --preset mingw-x86_64
 cmake --build --preset mingw-x86_64
 ctest --preset mingw-x86_64 -j2

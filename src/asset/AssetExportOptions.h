@@ -14,6 +14,8 @@ struct TAssetExportOptions {
   std::string Category;
   // How the material script names its materials (see QZOgreMaterialWriter.h).
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
+  // Merged, cut and ordered sub-meshes: fewer draw calls (see MeshExportOptions.h).
+  bool OptimizeForDrawing = false;
   // Where the editor keeps its texture files, given by the front end (see
   // MeshExportOptions.h).
   std::function<std::string()> TextureSource;

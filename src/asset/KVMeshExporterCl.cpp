@@ -117,6 +117,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   options.NamePrefix = FOptions.AssetName + "_";
   options.MaterialNameForm = FOptions.MaterialNameForm;
   options.ExportNormals = true;
+  options.OptimizeForDrawing = FOptions.OptimizeForDrawing;
   options.FilterPrimitive = AcceptPrimitive;
   options.TextureSource = FOptions.TextureSource;
   options.OnProgress = FOptions.OnProgress;

@@ -11,6 +11,7 @@
 #include "asset/uRepository.h"
 #include "base/uException.h"
 #include "base/uNumbers.h"
+#include "cli/DrawCallCount.h"
 #include "cli/uSceneFile.h"
 #include "cli/uSceneSummary.h"
 #include "cli/uTerminalProgress.h"
@@ -109,8 +110,8 @@ TWarningSink WarningPrinter(std::ostream& err, TTerminalProgress& progress) {
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
-             const std::string& textureDirectory, TMaterialNameForm nameForm, std::ostream& out, std::ostream& err,
-             TTerminalProgress& progress) {
+             const std::string& textureDirectory, TMaterialNameForm nameForm, bool optimize, std::ostream& out,
+             std::ostream& err, TTerminalProgress& progress) {
   const float millimetres = ParseScale(scale);
   // Before anything is made beside it, the lock file included.
   CheckMeshTarget(sceneFile, output);
@@ -129,6 +130,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   TMeshExportOptions options;
   options.ExportNormals = true;
   options.MaterialNameForm = nameForm;
+  options.OptimizeForDrawing = optimize;
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
@@ -160,7 +162,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
                const std::string& category, const std::string& scale, const std::string& textureDirectory,
-               TMaterialNameForm nameForm, bool init, std::ostream& out, std::ostream& err,
+               TMaterialNameForm nameForm, bool optimize, bool init, std::ostream& out, std::ostream& err,
                TTerminalProgress& progress) {
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
@@ -182,6 +184,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   options.Repository = repository;
   options.Category = category;
   options.MaterialNameForm = nameForm;
+  options.OptimizeForDrawing = optimize;
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
@@ -224,6 +227,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   CLI::App* inspect = app.add_subcommand("inspect", "Print a summary of a scene file.");
   inspect->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
   inspect->add_option("--scale", scale, "millimetres per editor unit (default 10)");
+  bool drawCalls = false;
+  inspect->add_flag("--draw-calls", drawCalls,
+                    "also count the sub-meshes (draw calls) of the exported asset's mesh, with and without --optimize");
 
   std::string output;
   std::string textureDirectory;
@@ -239,6 +245,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   mesh->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
   bool quiet = false;
   mesh->add_flag("--quiet", quiet, "show no progress line on a terminal");
+  bool optimize = false;
+  const char* const optimizeHelp =
+      "optimise the mesh for drawing: one sub-mesh per material (cut where 16-bit indices end), its triangles "
+      "ordered for the vertex cache and its vertices for fetching";
+  mesh->add_flag("--optimize", optimize, optimizeHelp);
 
   std::string repository;
   std::string assetName;
@@ -256,6 +267,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
+  exportCommand->add_flag("--optimize", optimize, optimizeHelp);
 
   std::string meshFile;
   std::string size = "800x600";
@@ -289,14 +301,18 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   // step on one line of standard error, erased before any other output.
   TTerminalProgress progress(err, terminal, quiet);
   try {
-    if (inspect->parsed()) WriteSceneSummary(*ReadSceneFile(sceneFile, ParseScale(scale)), out);
+    if (inspect->parsed()) {
+      const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, ParseScale(scale));
+      WriteSceneSummary(*scene, out);
+      if (drawCalls) WriteDrawCalls(*scene, out);
+    }
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
-                textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, ParseOgreVersion(ogreVersion), init,
-                out, err, progress);
+                textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, ParseOgreVersion(ogreVersion), optimize,
+                init, out, err, progress);
     if (mesh->parsed())
       RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory,
-              ParseOgreVersion(ogreVersion), out, err, progress);
+              ParseOgreVersion(ogreVersion), optimize, out, err, progress);
     progress.Erase();
     if (preview->parsed()) {
       if (meshFile.empty() && (repository.empty() || assetName.empty()))

@@ -14,6 +14,11 @@ struct TMeshExportOptions {
   bool CopyTextures = true;
   bool ExportLightmaps = true;
   bool ExportNormals = false;
+  // One sub-mesh per material across primitives (cut where 16-bit indices
+  // end), each ordered for the vertex cache and fetching: fewer draw calls
+  // for the same picture (see DrawOptimisation.h). Off, the output is one
+  // sub-mesh per material of every primitive, as it always was.
+  bool OptimizeForDrawing = false;
   // Folders of the script and of the texture copies: relative to the mesh
   // file's folder, or absolute.
   std::string MaterialDirectory;

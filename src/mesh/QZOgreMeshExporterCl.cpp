@@ -7,6 +7,7 @@
 
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
+#include "mesh/DrawOptimisation.h"
 #include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreVertexListCl.h"
@@ -84,6 +85,10 @@ void QZOgreMeshExporterT::Build() {
   RemoveUnusedTextures();
   CheckNames();
   SplitSubMeshes();
+  if (FOptions.OptimizeForDrawing) {
+    SetStatus("Optimising for drawing...");
+    OptimiseForDrawing(FSubMeshes);
+  }
 }
 
 // Refuses, before any file is written, the names that would corrupt the mesh
@@ -319,9 +324,13 @@ std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName)
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
+  ::WriteBinaryMesh(fileName, GetBinarySubMeshes(), CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
+}
+
+const std::vector<std::unique_ptr<QZOgreSubMeshT>>& QZOgreMeshExporterT::GetBinarySubMeshes() {
   // 16-bit indices: a sub-mesh of more vertices is cut into several.
   CutForShortIndices(FSubMeshes);
-  ::WriteBinaryMesh(fileName, FSubMeshes, CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
+  return FSubMeshes;
 }
 
 void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction) {

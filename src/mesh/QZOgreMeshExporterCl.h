@@ -59,6 +59,9 @@ public:
   const std::vector<std::unique_ptr<QZOgreTextureT>>& GetTextures() const { return FTextures; }
   const std::vector<std::unique_ptr<QZOgreMaterialT>>& GetMaterials() const { return FMaterials; }
   const std::vector<std::unique_ptr<QZOgreSubMeshT>>& GetSubMeshes() const { return FSubMeshes; }
+  // The sub-meshes as the binary mesh holds them: those with more vertices
+  // than 16-bit indices address are cut first (see SubMeshCutting.h).
+  const std::vector<std::unique_ptr<QZOgreSubMeshT>>& GetBinarySubMeshes();
   int32_t GetLightmapCount() const { return FLightmapCount; }
   // Target names of the texture entries handled by the copy runs, colours included.
   const std::vector<std::string>& GetCopiedTextures() const { return FCopiedTextures; }

@@ -238,6 +238,10 @@ void TMainForm::CreateControls() {
   edScale = CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, gx + 96, gy + 93, 145, 19, idEdScale);
   lblScaleInfo = CreateControl("STATIC", "<scale description>", SS_LEFT | SS_NOPREFIX, gx + 256, gy + 96, 321, 13,
                                idLblScaleInfo);
+  // In the group's free row below the scale, in line with the fields; next
+  // after the scale in the tab order.
+  chkOptimize = CreateControl("BUTTON", VELDARA_OPTIMIZE_CAPTION, WS_TABSTOP | BS_AUTOCHECKBOX, gx + 96, gy + 120, 145,
+                              17, idChkOptimize);
   // The height covers the opened list; the closed box takes its height from the font.
   cbCategory = CreateControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, gx + 96, gy + 68, 145, 21 + 120,
                              idCbCategory);
@@ -507,6 +511,9 @@ void TMainForm::LoadSettings() {
 
   SendMessageA(cbCategory, CB_SETCURSEL,
                static_cast<WPARAM>(CategoryIndex(ReadIniString(file, kSettingsSection, "category", ""))), 0);
+  // Off unless stored as on: a fresh install writes the mesh as it always was.
+  const bool optimize = ReadIniString(file, kSettingsSection, "optimize", "0") == "1";
+  SendMessageA(chkOptimize, BM_SETCHECK, optimize ? BST_CHECKED : BST_UNCHECKED, 0);
 
   // An empty repository in the settings means "the registry's default", read
   // again at every start.
@@ -525,6 +532,7 @@ void TMainForm::SaveSettings() {
       {"repository", FRepositoryChanged ? GetWindowTextString(edRepository) : std::string()},
       {"category", GetWindowTextString(cbCategory)},
       {"scale", GetWindowTextString(edScale)},
+      {"optimize", IsOptimizeChecked() ? "1" : "0"},
   };
   for (const auto& [key, value] : values)
     if (!WritePrivateProfileStringA(kSettingsSection, key, value.c_str(), file.c_str()))
@@ -549,6 +557,8 @@ void TMainForm::btnRefreshRepositoryClick() {
   }
   FRepositoryChanged = false;
 }
+
+bool TMainForm::IsOptimizeChecked() const { return SendMessageA(chkOptimize, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void TMainForm::edScaleChange() { SetWindowTextString(lblScaleInfo, ScaleDescription(GetWindowTextString(edScale))); }
 
@@ -626,7 +636,7 @@ void TMainForm::BeginExport() {
   SetFocus(FHandle);
   FDisabled.clear();
   for (HWND control : {GroupBox2, Label4, edAssetName, Label5, edRepository, btnBrowseRepository, btnRefreshRepository,
-                       Label2, cbCategory, Label1, edScale, lblScaleInfo, btnOK, btnCancel}) {
+                       Label2, cbCategory, Label1, edScale, lblScaleInfo, chkOptimize, btnOK, btnCancel}) {
     FDisabled.emplace_back(control, IsWindowEnabled(control) != 0);
     EnableWindow(control, FALSE);
   }
@@ -664,6 +674,7 @@ void TMainForm::RunExport() {
       options.AssetName = GetWindowTextString(edAssetName);
       options.Repository = GetWindowTextString(edRepository);
       options.Category = GetWindowTextString(cbCategory);
+      options.OptimizeForDrawing = IsOptimizeChecked();
       options.TextureSource = GetTextureDirectory;
       KVMeshExporterT exporter(std::move(options),
                                [&warnings](const std::string& warning) { warnings.push_back(warning); });

@@ -1,9 +1,9 @@
 #pragma once
 // TMainForm: the modal export dialog that PluginExecute shows. The user names
-// the asset, picks the repository, the category and the scale; OK checks the
-// fields, stores them beside the plug-in and runs one export of the editor's
-// open scene. Progress and errors appear in the status line; a successful
-// export closes the dialog.
+// the asset, picks the repository, the category and the scale, and whether
+// the mesh is optimised for drawing; OK checks the fields, stores them beside
+// the plug-in and runs one export of the editor's open scene. Progress and
+// errors appear in the status line; a successful export closes the dialog.
 
 #include <windows.h>
 
@@ -49,6 +49,7 @@ private:
   void LoadSettings();
   void SaveSettings();
   std::string GetSettingsFileName() const;
+  bool IsOptimizeChecked() const;
   std::string GetDefaultRepository() const;
   void Validate();
   void ShowStatus(const std::string& text);
@@ -99,6 +100,7 @@ private:
   HWND Label1 = nullptr;
   HWND edScale = nullptr;
   HWND lblScaleInfo = nullptr;
+  HWND chkOptimize = nullptr;
   HWND btnOK = nullptr;
   HWND btnCancel = nullptr;
   HWND sbInfo = nullptr;

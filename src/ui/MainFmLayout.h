@@ -26,6 +26,7 @@ enum TMainFormControl : int {
   idEdScale,
   idLblScaleInfo,
   idSbInfo,
+  idChkOptimize,
 };
 
 // The design of the form, in pixels, not rescaled for the system's font size.
@@ -38,6 +39,9 @@ inline constexpr int GroupLeft = 4;
 inline constexpr int GroupTop = 80;
 inline constexpr int StatusBarHeight = 19;
 }  // namespace MainFormDesign
+
+// The check box below the scale: the mesh optimised for drawing.
+#define VELDARA_OPTIMIZE_CAPTION "Optimise for drawing"
 
 // Status texts.
 #define VELDARA_STATUS_READING "Reading Tarnix scene..."

@@ -3,7 +3,9 @@
 # the DLL, serves the crate sample scene and drives the export dialog (see
 # tools/tarnix_host/TarnixHost.cpp). Then the repository the plug-in wrote is
 # compared byte for byte with the one the native command line writes for the
-# same scene, and the warnings the dialog showed with those the tool prints.
+# same scene, and the warnings the dialog showed with those the tool prints;
+# a last export with the dialog's "Optimise for drawing" checked is compared
+# with what the tool writes with --optimize.
 # The dialog's screenshot is left in the build folder as plugin-dialog.png.
 #
 #   plugin_dialog_test.sh SOURCE_DIR BUILD_DIR DLL HOST_EXE NATIVE_TOOL
@@ -34,10 +36,13 @@ mkdir -p "$work/tarnix"
 printf '[Dirs]\r\ntexturefiles=%s\\\r\n' "$(winpath "$source_dir/examples")" > "$work/tarnix/Tarnix.ini"
 
 make_repository "$work/repo-native"
+make_repository "$work/repo-native-optimized"
 
-echo "== native: veldara-export export"
+echo "== native: veldara-export export, and with --optimize"
 "$native_tool" export "$scene" --repository "$work/repo-native" --asset Crate --category Props --scale 10 \
   --texture-dir "$source_dir/examples/" > "$work/native.out" 2> "$work/native.err"
+"$native_tool" export "$scene" --repository "$work/repo-native-optimized" --asset Crate --category Props --scale 10 \
+  --texture-dir "$source_dir/examples/" --optimize > /dev/null 2>&1
 
 echo "== Wine: tarnix-host drives the dialog"
 # A Wine prefix of its own: its programs live on this test's X display, which
@@ -55,8 +60,10 @@ veldara="$VELDARA_WINEPREFIX/drive_c/Veldara"
 rm -rf "$veldara"
 repo_default="$veldara/Assets" repo_default_windows='C:\Veldara\Assets'
 repo_plugin="$veldara/Export" repo_plugin_windows='C:\Veldara\Export'
+repo_optimized="$veldara/Optimized" repo_optimized_windows='C:\Veldara\Optimized'
 make_repository "$repo_default"
 make_repository "$repo_plugin"
+make_repository "$repo_optimized"
 # Wine's folder dialog finds its starting folder in its tree by comparing
 # item identifiers, which hold each folder's last access time; a folder read
 # for the first time since it was made gets a new one (relatime) between the
@@ -74,6 +81,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   --install-dir "$(winpath "$work/tarnix")" \
   --repository "$repo_plugin_windows" \
   --default-repository "$repo_default_windows" \
+  --optimized-repository "$repo_optimized_windows" \
   --screenshot "$(winpath "$work/dialog.bmp")" \
   --warnings "$(winpath "$work/warnings.txt")" || status=$?
 if [ "$status" -ne 0 ]; then
@@ -91,6 +99,13 @@ fi
 echo "== the plug-in's repository against the native tool's"
 diff -r "$work/repo-native" "$repo_plugin"
 find "$repo_plugin" -type f | sort | sed "s|$repo_plugin/|  same: |"
+echo "== the plug-in's optimised export against the native tool's --optimize"
+diff -r "$work/repo-native-optimized" "$repo_optimized"
+if cmp -s "$work/repo-native/Meshes/Crate.mesh" "$repo_optimized/Meshes/Crate.mesh"; then
+  echo "the check box changed nothing: the optimised mesh is the plain one" >&2
+  exit 1
+fi
+echo "  same: the optimised asset, byte for byte"
 if [ -n "$(ls -A "$repo_default/Meshes")" ]; then
   echo "the plug-in wrote into the default repository, not the one typed" >&2
   exit 1

@@ -147,7 +147,8 @@ TControls FindControls(HWND form) {
           GetDlgItem(form, idLblScaleInfo),
           GetDlgItem(form, idBtnOK),
           GetDlgItem(form, idBtnCancel),
-          GetDlgItem(form, idSbInfo)};
+          GetDlgItem(form, idSbInfo),
+          GetDlgItem(form, idChkOptimize)};
 }
 
 std::string CategoryText(HWND combo) {

@@ -46,7 +46,7 @@ void CloseDialogWith(HWND box, int command);
 
 struct TControls {
   HWND Form, GroupBox2, edAssetName, edRepository, btnBrowseRepository, btnRefreshRepository, cbCategory, edScale,
-      lblScaleInfo, btnOK, btnCancel, sbInfo;
+      lblScaleInfo, btnOK, btnCancel, sbInfo, chkOptimize;
 };
 
 TControls FindControls(HWND form);

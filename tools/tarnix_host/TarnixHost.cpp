@@ -2,7 +2,7 @@
 // uses it the way the editor does, to test the real DLL and its dialog.
 //
 //   tarnix-host --scene FILE --install-dir DIR --repository DIR --default-repository DIR
-//               [--screenshot FILE.bmp] [--warnings FILE]
+//               [--optimized-repository DIR] [--screenshot FILE.bmp] [--warnings FILE]
 //
 // It loads ExportVeldaraMesh.dll by name (from its own folder), checks the
 // nine exports and the identity strings, hands over a window and a callback
@@ -230,21 +230,22 @@ void RemoveDefaultRepository() {
 // The scenarios, each one run of PluginExecute
 
 struct TOptions {
-  std::string Scene, InstallDirectory, Repository, DefaultRepository, Screenshot, WarningsFile;
+  std::string Scene, InstallDirectory, Repository, DefaultRepository, OptimizedRepository, Screenshot, WarningsFile;
 };
 
 TOptions gOptions;
 std::string gSettingsFile;
 
 std::string Settings(const std::string& asset, const std::string& repository, const std::string& category,
-                     const std::string& scale) {
-  return "asset=" + asset + " repository=" + repository + " category=" + category + " scale=" + scale;
+                     const std::string& scale, const std::string& optimize) {
+  return "asset=" + asset + " repository=" + repository + " category=" + category + " scale=" + scale +
+         " optimize=" + optimize;
 }
 
-// The four keys of the settings file as Windows reads them; "?" for a missing one.
+// The five keys of the settings file as Windows reads them; "?" for a missing one.
 std::string StoredSettings() {
   std::string result;
-  for (const char* key : {"asset", "repository", "category", "scale"}) {
+  for (const char* key : {"asset", "repository", "category", "scale", "optimize"}) {
     char value[1024] = {};
     GetPrivateProfileStringA("export", key, "?", value, sizeof value, gSettingsFile.c_str());
     result += (result.empty() ? "" : " ") + std::string(key) + "=" + value;
@@ -255,7 +256,7 @@ std::string StoredSettings() {
 // Whether every control of the dialog but the status line is enabled (or, with false, disabled).
 bool ControlsEnabled(const TControls& c, bool enabled) {
   for (HWND control : {c.GroupBox2, c.edAssetName, c.edRepository, c.btnBrowseRepository, c.btnRefreshRepository,
-                       c.cbCategory, c.edScale, c.lblScaleInfo, c.btnOK, c.btnCancel})
+                       c.cbCategory, c.edScale, c.lblScaleInfo, c.chkOptimize, c.btnOK, c.btnCancel})
     if ((IsWindowEnabled(control) != 0) != enabled) return false;
   return true;
 }
@@ -339,6 +340,7 @@ void FirstRun(FARPROC execute) {
     CheckPlacement(form, c.btnBrowseRepository, "btnBrowseRepository", 536, 125, 21, 19);
     CheckPlacement(form, c.btnRefreshRepository, "btnRefreshRepository", 560, 125, 21, 19);
     CheckPlacement(form, c.edScale, "edScale", 100, 173, 145, 19);
+    CheckPlacement(form, c.chkOptimize, "chkOptimize", 100, 200, 145, 17);
     CheckPlacement(form, c.btnOK, "btnOK", 434, 243, 75, 25);
     CheckPlacement(form, c.btnCancel, "btnCancel", 514, 243, 75, 25);
     const RECT combo = ClientRect(form, c.cbCategory);
@@ -351,13 +353,15 @@ void FirstRun(FARPROC execute) {
     CheckEqual(Text(c.btnBrowseRepository), "...", "the browse button's caption");
     CheckEqual(Text(c.btnOK), "OK", "the OK button's caption");
     CheckEqual(Text(c.btnCancel), "Cancel", "the Cancel button's caption");
+    CheckEqual(Text(c.chkOptimize), VELDARA_OPTIMIZE_CAPTION, "the check box's caption");
+    Check((GetWindowLongA(c.chkOptimize, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX, "the check box checks itself on a click");
     Check((GetWindowLongA(c.btnOK, GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, "OK is the default button");
     CheckEqual(std::to_string(Send(c.cbCategory, CB_GETCOUNT)), "5", "five categories");
     Check((GetWindowLongA(c.cbCategory, GWL_STYLE) & 3) == CBS_DROPDOWNLIST, "the category list takes no free text");
 
-    // Tab order: asset, repository, browse, revert, scale, category, OK, Cancel.
-    const HWND order[] = {c.edAssetName, c.edRepository, c.btnBrowseRepository, c.btnRefreshRepository,
-                          c.edScale,     c.cbCategory,   c.btnOK,               c.btnCancel};
+    // Tab order: asset, repository, browse, revert, scale, optimise, category, OK, Cancel.
+    const HWND order[] = {c.edAssetName, c.edRepository, c.btnBrowseRepository, c.btnRefreshRepository, c.edScale,
+                          c.chkOptimize, c.cbCategory,   c.btnOK,               c.btnCancel};
     bool tabOrder = true;
     for (std::size_t i = 0; i < std::size(order); ++i)
       tabOrder = tabOrder && GetNextDlgTabItem(form, order[i], FALSE) == order[(i + 1) % std::size(order)];
@@ -387,6 +391,7 @@ void FirstRun(FARPROC execute) {
     CheckEqual(CategoryText(c.cbCategory), "Props", "the stored category \"props\" selects Props");
     CheckEqual(Text(c.edScale), "10", "the scale comes from the settings");
     CheckEqual(Text(c.lblScaleInfo), "(1 Tarnix unit = 1 cm in the Veldara)", "the scale 10 is described as 1 cm");
+    Check(Send(c.chkOptimize, BM_GETCHECK) == BST_UNCHECKED, "settings without the option leave the box unchecked");
     CheckEqual(StatusText(c.sbInfo), "", "the status line starts empty");
 
     // What the screen shows, once the dialog has painted itself in full.
@@ -443,6 +448,12 @@ void FirstRun(FARPROC execute) {
     Click(c.btnRefreshRepository);
     CheckEqual(Text(c.edRepository), gOptions.DefaultRepository, "the revert button restores the registry's default");
 
+    // A click checks the box and a second one clears it again.
+    Click(c.chkOptimize);
+    Check(Send(c.chkOptimize, BM_GETCHECK) == BST_CHECKED, "a click checks the box");
+    Click(c.chkOptimize);
+    Check(Send(c.chkOptimize, BM_GETCHECK) == BST_UNCHECKED, "a second click clears it");
+
     // A valid OK whose export fails in the editor: settings stored, message
     // in the status line, the dialog stays.
     SetText(c.edAssetName, "Crate");
@@ -452,7 +463,7 @@ void FirstRun(FARPROC execute) {
     Check(IsWindowVisible(form) != 0, "a failed export leaves the dialog open");
     Check(ControlsEnabled(c, true), "every control is enabled again after a failed export");
     Check(!CloseItemGrayed(form), "the close button is enabled again after a failed export");
-    CheckEqual(StoredSettings(), Settings("Crate", "", "Props", "10"),
+    CheckEqual(StoredSettings(), Settings("Crate", "", "Props", "10", "0"),
                "a valid OK stores the fields, the reverted repository as empty");
 
     // The repository the user types is stored; this export succeeds and the
@@ -478,7 +489,7 @@ void FirstRun(FARPROC execute) {
     if (!gOptions.WarningsFile.empty()) WriteFile(gOptions.WarningsFile, warnings);
   });
 
-  CheckEqual(StoredSettings(), Settings("Crate", gOptions.Repository, "Props", "10"),
+  CheckEqual(StoredSettings(), Settings("Crate", gOptions.Repository, "Props", "10", "0"),
              "the settings file holds the fields of the successful export");
 }
 
@@ -569,8 +580,9 @@ void FourthRun(FARPROC execute) {
     if (form == nullptr) return;
     const TControls c = FindControls(form);
     CheckEqual(Text(c.edAssetName) + "|" + Text(c.edRepository) + "|" + std::to_string(Send(c.cbCategory, CB_GETCURSEL)) +
-                   "|" + Text(c.edScale) + "|" + Text(c.lblScaleInfo),
-               "||-1|10|(1 Tarnix unit = 1 cm in the Veldara)", "a first start shows the defaults");
+                   "|" + Text(c.edScale) + "|" + Text(c.lblScaleInfo) + "|" +
+                   std::to_string(Send(c.chkOptimize, BM_GETCHECK)),
+               "||-1|10|(1 Tarnix unit = 1 cm in the Veldara)|0", "a first start shows the defaults");
     SetText(c.edAssetName, "Crate");
     HWND box = ClickAndWaitForDialog(c.btnOK);
     Check(box != nullptr && Text(GetDlgItem(box, 0xFFFF)) == "Unable to write to " + gSettingsFile,
@@ -582,6 +594,30 @@ void FourthRun(FARPROC execute) {
   });
   Check(gHost.Requests.size() == requestsBefore, "no export runs when the settings cannot be stored");
   RemoveDirectoryA(gSettingsFile.c_str());
+}
+
+// Fifth run: the option stored as on checks the box, and the export it runs
+// writes the mesh optimised for drawing into the second repository, which
+// the test script compares with what the tool's --optimize writes.
+void FifthRun(FARPROC execute) {
+  WriteFile(gSettingsFile, "[export]\r\nasset=Crate\r\nrepository=" + gOptions.OptimizedRepository +
+                               "\r\ncategory=Props\r\nscale=10\r\noptimize=1\r\n");
+  RunWithDriver(execute, [] {
+    HWND form = WaitForDialog();
+    Check(form != nullptr, "the dialog opens with the option stored as on");
+    if (form == nullptr) return;
+    const TControls c = FindControls(form);
+    Check(Send(c.chkOptimize, BM_GETCHECK) == BST_CHECKED, "the stored option checks the box");
+    PostMessageA(c.btnOK, BM_CLICK, 0, 0);
+    WaitUntil([&] {
+      if (!IsWindow(form) || !IsWindowVisible(form)) return true;
+      if (FindThreadWindow("#32770") != nullptr) AnswerMessageBox(1s);
+      return false;
+    }, 60s);
+    Check(!IsWindowVisible(form), "the optimised export succeeds and closes the dialog");
+  });
+  CheckEqual(StoredSettings(), Settings("Crate", gOptions.OptimizedRepository, "Props", "10", "1"),
+             "the settings file keeps the option on");
 }
 
 }  // namespace
@@ -598,6 +634,7 @@ int main(int argc, char** argv) {
     else if (name == "--install-dir") gOptions.InstallDirectory = value;
     else if (name == "--repository") gOptions.Repository = value;
     else if (name == "--default-repository") gOptions.DefaultRepository = value;
+    else if (name == "--optimized-repository") gOptions.OptimizedRepository = value;
     else if (name == "--screenshot") gOptions.Screenshot = value;
     else if (name == "--warnings") gOptions.WarningsFile = value;
     else {
@@ -609,7 +646,7 @@ int main(int argc, char** argv) {
       gOptions.DefaultRepository.empty()) {
     std::fprintf(stderr,
                  "usage: tarnix-host --scene FILE --install-dir DIR --repository DIR --default-repository DIR "
-                 "[--screenshot FILE.bmp] [--warnings FILE]\n");
+                 "[--optimized-repository DIR] [--screenshot FILE.bmp] [--warnings FILE]\n");
     return 2;
   }
   if (!LoadSceneReply(gOptions.Scene)) {
@@ -664,6 +701,7 @@ int main(int argc, char** argv) {
   SecondRun(exports["PluginExecute"]);
   ThirdRun(exports["PluginExecute"]);
   FourthRun(exports["PluginExecute"]);
+  if (!gOptions.OptimizedRepository.empty()) FifthRun(exports["PluginExecute"]);
 
   Check(gHost.ProtocolKept, "the plug-in keeps the request protocol" +
                                 (gHost.ProtocolKept ? std::string() : ": " + gHost.ProtocolProblem));
