@@ -31,7 +31,6 @@
 #include "asset/KVMeshExporterCl.h"
 #include "asset/uRepository.h"
 #include "mesh/QZOgreMeshExporterCl.h"
-#include "mesh/SubMeshCutting.h"
 #include "platform/uFileSystem.h"
 #include "scene/uScene.h"
 #include "scene/uXMLSceneReader.h"
@@ -44,17 +43,18 @@ struct TDrawStatistics {
 
 // The sub-meshes as the binary mesh holds them, and what drawing them costs.
 TDrawStatistics Measure(const TScene& scene, bool optimize) {
-  QZOgreMeshExporterT exporter(scene);
-  exporter.OnFilterPrimitive = KVMeshExporterT::AcceptPrimitive;
-  exporter.OptimizeForDrawing = optimize;
+  TMeshExportOptions options;
+  options.FilterPrimitive = KVMeshExporterT::AcceptPrimitive;
+  options.OptimizeForDrawing = optimize;
+  QZOgreMeshExporterT exporter(scene, options);
   exporter.Build();
-  CutForShortIndices(exporter.SubMeshes);
+  const auto& subMeshes = exporter.GetBinarySubMeshes();
 
   TDrawStatistics statistics;
-  statistics.SubMeshes = exporter.SubMeshes.size();
+  statistics.SubMeshes = subMeshes.size();
   double triangles = 0, transformed16 = 0, transformed32 = 0, fetched = 0, vertexBytes = 0;
   std::vector<unsigned int> indices;
-  for (const auto& subMesh : exporter.SubMeshes) {
+  for (const auto& subMesh : subMeshes) {
     indices.clear();
     for (const QZOgreFaceInfoT& face : subMesh->Faces)
       for (const int32_t index : face.Indices) indices.push_back(static_cast<unsigned int>(index));
@@ -83,10 +83,11 @@ double ExportSeconds(TScene& scene, bool optimize, int runs, const std::string& 
   for (int run = 0; run < runs; ++run) {
     std::filesystem::remove_all(folder);
     for (const char* kind : RepositoryFolders) std::filesystem::create_directories(folder + "/" + kind);
-    KVMeshExporterT exporter;
-    exporter.Repository = folder;
-    exporter.AssetName = "Level";
-    exporter.OptimizeForDrawing = optimize;
+    TAssetExportOptions options;
+    options.Repository = folder;
+    options.AssetName = "Level";
+    options.OptimizeForDrawing = optimize;
+    KVMeshExporterT exporter(std::move(options));
     const auto start = std::chrono::steady_clock::now();
     exporter.Export(scene);
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
