@@ -38,6 +38,7 @@ bench: setup
 	./build/release/bench/weld_benchmark
 	./build/release/bench/mesh_export_benchmark
 	./build/release/bench/draw_optimisation_benchmark
+	bash bench/lookup-scaling.sh
 	bash bench/run-benchmarks.sh
 
 clean:
