@@ -23,31 +23,29 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
-# libjpeg, cross-built by scripts/mingw-libjpeg.sh from Debian's source package.
+# libjpeg and meshoptimizer, cross-built by scripts/mingw-libjpeg.sh and
+# scripts/mingw-meshoptimizer.sh from Debian's source packages.
 set(VELDARA_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build/mingw-deps" CACHE PATH
   "Prefix of the libraries cross-built for Windows (scripts/mingw-libjpeg.sh, scripts/mingw-meshoptimizer.sh)")
-find_library(VELDARA_MINGW_LIBJPEG NAMES libjpeg.a PATHS ${VELDARA_MINGW_DEPS}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT VELDARA_MINGW_LIBJPEG OR NOT EXISTS ${VELDARA_MINGW_DEPS}/include/jpeglib.h)
-  message(FATAL_ERROR "libjpeg for Windows not found in ${VELDARA_MINGW_DEPS}: run scripts/setup.sh "
-                      "(or scripts/mingw-libjpeg.sh), which cross-builds it from Debian's libjpeg-turbo source package.")
-endif()
-add_library(JPEG::JPEG STATIC IMPORTED)
-set_target_properties(JPEG::JPEG PROPERTIES
-  IMPORTED_LOCATION ${VELDARA_MINGW_LIBJPEG}
-  INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_MINGW_DEPS}/include)
 
-# meshoptimizer, cross-built by scripts/mingw-meshoptimizer.sh from Debian's source package.
-find_library(VELDARA_MINGW_MESHOPTIMIZER NAMES libmeshoptimizer.a PATHS ${VELDARA_MINGW_DEPS}/lib
-  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT VELDARA_MINGW_MESHOPTIMIZER OR NOT EXISTS ${VELDARA_MINGW_DEPS}/include/meshoptimizer.h)
-  message(FATAL_ERROR "meshoptimizer for Windows not found in ${VELDARA_MINGW_DEPS}: run scripts/setup.sh "
-                      "(or scripts/mingw-meshoptimizer.sh), which cross-builds it from Debian's meshoptimizer "
-                      "source package.")
-endif()
-add_library(meshoptimizer::meshoptimizer STATIC IMPORTED)
-set_target_properties(meshoptimizer::meshoptimizer PROPERTIES
-  IMPORTED_LOCATION ${VELDARA_MINGW_MESHOPTIMIZER}
-  INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_MINGW_DEPS}/include)
+# The static library LIBRARY with its HEADER from that prefix, as the imported
+# target TARGET; a missing one names the script that builds it.
+function(veldara_cross_built_library target library header script package)
+  find_library(VELDARA_MINGW_${library} NAMES ${library} PATHS ${VELDARA_MINGW_DEPS}/lib
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT VELDARA_MINGW_${library} OR NOT EXISTS ${VELDARA_MINGW_DEPS}/include/${header})
+    message(FATAL_ERROR "${library} for Windows not found in ${VELDARA_MINGW_DEPS}: run scripts/setup.sh "
+                        "(or scripts/${script}), which cross-builds it from Debian's ${package} source package.")
+  endif()
+  add_library(${target} STATIC IMPORTED)
+  set_target_properties(${target} PROPERTIES
+    IMPORTED_LOCATION ${VELDARA_MINGW_${library}}
+    INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_MINGW_DEPS}/include)
+endfunction()
+
+veldara_cross_built_library(JPEG::JPEG libjpeg.a jpeglib.h mingw-libjpeg.sh libjpeg-turbo)
+veldara_cross_built_library(meshoptimizer::meshoptimizer libmeshoptimizer.a meshoptimizer.h mingw-meshoptimizer.sh
+                            meshoptimizer)
 
 # CLI11 is header-only; its headers sit in the build machine's /usr/include,
 # which a Windows build must never search as a whole. A folder holding only a

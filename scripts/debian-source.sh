@@ -1,10 +1,27 @@
-# Fetches one of Debian's source packages for the libraries that the Windows
-# build cross-builds itself (Debian ships no mingw-w64 build of them). Sourced
-# by scripts/mingw-*.sh, not run.
+# What the scripts that cross-build a library for Windows share: which
+# Windows they build for and where the result goes, and fetching the Debian
+# source package they build (Debian ships no mingw-w64 build of these
+# libraries). Sourced by scripts/mingw-*.sh, not run.
 #
 # The source entry comes from the machine's Debian entry, turned into a
 # deb-src entry inside a private apt configuration: the machine's own apt
 # configuration and package lists stay as they are.
+
+# mingw_target TAG
+# Sets `root` (the checkout), `arch` (VELDARA_MINGW_ARCH: i686, the default,
+# or x86_64) and `deps` (VELDARA_MINGW_DEPS, by default build/mingw-deps for
+# i686 and build/mingw-deps-x86_64 for x86_64). TAG starts the messages.
+mingw_target() {
+  local tag="$1" default_deps
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  arch="${VELDARA_MINGW_ARCH:-i686}"
+  case "$arch" in
+    i686) default_deps="$root/build/mingw-deps" ;;
+    x86_64) default_deps="$root/build/mingw-deps-x86_64" ;;
+    *) echo "$tag: VELDARA_MINGW_ARCH must be i686 or x86_64, not $arch" >&2; return 1 ;;
+  esac
+  deps="${VELDARA_MINGW_DEPS:-$default_deps}"
+}
 
 # fetch_debian_source TAG PACKAGE APT_DIR WORK_DIR
 # Unpacks the source package PACKAGE into WORK_DIR and prints the folder it

@@ -14,14 +14,8 @@
 # lib/libjpeg.a. Safe to run again: a finished build is kept.
 set -euo pipefail
 
-root="$(cd "$(dirname "$0")/.." && pwd)"
-arch="${VELDARA_MINGW_ARCH:-i686}"
-case "$arch" in
-  i686) default_deps="$root/build/mingw-deps" ;;
-  x86_64) default_deps="$root/build/mingw-deps-x86_64" ;;
-  *) echo "mingw-libjpeg: VELDARA_MINGW_ARCH must be i686 or x86_64, not $arch" >&2; exit 1 ;;
-esac
-deps="${VELDARA_MINGW_DEPS:-$default_deps}"
+source "$(dirname "$0")/debian-source.sh"
+mingw_target mingw-libjpeg
 stamp="$deps/libjpeg.done"
 
 if [ -f "$stamp" ] && [ -f "$deps/lib/libjpeg.a" ] && [ -f "$deps/include/jpeglib.h" ]; then
@@ -32,7 +26,6 @@ apt_dir="$deps/apt"
 work="$deps/work"
 rm -rf "$deps/include/jpeglib.h" "$deps/include/jmorecfg.h" "$deps/include/jerror.h" "$deps/include/jconfig.h" \
   "$deps/lib/libjpeg.a" "$stamp"
-source "$(dirname "$0")/debian-source.sh"
 src="$(fetch_debian_source mingw-libjpeg libjpeg-turbo "$apt_dir" "$work")"
 
 echo "mingw-libjpeg: cross-building $(basename "$src") for $arch Windows"

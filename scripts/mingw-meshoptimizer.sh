@@ -14,14 +14,8 @@
 # lib/libmeshoptimizer.a. Safe to run again: a finished build is kept.
 set -euo pipefail
 
-root="$(cd "$(dirname "$0")/.." && pwd)"
-arch="${VELDARA_MINGW_ARCH:-i686}"
-case "$arch" in
-  i686) default_deps="$root/build/mingw-deps" ;;
-  x86_64) default_deps="$root/build/mingw-deps-x86_64" ;;
-  *) echo "mingw-meshoptimizer: VELDARA_MINGW_ARCH must be i686 or x86_64, not $arch" >&2; exit 1 ;;
-esac
-deps="${VELDARA_MINGW_DEPS:-$default_deps}"
+source "$(dirname "$0")/debian-source.sh"
+mingw_target mingw-meshoptimizer
 stamp="$deps/meshoptimizer.done"
 
 if [ -f "$stamp" ] && [ -f "$deps/lib/libmeshoptimizer.a" ] && [ -f "$deps/include/meshoptimizer.h" ]; then
@@ -31,7 +25,6 @@ fi
 apt_dir="$deps/apt-meshoptimizer"
 work="$deps/work-meshoptimizer"
 rm -f "$deps/include/meshoptimizer.h" "$deps/lib/libmeshoptimizer.a" "$stamp"
-source "$(dirname "$0")/debian-source.sh"
 src="$(fetch_debian_source mingw-meshoptimizer meshoptimizer "$apt_dir" "$work")"
 
 echo "mingw-meshoptimizer: cross-building $(basename "$src") for $arch Windows"
