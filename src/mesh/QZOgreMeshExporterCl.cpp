@@ -228,6 +228,9 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
       subMesh->AddFace(indices[t + 2], indices[t + 1], indices[0], material);
   }
   subMesh->Vertices = vertices.TakeVertices();
+  // Room was made for every corner, but welding leaves a grid of quads about
+  // one vertex in four: the rest would stay unused until the export ends.
+  if (subMesh->Vertices.size() < subMesh->Vertices.capacity() / 4 * 3) subMesh->Vertices.shrink_to_fit();
   FSubMeshes.push_back(std::move(subMesh));
 }
 

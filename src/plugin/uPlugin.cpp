@@ -41,7 +41,7 @@ void CheckHostResult(int32_t result) {
 
 }  // namespace
 
-std::string SendHostRequest(std::string_view request) {
+THostReply ReceiveHostReply(std::string_view request) {
   // Both stages go to the same callback, even should the editor hand over a
   // new one while it answers.
   const TPluginCallback callback = HostCallback;
@@ -58,26 +58,30 @@ std::string SendHostRequest(std::string_view request) {
 
   // One zero byte more than announced, so that an editor that counts the
   // terminating zero and one that does not both find room for it. The editor
-  // writes into the string that is returned: the scene's reply is as large as
+  // writes into the buffer that is returned: the scene's reply is as large as
   // the document, and a second copy of it, even a passing one, would need as
   // much address space again in a 32-bit editor that already holds its own.
   // A 32-bit editor that already holds its own copy of a huge scene may have
   // no room left for ours: that is the export's error, said as such, not a
   // failure of some later step.
-  std::string reply;
+  THostReply reply;
+  reply.Size = static_cast<std::size_t>(replySize);
   try {
-    reply.assign(static_cast<std::size_t>(replySize) + 1, '\0');
+    reply.Buffer = TReleasableBuffer(reply.Size + 1);
   } catch (const std::bad_alloc&) {
     RaiseError("The editor's reply of %d bytes does not fit into the memory left to the plug-in.",
                {std::to_string(replySize)});
   }
   data.Stage = 1;
-  data.Reply = reply.data();
+  data.Reply = reply.Buffer.Data();
   CheckHostResult(CallHost(callback, data, request));
-
-  // Shrinking keeps the buffer: the spare byte goes without a copy.
-  reply.resize(static_cast<std::size_t>(replySize));
   return reply;
+}
+
+std::string SendHostRequest(std::string_view request) {
+  const THostReply reply = ReceiveHostReply(request);
+  if (reply.Size == 0) return {};
+  return {reply.Buffer.Data(), reply.Size};
 }
 
 std::string BuildHostRequest(std::initializer_list<std::string_view> childNames,
@@ -115,8 +119,8 @@ std::string HostSettingsFile(std::string_view installDirectory) {
 }
 
 std::unique_ptr<TScene> RequestScene(TXMLSceneReader& reader) {
-  return reader.ReadSceneText(
-      SendHostRequest(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}})));
+  THostReply reply = ReceiveHostReply(BuildHostRequest({"materials", "primitives", "lights"}, {{"subset", "all"}}));
+  return reader.ReadSceneReply(std::move(reply.Buffer), reply.Size);
 }
 
 std::string GetTextureDirectory() {

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/uReleasableBuffer.h"
+
 class TScene;
 class TXMLSceneReader;
 
@@ -61,6 +63,18 @@ inline constexpr std::string_view TarnixInterfaceVersion = "1.6";
 // "Tarnix callback reported an invalid reply size %d" when the editor announces
 // a negative size.
 std::string SendHostRequest(std::string_view request);
+
+// A reply as SendHostRequest receives it: its first Size bytes, followed by
+// one zero byte more, in a buffer whose part already read can be given back.
+struct THostReply {
+  TReleasableBuffer Buffer;
+  std::size_t Size = 0;
+};
+// SendHostRequest without the copy into a string, for the scene's reply,
+// which is as large as the document: with the same errors, and raising
+// "The editor's reply of %d bytes does not fit into the memory left to the
+// plug-in." when there is no room for it.
+THostReply ReceiveHostReply(std::string_view request);
 
 // `<request version="1.6">` holding one empty element for each name, each with
 // the same attributes, written the way the editor expects: no declaration line.

@@ -72,6 +72,12 @@ std::unique_ptr<TScene> TXMLSceneReader::ReadSceneMapped(std::string_view text) 
   return Read(reader);
 }
 
+std::unique_ptr<TScene> TXMLSceneReader::ReadSceneReply(TReleasableBuffer reply, std::size_t length) {
+  const std::string_view text = TrimHostReply({reply.Data(), length});
+  TXMLBufferReader reader(std::move(reply), text);
+  return Read(reader);
+}
+
 std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();

@@ -6,6 +6,7 @@
 // vertex ("Vertex "%s" of primitive "%s" has a coordinate that is not a finite
 // number.") or the light.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/uReleasableBuffer.h"
 #include "scene/uScene.h"
 #include "xml/uXMLNode.h"
 
@@ -31,6 +33,9 @@ public:
   // returns and whose pages may be given back to the system as they are read
   // (a private mapping of a scene file).
   std::unique_ptr<TScene> ReadSceneMapped(std::string_view text);
+  // The same for a reply in the first `length` bytes of `reply`, whose
+  // memory and addresses are given back as they are read.
+  std::unique_ptr<TScene> ReadSceneReply(TReleasableBuffer reply, std::size_t length);
 
 private:
   std::unique_ptr<TScene> Read(TXMLReader& reader);

@@ -16,7 +16,7 @@ std::unique_ptr<TXMLNode> TXMLParser::Parse() {
   int tokenCounter = 0;
   for (;;) {
     // Every token so far is in the tree already.
-    if (ReleaseInput && tokenCounter == 0) FScanner.ReleaseConsumed();
+    if (ReleaseInput && tokenCounter == 0) FScanner.ReleaseConsumed(ReleaseInput);
     FScanner.NextToken(token);
     if (token.Kind == tkNone) break;
     if (++tokenCounter == 32) {

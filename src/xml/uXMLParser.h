@@ -21,9 +21,9 @@ public:
 
   // Called every 32 tokens with the token's position and the input length.
   std::function<void(int32_t position, int32_t total)> OnProgress;
-  // The input is given back to the system as it is parsed (see
-  // TXMLScanner::ReleaseConsumed).
-  bool ReleaseInput = false;
+  // When set, the input is given back to the system through it as it is
+  // parsed (see TXMLScanner::ReleaseConsumed).
+  std::function<void(const char* from, const char* to)> ReleaseInput;
 
   // Called when an element at depth 1 to HandOverDepth closes (the root's
   // children are at depth 1), with its parent. Returning true hands the

@@ -13,15 +13,16 @@ std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
   parser.OnProgress = OnProgress;
   parser.OnElementEnd = OnElementEnd;
   parser.HandOverDepth = HandOverDepth;
-  parser.ReleaseInput = ReleasesDocument();
+  const bool releases = ReleasesDocument();
+  if (releases) parser.ReleaseInput = [this](const char* from, const char* to) { ReleaseDocumentPart(from, to); };
   std::unique_ptr<TXMLNode> root;
   try {
     root = parser.Parse();
   } catch (...) {
-    if (parser.ReleaseInput) DropDocument();
+    if (releases) DropDocument();
     throw;
   }
-  if (parser.ReleaseInput) DropDocument();
+  if (releases) DropDocument();
   if (!root) RaiseError(kNoData);
   return root;
 }

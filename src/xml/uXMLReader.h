@@ -6,7 +6,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "platform/uMemoryPages.h"
+#include "platform/uReleasableBuffer.h"
 #include "xml/uXMLNode.h"
 
 class TXMLReader {
@@ -28,8 +31,10 @@ public:
 protected:
   virtual std::string_view Document() const = 0;
   // Whether the document may be given back to the system while it is parsed,
+  // the call that gives back the part [from, to) that the parse has passed,
   // and the call that drops it after the parse.
   virtual bool ReleasesDocument() const { return false; }
+  virtual void ReleaseDocumentPart(const char* from, const char* to) { ReleasePages(from, to); }
   virtual void DropDocument() {}
 };
 
@@ -67,6 +72,28 @@ protected:
   void DropDocument() override { FText = {}; }
 
 private:
+  std::string_view FText;
+};
+
+// Reads a document held in a releasable buffer, such as the editor's reply
+// to the scene request: the buffer's addresses are given back as the parse
+// passes them, on every system, and the buffer is freed when the parse ends.
+class TXMLBufferReader : public TXMLReader {
+public:
+  // `text` lies within `buffer`.
+  TXMLBufferReader(TReleasableBuffer buffer, std::string_view text) : FBuffer(std::move(buffer)), FText(text) {}
+
+protected:
+  std::string_view Document() const override { return FText; }
+  bool ReleasesDocument() const override { return true; }
+  void ReleaseDocumentPart(const char*, const char* to) override { FBuffer.ReleaseBefore(to); }
+  void DropDocument() override {
+    FText = {};
+    FBuffer = TReleasableBuffer();
+  }
+
+private:
+  TReleasableBuffer FBuffer;
   std::string_view FText;
 };
 

@@ -66,8 +66,7 @@ TXMLScanner::TPlace TXMLScanner::PlaceAfter(std::size_t count) const {
   return place;
 }
 
-void TXMLScanner::ReleaseConsumed() {
-  if constexpr (!PagesCanBeReleased) return;
+void TXMLScanner::ReleaseConsumed(const std::function<void(const char* from, const char* to)>& release) {
   // Errors look back a few characters before their token: keep a margin, and
   // give back only in large steps, as each step has a system call.
   constexpr std::size_t kMargin = 64 * 1024, kStep = 8 * 1024 * 1024;
@@ -90,7 +89,7 @@ void TXMLScanner::ReleaseConsumed() {
   FReleasedPlace.Line += static_cast<int32_t>(lines);
   FReleasedPlace.Column = static_cast<int32_t>(lastCr ? 1 + columns : FReleasedPlace.Column + columns);
   // Never the first page, which the allocator's own bookkeeping may share.
-  ReleasePages(s + std::max(FReleased, MemoryPageSize()), to);
+  release(s + std::max(FReleased, MemoryPageSize()), to);
   FReleased = until;
 }
 

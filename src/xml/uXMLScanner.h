@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 // The longest input the scanner takes, in bytes. Positions and the input
@@ -52,13 +53,12 @@ public:
   void Locate(TToken& token) const;
   int32_t InputLength() const { return static_cast<int32_t>(FInput.size()); }
 
-  // Gives the memory of the input well behind the reading position back to
-  // the system, where it can (Linux), for an owner of a huge input that drops
-  // it after the scan anyway: only the tree need stay. The input must be
-  // writable memory of that owner; what was given back reads as zeros, and no
-  // token from before the last NextToken may be used afterwards. Lines and
-  // columns of errors stay right.
-  void ReleaseConsumed();
+  // Hands the input well behind the reading position to `release`, with
+  // which an owner of a huge input that drops it after the scan anyway gives
+  // its memory back to the system: only the tree need stay. No token from
+  // before the last NextToken may be used afterwards. Lines and columns of
+  // errors stay right.
+  void ReleaseConsumed(const std::function<void(const char* from, const char* to)>& release);
 
 private:
   enum class TState : uint8_t {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../support/AddressSpace.h"
 #include "../support/ErrorOf.h"
 
 #include <algorithm>
@@ -155,16 +156,17 @@ TEST_F(SendHostRequestTest, ASizeChangedDuringStageOneIsIgnored) {
   EXPECT_EQ(SendHostRequest("<request />"), "<abc/>");
 }
 
-TEST_F(SendHostRequestTest, TheReplyIsHandedBackInTheBufferTheEditorFilled) {
+TEST_F(SendHostRequestTest, TheSceneReplyIsHandedBackInTheBufferTheEditorFilled) {
   // A scene reply is as large as the document: a copy of it on the way back
-  // would need its size again in the editor's address space. The reply is
-  // longer than any text kept inside the string object itself.
+  // would need its size again in the editor's address space.
   const std::string document = "<reply>" + std::string(4096, 'x') + "</reply>";
   Answer(document);
-  const std::string reply = SendHostRequest("<request />");
-  EXPECT_EQ(reply, document);
+  const THostReply reply = ReceiveHostReply("<request />");
+  ASSERT_EQ(reply.Size, document.size());
+  EXPECT_EQ(std::string_view(reply.Buffer.Data(), reply.Size), document);
+  EXPECT_EQ(reply.Buffer.Data()[reply.Size], 0) << "the spare zero byte";
   ASSERT_EQ(Calls.size(), 2u);
-  EXPECT_EQ(static_cast<const void*>(reply.data()), static_cast<const void*>(Calls[1].ReplyAddress));
+  EXPECT_EQ(static_cast<const void*>(reply.Buffer.Data()), static_cast<const void*>(Calls[1].ReplyAddress));
 }
 
 TEST_F(SendHostRequestTest, FailingStageZeroReportsItsCodeAndSkipsStageOne) {
@@ -319,16 +321,49 @@ TEST_F(TextureDirectory, HostErrorsPassUnchanged) {
 namespace {
 std::string gReply;
 std::string gRequest;
+const char* gReplyAddress = nullptr;
 
 int32_t PLUGIN_STDCALL SceneHost(TCallbackData* data) {
   gRequest = data->Request;
-  if (data->Stage == 0)
+  if (data->Stage == 0) {
     data->ReplySize = static_cast<int32_t>(gReply.size());
-  else
+  } else {
     std::memcpy(data->Reply, gReply.data(), gReply.size());
+    gReplyAddress = data->Reply;
+  }
   return 0;
 }
 }  // namespace
+
+TEST(SceneRequest, TheReplysAddressesAreGivenBackWhileTheSceneIsRead) {
+  // The editor keeps its own copy of the document: in a 32-bit editor ours
+  // must not stay whole beside it until the scene is read to its end.
+  gReply = "<scene><lights>";
+  for (int i = 0; i < 100000; ++i) {
+    const std::string n = std::to_string(i);
+    gReply += "<light id=\"l" + n + "\" type=\"point\" name=\"Lamp " + n +
+              "\" range=\"300\" active=\"true\" intensity=\"100\">\r\n  <position x=\"" + n +
+              ".5\" y=\"1.25\" z=\"-3\" />\r\n  <diffuse r=\"255\" g=\"160\" b=\"234\" />\r\n</light>\r\n";
+  }
+  gReply += "</lights></scene>";
+  ASSERT_GT(gReply.size(), 16u * 1024 * 1024);
+  HostCallback = SceneHost;
+  TXMLSceneReader reader;
+  bool freedBeforeTheEnd = false;
+  reader.OnProgress = [&](int percent) {
+    if (percent >= 90) freedBeforeTheEnd = freedBeforeTheEnd || IsAddressFree(gReplyAddress);
+  };
+  const auto scene = RequestScene(reader);
+  HostCallback = nullptr;
+  if (AddressesStayFreeAfterRelease) {
+    EXPECT_TRUE(freedBeforeTheEnd) << "the reply's start was still in use near its end";
+    EXPECT_TRUE(IsAddressFree(gReplyAddress + gReply.size() - 1)) << "the reply is freed once read";
+  }
+  ASSERT_EQ(scene->LightCount(), 100000);
+  EXPECT_EQ(scene->GetLight(99999).Name, "Lamp 99999");
+  EXPECT_EQ(scene->GetLight(99999).Position.X, 99999.5f);
+  gReply.clear();
+}
 
 TEST(SceneRequest, AsksTheEditorForEverythingAndReadsTheReply) {
   gReply = "<scene><settings name=\"From host\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></scene>";

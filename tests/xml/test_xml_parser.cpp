@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "../support/AddressSpace.h"
 #include "../support/ErrorOf.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -177,6 +179,16 @@ std::string ParseErrorReleasing(std::string text) {
     reader.GetRootNode();
   });
 }
+
+// A reader over a releasable copy of `text`, which gives back the buffer's
+// addresses on every system; `start` is where the copy begins.
+TXMLBufferReader BufferReader(const std::string& text, const char** start = nullptr) {
+  TReleasableBuffer buffer(text.size());
+  std::memcpy(buffer.Data(), text.data(), text.size());
+  if (start) *start = buffer.Data();
+  const std::string_view view(buffer.Data(), text.size());
+  return TXMLBufferReader(std::move(buffer), view);
+}
 }  // namespace
 
 TEST(XmlParser, ReleasingTheTextWhileParsingGivesTheSameTree) {
@@ -202,7 +214,32 @@ TEST(XmlParser, ErrorsAfterTheReleasedTextNameTheirLineAndColumn) {
   for (const std::string tail : {"  <a>\r\n</b>", "  <a x=\"1\" <"}) {
     for (const bool lineFeedsOnly : {false, true}) {
       const std::string text = LargeDocument(tail, lineFeedsOnly);
-      EXPECT_EQ(ParseErrorReleasing(text), ParseError(text)) << tail;
+      const std::string expected = ParseError(text);
+      EXPECT_EQ(ParseErrorReleasing(text), expected) << tail;
+      EXPECT_EQ(ErrorOf([&] { BufferReader(text).GetRootNode(); }), expected) << tail;
+    }
+  }
+}
+
+TEST(XmlParser, ABufferedDocumentGivesBackItsAddressesWhileItIsParsed) {
+  const std::string text = LargeDocument("</scene>");
+  const char* start = nullptr;
+  TXMLBufferReader reader = BufferReader(text, &start);
+  bool freedBeforeTheEnd = false;
+  reader.OnProgress = [&](int32_t position, int32_t total) {
+    if (position > total - total / 10) freedBeforeTheEnd = freedBeforeTheEnd || IsAddressFree(start);
+  };
+  const auto root = reader.GetRootNode();
+  if (AddressesStayFreeAfterRelease) {
+    EXPECT_TRUE(freedBeforeTheEnd) << "the start of the text was still in use near its end";
+  }
+  EXPECT_TRUE(IsAddressFree(start + text.size() - 1)) << "the buffer is freed when the parse ends";
+  const auto kept = Parse(text);
+  ASSERT_EQ(root->ChildCount(), kept->ChildCount());
+  for (int i = 0; i < kept->ChildCount(); i += 997) {
+    EXPECT_EQ(root->GetChild(i)->Text(), kept->GetChild(i)->Text());
+    if (kept->GetChild(i)->HasProperty("value")) {
+      EXPECT_EQ(root->GetChild(i)->GetProperty("value"), kept->GetChild(i)->GetProperty("value"));
     }
   }
 }
