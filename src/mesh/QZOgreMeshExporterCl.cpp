@@ -309,6 +309,9 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
       FSubMeshes.push_back(std::move(target));
       first = end;
     }
+    // Its runs are copied: freed now, not when every primitive is split, so
+    // that the model is never held twice.
+    source.reset();
   }
 }
 
