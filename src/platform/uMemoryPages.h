@@ -6,12 +6,6 @@
 
 #include <cstddef>
 
-#if defined(__linux__)
-inline constexpr bool PagesCanBeReleased = true;
-#else
-inline constexpr bool PagesCanBeReleased = false;
-#endif
-
 std::size_t MemoryPageSize();
 
 // Drops the whole pages within [from, to): a private file mapping reads them
