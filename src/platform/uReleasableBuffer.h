@@ -19,6 +19,7 @@ public:
   // Raises std::bad_alloc when no block of `size` bytes is left.
   explicit TReleasableBuffer(std::size_t size);
   ~TReleasableBuffer();
+  // A buffer moved from holds nothing, as one made empty.
   TReleasableBuffer(TReleasableBuffer&& other) noexcept;
   TReleasableBuffer& operator=(TReleasableBuffer&& other) noexcept;
   TReleasableBuffer(const TReleasableBuffer&) = delete;

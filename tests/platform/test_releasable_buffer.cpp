@@ -64,7 +64,7 @@ TEST(ReleasableBuffer, FreeingAndMovingHandTheWholeBlockOnOnce) {
     TReleasableBuffer second(std::move(first));
     EXPECT_EQ(second.Data(), data);
     EXPECT_EQ(second.Size(), 2 * kMegabyte);
-    EXPECT_EQ(first.Data(), nullptr);  // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_EQ(first.Data(), nullptr);  // NOLINT(bugprone-use-after-move): a moved-from buffer holds nothing
     TReleasableBuffer third;
     third = std::move(second);
     EXPECT_EQ(third.Data()[0], 'q');
