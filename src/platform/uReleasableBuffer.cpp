@@ -19,8 +19,10 @@ std::size_t RoundUp(std::size_t value, std::size_t unit) { return (value + unit 
 constexpr std::size_t kPieceSize = 1024 * 1024;
 constexpr int kAttempts = 8;
 
-void ReleasePieces(char* from, std::size_t length, std::size_t piece) {
-  for (std::size_t done = 0; done < length; done += piece) VirtualFree(from + done, 0, MEM_RELEASE);
+std::size_t PieceSize() { return kPieceSize; }
+
+void ReleasePieces(char* from, std::size_t length) {
+  for (std::size_t done = 0; done < length; done += kPieceSize) VirtualFree(from + done, 0, MEM_RELEASE);
 }
 
 // Finds a free range of `length` bytes and reserves it again as consecutive
@@ -37,18 +39,23 @@ char* ReservePieces(std::size_t length) {
            VirtualAlloc(base + made, kPieceSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) == base + made)
       made += kPieceSize;
     if (made == length) return base;
-    ReleasePieces(base, made, kPieceSize);
+    ReleasePieces(base, made);
   }
   return nullptr;
+}
+#else
+// A page: the unit a mapping is unmapped in.
+std::size_t PieceSize() {
+  static const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  return size;
 }
 #endif
 }  // namespace
 
 TReleasableBuffer::TReleasableBuffer(std::size_t size) : FSize(size) {
   // One byte at least, so that even an empty text has a place in memory.
+  FReserved = RoundUp(size > 0 ? size : 1, PieceSize());
 #if defined(_WIN32)
-  FPiece = kPieceSize;
-  FReserved = RoundUp(size > 0 ? size : 1, FPiece);
   FData = ReservePieces(FReserved);
   FInPieces = FData != nullptr;
   if (!FInPieces) {
@@ -56,8 +63,6 @@ TReleasableBuffer::TReleasableBuffer(std::size_t size) : FSize(size) {
     if (FData == nullptr) throw std::bad_alloc();
   }
 #else
-  FPiece = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  FReserved = RoundUp(size > 0 ? size : 1, FPiece);
   void* block = mmap(nullptr, FReserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (block == MAP_FAILED) throw std::bad_alloc();
   FData = static_cast<char*>(block);
@@ -72,7 +77,6 @@ TReleasableBuffer::TReleasableBuffer(TReleasableBuffer&& other) noexcept
       FSize(std::exchange(other.FSize, 0)),
       FReserved(std::exchange(other.FReserved, 0)),
       FReleased(std::exchange(other.FReleased, 0)),
-      FPiece(other.FPiece),
       FInPieces(other.FInPieces) {}
 
 TReleasableBuffer& TReleasableBuffer::operator=(TReleasableBuffer&& other) noexcept {
@@ -82,7 +86,6 @@ TReleasableBuffer& TReleasableBuffer::operator=(TReleasableBuffer&& other) noexc
     FSize = std::exchange(other.FSize, 0);
     FReserved = std::exchange(other.FReserved, 0);
     FReleased = std::exchange(other.FReleased, 0);
-    FPiece = other.FPiece;
     FInPieces = other.FInPieces;
   }
   return *this;
@@ -91,11 +94,11 @@ TReleasableBuffer& TReleasableBuffer::operator=(TReleasableBuffer&& other) noexc
 void TReleasableBuffer::ReleaseBefore(const char* to) {
   if (FData == nullptr || to <= FData) return;
   const auto reached = static_cast<std::size_t>(to - FData);
-  const std::size_t until = (reached < FReserved ? reached : FReserved) / FPiece * FPiece;
+  const std::size_t until = (reached < FReserved ? reached : FReserved) / PieceSize() * PieceSize();
   if (until <= FReleased) return;
 #if defined(_WIN32)
   if (FInPieces) {
-    ReleasePieces(FData + FReleased, until - FReleased, FPiece);
+    ReleasePieces(FData + FReleased, until - FReleased);
   } else {
     // Pages of one allocation can only be decommitted: the memory goes back,
     // the addresses stay taken until the whole block is freed.
@@ -111,7 +114,7 @@ void TReleasableBuffer::Free() {
   if (FData == nullptr) return;
 #if defined(_WIN32)
   if (FInPieces)
-    ReleasePieces(FData + FReleased, FReserved - FReleased, FPiece);
+    ReleasePieces(FData + FReleased, FReserved - FReleased);
   else
     VirtualFree(FData, 0, MEM_RELEASE);
 #else

@@ -43,6 +43,6 @@ private:
   // FReleased bytes are given back already.
   std::size_t FReserved = 0;
   std::size_t FReleased = 0;
-  std::size_t FPiece = 0;
+  // Only Windows may have had to make the block in one piece.
   bool FInPieces = false;
 };
