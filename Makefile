@@ -4,10 +4,13 @@
 #               then each fuzz target for a minute
 #   make bench  the stage benchmarks, then the end-to-end comparison
 #               (bench/run-benchmarks.sh, several minutes; writes bench/RESULTS.md)
-.PHONY: demo test setup bench clean
+.PHONY: demo test setup setup-demo bench clean
 
 setup:
-	bash scripts/setup.sh
+	bash scripts/setup.sh test
+
+setup-demo:
+	bash scripts/setup.sh demo
 
 test: setup
 	cmake --preset release
@@ -22,7 +25,7 @@ test: setup
 	cmake --build --preset fuzz
 	ctest --preset fuzz
 
-demo: setup
+demo: setup-demo
 	cmake --preset release
 	cmake --build --preset release
 	rm -rf build/demo

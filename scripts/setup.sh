@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and the benchmarks need on a Debian 12
-# machine. Safe to run again: when every package and the test locale are present
-# it changes nothing and asks no package server.
+# Installs what the demo (setup.sh demo) or the build, every test and the
+# benchmarks (setup.sh test, the default) need on a Debian 12 machine. The
+# demo needs no Wine and no cross compiler. Safe to run again: when every
+# package and the test locale are present it changes nothing and asks no
+# package server.
 set -euo pipefail
 
-packages=(
+# What the native build and the demo need: the tool, its tests' libraries
+# (the release build builds them), OGRE and the preview's OpenGL on Xvfb.
+demo_packages=(
   cmake ninja-build g++ make
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  locales
-  # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets in fuzz/.
-  clang libclang-rt-14-dev
   # OGRE's XML converter and its main library: the integration tests load our
   # meshes and material scripts in OGRE itself.
   ogre-1.12-tools libogre-1.12-dev
@@ -19,36 +20,47 @@ packages=(
   # drawing. libogre1.12.10 pulls them in through libgl1 -> libglx0 ->
   # libglx-mesa0 -> libgl1-mesa-dri even without recommends; named here so
   # that the preview does not rest on that chain.
-  libgl1 libglx-mesa0 libgl1-mesa-dri
+  libgl1 libglx-mesa0 libgl1-mesa-dri xvfb xauth
+  # The banner generator encodes its JPEG with the build machine's libjpeg.
+  libjpeg62-turbo-dev
+  # The option that optimises a mesh for drawing orders its triangles and
+  # vertices with meshoptimizer (the Windows build cross-builds its own).
+  libmeshoptimizer-dev
+)
+
+# What every test and the benchmarks need on top.
+test_packages=(
+  locales
+  # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets in fuzz/.
+  clang libclang-rt-14-dev
   # The 32-bit Windows plug-in: the i686 mingw-w64 cross compiler (POSIX
   # threads model, whose C++ library is complete; linked statically), Wine to
-  # run what it builds, Xvfb for the dialog's window (and the preview's
-  # OpenGL), ImageMagick for the screenshot's PNG, and dpkg-dev to unpack the
-  # libjpeg-turbo source package.
-  g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth imagemagick dpkg-dev
-  # On a machine whose kernel runs no 32-bit programs, the Windows tests run
-  # on a 64-bit build of the same code under wine64 (scripts/windows-tests.sh).
+  # run what it builds, ImageMagick for the dialog's screenshot, and dpkg-dev
+  # to unpack the libjpeg-turbo source package.
+  g++-mingw-w64-i686-posix wine imagemagick dpkg-dev
+  # Where 32-bit Windows programs cannot run (no wine32, below, or a kernel
+  # without 32-bit support), the Windows tests run on a 64-bit build of the
+  # same code under wine64 (scripts/windows-tests.sh).
   g++-mingw-w64-x86-64-posix wine64
   # The fonts Wine draws the dialog with: its own Marlett for the frame's
   # symbols (which cmake/wine-run.sh.in puts into the prefix, where Wine looks
   # for it), and Liberation Sans, which stands in for Arial and MS Sans Serif.
   fonts-wine fonts-liberation
-  # The banner generator encodes its JPEG with the build machine's libjpeg.
-  libjpeg62-turbo-dev
-  # The option that optimises a mesh for drawing orders its triangles and
-  # vertices with meshoptimizer (the Windows build cross-builds its own, below).
-  libmeshoptimizer-dev
   # Only the end-to-end benchmark (bench/run-benchmarks.sh): pugixml as the
   # yardstick parser, and GNU time for wall time, CPU time and peak memory.
   libpugixml-dev time
 )
+# Wine's 32-bit half runs the plug-in as it ships. It is an i386 package, and
+# while the archive's i386 and amd64 copies of a library disagree it cannot be
+# installed: then the Windows tests run under wine64 instead.
+optional_test_packages=(wine32:i386)
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
+mode="${1:-test}"
+case "$mode" in
+  demo) bash "$(dirname "$0")/install-packages.sh" "${demo_packages[@]}"; exit ;;
+  test) ;;
+  *) echo "usage: setup.sh [demo|test]" >&2; exit 2 ;;
+esac
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -59,13 +71,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "setup: adding the i386 architecture for wine32"
   as_root dpkg --add-architecture i386
 fi
-
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get update -q
-  as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/install-packages.sh" "${demo_packages[@]}" "${test_packages[@]}" \
+  --optional "${optional_test_packages[@]}"
 
 # The number tests run under a locale whose decimal separator is a comma, to
 # prove that the process locale never changes how numbers are read or written.
