@@ -480,6 +480,20 @@ std::vector<std::string> CheckMaterialScript(const std::string& scriptFile) {
   return Lines(result.Out);
 }
 
+int LightsReachingInOgre(const std::string& meshFile, float x, float y, float z, float range) {
+  const auto text = [](float value) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  };
+  const std::string light = text(x) + "," + text(y) + "," + text(z) + "," + text(range);
+  const std::vector<std::string> arguments = {VELDARA_MESH_CHECK, "--light", light, meshFile};
+  const TCommandResult result = RunCommand(arguments);
+  if (result.ExitStatus != 0) Fail(Describe(arguments, result));
+  for (const std::string& line : Lines(result.Out))
+    if (line.starts_with("lights ")) return std::stoi(line.substr(7));
+  Fail("mesh_check printed no light count\n" + Describe(arguments, result));
+}
+
 TOgreMeshLoad LoadMeshInOgre(const std::string& meshFile, const std::vector<std::string>& materialScripts) {
   std::vector<std::string> arguments = {VELDARA_MESH_CHECK, meshFile};
   arguments.insert(arguments.end(), materialScripts.begin(), materialScripts.end());

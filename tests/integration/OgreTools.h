@@ -124,3 +124,9 @@ struct TOgreMeshLoad {
 // Loads a binary mesh in OGRE, after the given material scripts, the way a
 // game does. Throws when a script has a problem or OGRE fails to load the mesh.
 TOgreMeshLoad LoadMeshInOgre(const std::string& meshFile, const std::vector<std::string>& materialScripts = {});
+
+// How many lights OGRE's light assignment gives the mesh placed at the origin
+// of a scene with one point light of `range` at (x, y, z): 0 or 1. OGRE
+// assigns a light to an object when the light's range reaches the object's
+// bounding sphere, which it centres on the object's scene node.
+int LightsReachingInOgre(const std::string& meshFile, float x, float y, float z, float range);

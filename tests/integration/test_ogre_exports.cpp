@@ -234,6 +234,30 @@ TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
   EXPECT_EQ(dump.Mesh.SubMeshes[1].Material, "Crate_Metal");
 }
 
+TEST(OgreReadsOurAssets, APointLightNearAnOffCentreAssetReachesIt) {
+  // The demo crate stands on the floor: its box runs from (0, 0, 0) to
+  // (60, 60, 60), so its origin is a corner, not its centre. OGRE centres
+  // the entity's bounding sphere on the origin.
+  TTempDir dir;
+  const std::string root = dir.File("Repo");
+  for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(root + "/" + folder);
+  auto scene = TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml"));
+  TAssetExportOptions options;
+  options.AssetName = "Crate";
+  options.Repository = root;
+  options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
+  KVMeshExporterT(options).Export(*scene);
+  const std::string mesh = root + "/Meshes/Crate.mesh";
+  ASSERT_EQ(LoadMeshInOgre(mesh).Bounds->MaxX, 60.0f);
+
+  // A lamp 8.7 units beyond the far corner (60, 60, 60) with a range of 15
+  // lights the crate; one of range 5 does not reach it.
+  EXPECT_EQ(LightsReachingInOgre(mesh, 65, 65, 65, 15), 1);
+  EXPECT_EQ(LightsReachingInOgre(mesh, 65, 65, 65, 5), 0);
+  // Near the origin's corner as well.
+  EXPECT_EQ(LightsReachingInOgre(mesh, -5, -5, -5, 10), 1);
+}
+
 TEST(OgreReadsOurMaterials, ALaterReplaceLayerReplacesAndEveryBlendCompilesWithoutComplaint) {
   TTempDir dir;
   // One layer of each blend above a texture: OGRE must take every line as written.

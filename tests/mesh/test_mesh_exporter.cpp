@@ -432,7 +432,7 @@ TEST(MeshExporterFiles, TextureTargetNames) {
   EXPECT_EQ(TextureTargetName("plain.bmp"), "plain.bmp");
 }
 
-TEST(MeshExporterBounds, BoxCentreAndRadius) {
+TEST(MeshExporterBounds, BoxAndRadiusAroundTheOrigin) {
   auto empty = Scene("", "");
   QZOgreMeshExporterT none(*empty, {});
   none.Build();
@@ -450,7 +450,11 @@ TEST(MeshExporterBounds, BoxCentreAndRadius) {
   EXPECT_EQ(bounds.MaxX, 2.0f);
   EXPECT_EQ(bounds.MaxY, 2.0f);
   EXPECT_EQ(bounds.MinZ, 0.0f);
-  EXPECT_EQ(bounds.Radius, static_cast<float>(std::sqrt(2.0)));
+  // The farthest vertex from the origin, (2, 2, 0), is sqrt(8) away; the
+  // radius is the smallest float that reaches it.
+  const double radius = bounds.Radius, below = std::nextafter(bounds.Radius, 0.0f);
+  EXPECT_GE(radius * radius, 8.0);
+  EXPECT_LT(below * below, 8.0);
 }
 
 TEST(MeshExporterProgress, EachStepReportsItsStatusThenItsElements) {
