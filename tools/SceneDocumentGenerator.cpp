@@ -104,6 +104,8 @@ void WriteTerrainTile(TDocument& doc, int64_t id, int firstX, int firstY, int ce
 }
 
 // A box-shaped prop (six quads), or a collision box when its name says so.
+// Each face's corners run clockwise seen from outside, as the editor draws
+// them, so that its normals point out of the box.
 void WriteBox(TDocument& doc, int64_t id, const char* name, bool collision) {
   WritePrimitiveStart(doc, id, name, "cube");
   const double cx = doc.Uniform(0, 8000), cy = doc.Uniform(0, 200), cz = doc.Uniform(0, 8000);
@@ -121,8 +123,9 @@ void WriteBox(TDocument& doc, int64_t id, const char* name, bool collision) {
       doc.Line(5, "<poly mid=\"matcv\">");
     else
       doc.Line(5, "<poly mid=\"mat%d\">", material);
+    // The faces above run counter-clockwise from outside: written backwards.
     const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    for (int c = 0; c < 4; ++c) WriteCorner(doc, face[c], collision ? 1 : LayersOf(material), uv[c][0], uv[c][1]);
+    for (int c = 3; c >= 0; --c) WriteCorner(doc, face[c], collision ? 1 : LayersOf(material), uv[c][0], uv[c][1]);
     doc.Line(5, "</poly>");
   }
   doc.Line(3, "</polygons>");
@@ -131,7 +134,8 @@ void WriteBox(TDocument& doc, int64_t id, const char* name, bool collision) {
 
 // A building of lightmapped architecture: four walls, each a grid of quads
 // whose corners carry a tiled texture set and a lightmap set that spans the
-// whole wall. The walls share no vertices, as the editor writes them.
+// whole wall. The walls share no vertices, as the editor writes them, and
+// each faces out of the building.
 void WriteBuilding(TDocument& doc, int64_t id, int cellsAlong, int cellsUp) {
   WritePrimitiveStart(doc, id, "Building", "userdefined");
   const double x0 = doc.Uniform(0, 8000), z0 = doc.Uniform(0, 8000);
@@ -159,7 +163,13 @@ void WriteBuilding(TDocument& doc, int64_t id, int cellsAlong, int cellsUp) {
         const int corners[4] = {base + up * row + a, base + (up + 1) * row + a, base + (up + 1) * row + a + 1,
                                 base + up * row + a + 1};
         const int cells[4][2] = {{a, up}, {a, up + 1}, {a + 1, up + 1}, {a + 1, up}};
-        for (int c = 0; c < 4; ++c) {
+        // These corners run clockwise seen from +z on walls along x and from
+        // -x on walls along z: the near wall along x (w = 0) and the far one
+        // along z (w = 3) would face into the building, so they are written
+        // backwards.
+        const bool backwards = w == 0 || w == 3;
+        for (int i = 0; i < 4; ++i) {
+          const int c = backwards ? 3 - i : i;
           const double u = cells[c][0], v = cells[c][1];
           doc.Line(6, "<vertex vid=\"v%d\" u0=\"%.6f\" v0=\"%.6f\" u1=\"%.6f\" v1=\"%.6f\" />", corners[c], u, v,
                    u / cellsAlong, v / cellsUp);

@@ -110,8 +110,8 @@ TWarningSink WarningPrinter(std::ostream& err, TTerminalProgress& progress) {
 }
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
-             const std::string& textureDirectory, TMaterialNameForm nameForm, bool optimize, std::ostream& out,
-             std::ostream& err, TTerminalProgress& progress) {
+             const std::string& textureDirectory, TMaterialNameForm nameForm, bool optimize, bool allPrimitives,
+             std::ostream& out, std::ostream& err, TTerminalProgress& progress) {
   const float millimetres = ParseScale(scale);
   // Before anything is made beside it, the lock file included.
   CheckMeshTarget(sceneFile, output);
@@ -131,12 +131,14 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   options.ExportNormals = true;
   options.MaterialNameForm = nameForm;
   options.OptimizeForDrawing = optimize;
+  // The visible mesh, as the asset's: collision volumes are the physics
+  // file's, and drawn they would hide what they stand for.
+  if (!allPrimitives) options.FilterPrimitive = KVMeshExporterT::AcceptPrimitive;
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
   const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
   QZOgreMeshExporterT exporter(*scene, std::move(options), WarningPrinter(err, progress));
-  const std::size_t dot = name.rfind('.');
-  const std::string script = folder + (dot == std::string::npos ? name : name.substr(0, dot)) + ".material";
+  const std::string script = folder + MaterialScriptName(name);
   exporter.Build();
   std::vector<std::string> targets = {folder + name, script};
   for (const auto& texture : exporter.GetTextures())
@@ -250,6 +252,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       "optimise the mesh for drawing: one sub-mesh per material (cut where 16-bit indices end), its triangles "
       "ordered for the vertex cache and its vertices for fetching";
   mesh->add_flag("--optimize", optimize, optimizeHelp);
+  bool allPrimitives = false;
+  mesh->add_flag("--all-primitives", allPrimitives,
+                 "also write the collision volumes, which the mesh leaves out as the asset's mesh does");
 
   std::string repository;
   std::string assetName;
@@ -312,7 +317,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                 init, out, err, progress);
     if (mesh->parsed())
       RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory,
-              ParseOgreVersion(ogreVersion), optimize, out, err, progress);
+              ParseOgreVersion(ogreVersion), optimize, allPrimitives, out, err, progress);
     progress.Erase();
     if (preview->parsed()) {
       if (meshFile.empty() && (repository.empty() || assetName.empty()))

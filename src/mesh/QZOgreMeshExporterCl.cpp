@@ -8,6 +8,7 @@
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
 #include "mesh/DrawOptimisation.h"
+#include "mesh/PolygonTriangulation.h"
 #include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreVertexListCl.h"
@@ -30,9 +31,14 @@ std::string LowerExtension(const std::string& path) {
   return extension;
 }
 
-std::string ReplaceExtension(const std::string& name, const std::string& extension) {
-  const std::size_t dot = name.rfind('.');
-  return (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
+bool EndsWithIgnoringCase(const std::string& text, std::string_view ending) {
+  if (text.size() < ending.size()) return false;
+  for (std::size_t i = 0; i < ending.size(); ++i) {
+    char c = text[text.size() - ending.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    if (c != ending[i]) return false;
+  }
+  return true;
 }
 
 // Bytes that no name in our files may hold: the binary mesh ends each string
@@ -47,6 +53,14 @@ std::string BlendText(const TMaterialLayer& layer, int layerIndex) {
   return std::string(OgreBlendNames[layer.Blend]);
 }
 }  // namespace
+
+std::string MaterialScriptName(const std::string& meshFileName) {
+  for (const std::string_view ending : {".mesh.xml", ".xml", ".mesh"})
+    if (EndsWithIgnoringCase(meshFileName, ending))
+      return meshFileName.substr(0, meshFileName.size() - ending.size()) + ".material";
+  const std::size_t dot = meshFileName.rfind('.');
+  return (dot == std::string::npos ? meshFileName : meshFileName.substr(0, dot)) + ".material";
+}
 
 std::string TextureTargetName(const std::string& path) {
   // The scene's names are the editor's Windows paths.
@@ -71,7 +85,7 @@ void QZOgreMeshExporterT::Export(const std::string& fileName, TFileTransaction* 
   else
     WriteBinaryMesh(fileName, transaction);
   if (FOptions.ExportMaterials)
-    WriteMaterialFile(GetMaterialPath(fileName) + ReplaceExtension(FileNameOf(fileName), ".material"), transaction);
+    WriteMaterialFile(GetMaterialPath(fileName) + MaterialScriptName(FileNameOf(fileName)), transaction);
   if (FOptions.CopyTextures) CopyTextureFiles(GetTexturePath(fileName), *transaction);
   if (own) own->Commit();
 }
@@ -196,6 +210,9 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
   vertices.Reserve(corners);
   QZOgreVertexT corner;  // reused for every corner: no allocation per corner
   std::vector<int32_t> indices;
+  std::vector<TCornerPosition> positions;
+  std::vector<TCornerTriangle> triangleCorners;
+  TTriangulationScratch scratch;
   for (int i = 0; i < primitive.PolygonCount(); ++i) {
     const TPolygon& polygon = primitive.GetPolygon(i);
     const int materialIndex = FScene.IndexOfMaterial(polygon.Material);
@@ -206,12 +223,14 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
     material->Used = true;
 
     indices.resize(static_cast<std::size_t>(cornerCount));
+    positions.resize(static_cast<std::size_t>(cornerCount));
     const int sets = material->TextureUnitCount();
     for (int k = 0; k < cornerCount; ++k) {
       const TVertex& position = *polygon.GetVertex(k);
       corner.X = position.X;
       corner.Y = position.Y;
       corner.Z = position.Z;
+      positions[static_cast<std::size_t>(k)] = {position.X, position.Y, position.Z};
       const TVertex& normal = polygon.GetNormal(k);
       corner.Normal.X = normal.X;
       corner.Normal.Y = normal.Y;
@@ -223,9 +242,11 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
       }
       indices[static_cast<std::size_t>(k)] = vertices.AddOrMerge(corner);
     }
-    // A fan around corner 0, in reversed corner order.
-    for (std::size_t t = 0; t + 2 < indices.size(); ++t)
-      subMesh->AddFace(indices[t + 2], indices[t + 1], indices[0], material);
+    // A fan for a convex polygon, ears clipped for one with a notch.
+    TriangulatePolygon(positions, triangleCorners, scratch);
+    for (const TCornerTriangle& t : triangleCorners)
+      subMesh->AddFace(indices[static_cast<std::size_t>(t[0])], indices[static_cast<std::size_t>(t[1])],
+                       indices[static_cast<std::size_t>(t[2])], material);
   }
   subMesh->Vertices = vertices.TakeVertices();
   // Room was made for every corner, but welding leaves a grid of quads about

@@ -97,6 +97,14 @@ private:
   std::unordered_map<std::string, QZOgreTextureT*> FTextureIndex;
 };
 
+// The file name of a mesh's material script: the mesh's file name with a
+// trailing ".mesh.xml", ".xml" or ".mesh" (any letter case) replaced by
+// ".material", so that "Crate.mesh" and "Crate.mesh.xml" both get
+// "Crate.material", where OGRE's tools and other readers look for it; any
+// other extension is replaced as well, and a name without one gets ".material"
+// appended.
+std::string MaterialScriptName(const std::string& meshFileName);
+
 // The file-name part of a path ("\", "/" and a drive colon end the directory
 // part) with every blank replaced by "_": the name a texture gets in the
 // texture directory and in the material script.

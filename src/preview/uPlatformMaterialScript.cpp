@@ -1,5 +1,8 @@
 #include "preview/uPlatformMaterialScript.h"
 
+#include "base/uException.h"
+#include "mesh/QZOgreMaterialWriter.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -11,40 +14,39 @@ std::string_view WithoutLineEnd(std::string_view line) {
 }
 
 // Appends the line, its name quoted when it is a material line whose name
-// (the rest of the line) holds a blank.
+// (the rest of the line after the keyword and one blank, as the platform
+// reads it) OGRE would not read whole: the rule the exporter writes scripts
+// for OGRE by.
 void AddLine(std::string_view line, TPlatformMaterialScript& result) {
   const std::string_view content = WithoutLineEnd(line);
   std::size_t at = 0;
   while (at < content.size() && IsBlank(content[at])) ++at;
   constexpr std::string_view keyword = "material";
-  const bool materialLine = content.substr(at, keyword.size()) == keyword && content.size() > at + keyword.size() &&
+  const bool materialLine = content.substr(at, keyword.size()) == keyword && content.size() > at + keyword.size() + 1 &&
                             IsBlank(content[at + keyword.size()]);
   if (!materialLine) {
     result.Text += line;
     return;
   }
-  std::size_t nameStart = at + keyword.size();
-  while (nameStart < content.size() && IsBlank(content[nameStart])) ++nameStart;
-  std::size_t nameEnd = content.size();
-  while (nameEnd > nameStart && IsBlank(content[nameEnd - 1])) --nameEnd;
-  const std::string_view name = content.substr(nameStart, nameEnd - nameStart);
-  const bool hasBlank = name.find_first_of(" \t") != std::string_view::npos;
-  const bool quoted = name.size() >= 2 && name.front() == '"' && name.back() == '"';
-  if (!hasBlank || quoted) {
-    result.Text += line;
-    return;
+  const std::size_t nameStart = at + keyword.size() + 1;
+  const std::string name(content.substr(nameStart));
+  std::string_view trimmed = name;
+  while (!trimmed.empty() && IsBlank(trimmed.back())) trimmed.remove_suffix(1);
+  const bool quoted = trimmed.size() >= 2 && trimmed.front() == '"' && trimmed.back() == '"';
+  std::string forOgre = name;
+  if (!quoted) {
+    try {
+      forOgre = ScriptMaterialName(name, TMaterialNameForm::Quoted);
+    } catch (const TException& e) {
+      result.Problems.push_back(e.Message());
+    }
   }
-  if (name.find('"') != std::string_view::npos) {
-    result.Problems.push_back("The material name " + std::string(name) +
-                              " holds a blank and a double quote; OGRE cannot be given it whole.");
+  if (forOgre == name) {
     result.Text += line;
     return;
   }
   result.Text += content.substr(0, nameStart);
-  result.Text += '"';
-  result.Text += name;
-  result.Text += '"';
-  result.Text += content.substr(nameEnd);
+  result.Text += forOgre;
   result.Text += line.substr(content.size());  // the line end as it was
 }
 

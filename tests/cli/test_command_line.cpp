@@ -9,6 +9,7 @@
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
 #include "cli/uCommandLine.h"
+#include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileSystem.h"
 
 namespace {
@@ -106,6 +107,48 @@ TEST(CommandLineMesh, MissingTexturesAreWarningsAndXmlNamesChooseTheXmlForm) {
                          "warning: Texture file \"" + dir.File("nowhere") + "/lm_courtyard.png\" not found.\n");
   EXPECT_EQ(TTempDir::Read(output).substr(0, 5), "<?xml");
   EXPECT_EQ(RunTool({"mesh", kExample}).Status, 2) << "OUTPUT is required";
+}
+
+TEST(CommandLineMesh, WritesTheVisibleMeshAsTheAssetDoesUnlessAllPrimitivesAreAsked) {
+  TTempDir dir;
+  const std::string crate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
+  const auto faces = [](const std::string& xml) {
+    std::size_t count = 0;
+    for (std::size_t at = xml.find("<face "); at != std::string::npos; at = xml.find("<face ", at + 1)) ++count;
+    return count;
+  };
+  // The crate is 12 triangles; its box, sphere and capsule collision
+  // volumes would add 56 more, in the collision material.
+  const TRun visible = RunTool({"mesh", crate, dir.File("visible/Crate.mesh.xml")});
+  ASSERT_EQ(visible.Status, 0) << visible.Err;
+  EXPECT_EQ(faces(TTempDir::Read(dir.File("visible/Crate.mesh.xml"))), 12u);
+  // The script is named as readers of the XML form look for it.
+  const std::string script = TTempDir::Read(dir.File("visible/Crate.material"));
+  EXPECT_EQ(script.find("material collision"), std::string::npos);
+  EXPECT_NE(script.find("material Metal"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir.File("visible/Crate.mesh.material")));
+
+  const TRun all = RunTool({"mesh", crate, dir.File("all/Crate.mesh.xml"), "--all-primitives"});
+  ASSERT_EQ(all.Status, 0) << all.Err;
+  EXPECT_EQ(faces(TTempDir::Read(dir.File("all/Crate.mesh.xml"))), 68u);
+  EXPECT_NE(TTempDir::Read(dir.File("all/Crate.material")).find("material collision"), std::string::npos);
+  // The binary form holds the same sub-meshes: two materials without the volumes.
+  ASSERT_EQ(RunTool({"mesh", crate, dir.File("bin/Crate.mesh")}).Status, 0);
+  EXPECT_EQ(TTempDir::Read(dir.File("bin/Crate.material")), script);
+}
+
+TEST(CommandLineMesh, TheScriptIsNamedAfterTheMeshWithoutItsMeshExtensions) {
+  for (const auto& [mesh, script] : std::vector<std::pair<std::string, std::string>>{
+           {"Crate.mesh", "Crate.material"},
+           {"Crate.mesh.xml", "Crate.material"},
+           {"Crate.MESH.XML", "Crate.material"},
+           {"Crate.xml", "Crate.material"},
+           {"Crate.Mesh", "Crate.material"},
+           {"Crate", "Crate.material"},
+           {"Crate.v2.mesh", "Crate.v2.material"},
+           {"Crate.bin", "Crate.material"},
+           {"a.b.xml.mesh", "a.b.xml.material"}})
+    EXPECT_EQ(MaterialScriptName(mesh), script) << mesh;
 }
 
 TEST(CommandLineMesh, OgreVersionsFromOneSevenGetQuotedNamesAndOnlyTheMaterialLinesChange) {

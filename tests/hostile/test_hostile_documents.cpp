@@ -159,7 +159,8 @@ TEST(HostileSizes, APolygonWith100000CornersIsCutForTheBinaryMeshAndWrittenWhole
                                "</vertices><polygons><poly mid=\"m\">" + poly +
                                "</poly></polygons></primitive></primitives></scene>";
   // The binary form's 16-bit indices take it in two sub-meshes of the
-  // material.
+  // material. The zigzag has notches all along: its ears are cut in well
+  // under a second, not in the cube of its corners.
   TExport exported;
   {
     auto scene = ReadScene(document);
@@ -170,15 +171,15 @@ TEST(HostileSizes, APolygonWith100000CornersIsCutForTheBinaryMeshAndWrittenWhole
     QZOgreMeshExporterT exporter(*scene, options);
     exporter.Export(exported.Mesh);
     ASSERT_EQ(exporter.GetSubMeshes().size(), 2u);
-    EXPECT_EQ(exporter.GetSubMeshes()[0]->Vertices.size(), 65536u);
-    // The rest, with the centre and the edge the first piece ends on.
-    EXPECT_EQ(exporter.GetSubMeshes()[1]->Vertices.size(), corners - 65536u + 2);
+    EXPECT_LE(exporter.GetSubMeshes()[0]->Vertices.size(), 65536u);
+    EXPECT_LE(exporter.GetSubMeshes()[1]->Vertices.size(), 65536u);
+    EXPECT_GE(exporter.GetSubMeshes()[0]->Vertices.size() + exporter.GetSubMeshes()[1]->Vertices.size(), corners + 0u);
     EXPECT_EQ(exporter.GetSubMeshes()[0]->Faces.size() + exporter.GetSubMeshes()[1]->Faces.size(), corners - 2u);
     EXPECT_EQ(exporter.GetSubMeshes()[0]->Material, exporter.GetSubMeshes()[1]->Material);
   }
   EXPECT_GT(TTempDir::Read(exported.Mesh).size(), 100000u);
 
-  // The XML form has 32-bit indices and takes it whole: a fan of corners - 2 faces.
+  // The XML form has 32-bit indices and takes it whole: corners - 2 faces.
   exported.Mesh = exported.Dir.File("out/Meshes/A.mesh.xml");
   auto scene = ReadScene(document);
   ASSERT_EQ(scene->GetPrimitive(0).GetPolygon(0).VertexCount(), corners);

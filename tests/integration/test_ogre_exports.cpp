@@ -119,6 +119,51 @@ TEST(OgreReadsOurMeshes, GeneratedLevelConvertsAsWritten) {
   EXPECT_TRUE(LoadMeshInOgre(dir.File("Level.mesh"), {dir.File("Level.material")}).Bounds.has_value());
 }
 
+// A triangle's face normal, by OGRE's rule: counter-clockwise is the front.
+std::array<double, 3> FaceNormal(const TOgreGeometry& geometry, const std::array<uint32_t, 3>& face) {
+  const auto& a = geometry.Vertices[face[0]].Position;
+  const auto& b = geometry.Vertices[face[1]].Position;
+  const auto& c = geometry.Vertices[face[2]].Position;
+  const double u[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+  const double v[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+  return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+}
+
+double Dot(const std::array<double, 3>& a, const std::array<double, 3>& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+TEST(OgreReadsOurMeshes, GeneratedLevelIsRightSideOutAndEveryTriangleFacesAsItsNormals) {
+  TTempDir dir;
+  Export(GenerateSceneDocument({.Polygons = 3000, .Seed = 5}), dir.Path().string(), "Level.mesh.xml");
+  const TOgreMesh mesh = ParseOgreMeshXml(TTempDir::Read(dir.File("Level.mesh.xml")));
+  int triangles = 0, againstNormals = 0, inward = 0;
+  for (const TOgreSubMesh& subMesh : mesh.SubMeshes) {
+    const TOgreGeometry& geometry = subMesh.Geometry;
+    std::array<double, 3> centre{};
+    for (const TOgreVertex& vertex : geometry.Vertices)
+      for (std::size_t axis = 0; axis < 3; ++axis) centre[axis] += vertex.Position[axis] / double(geometry.Vertices.size());
+    const bool terrain = subMesh.Material == "Court_Material 1" && geometry.Vertices.size() > 24;
+    for (const auto& face : subMesh.Faces) {
+      ++triangles;
+      const std::array<double, 3> normal = FaceNormal(geometry, face);
+      // The smoothed normals of its corners lean the way the triangle faces.
+      std::array<double, 3> corners{}, middle{};
+      for (const uint32_t index : face)
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+          corners[axis] += (*geometry.Vertices[index].Normal)[axis];
+          middle[axis] += geometry.Vertices[index].Position[axis] / 3.0 - centre[axis] / 3.0;
+        }
+      if (Dot(normal, corners) <= 0) ++againstNormals;
+      // Terrain faces up; boxes and the building's walls face away from their middle.
+      if (terrain ? normal[1] <= 0 : Dot(normal, middle) <= 0) ++inward;
+    }
+  }
+  EXPECT_GT(triangles, 5000);
+  EXPECT_EQ(againstNormals, 0);
+  EXPECT_EQ(inward, 0);
+}
+
 // A terrain of 140 x 140 quads in one primitive of one material. Each quad's
 // corners have texture coordinates of their own: 78,400 vertices, more than
 // 16-bit indices address.

@@ -95,6 +95,24 @@ TEST(MeshExporterGeometry, FanTriangulationReversesTheCornerOrder) {
   EXPECT_EQ(mesh.GetVertex(2).GetTextureCoordinates(0).U, 1.0f);
 }
 
+TEST(MeshExporterGeometry, APolygonWithANotchIsCutIntoEarsFacingItsWay) {
+  // The dart v0 (0,0), v7 (1,2), v2 (2,0), v4 (1,1): the notch at v4. The fan
+  // would give (2,1,0), covering the notch, and (3,2,0), facing backwards.
+  auto scene = Scene(Material("m", "M", Texture("t.jpg")), Primitive("P", {{"m", {0, 7, 2, 4}}}));
+  QZOgreMeshExporterT exporter(*scene, {});
+  exporter.Build();
+  ASSERT_EQ(exporter.GetSubMeshes().size(), 1u);
+  const QZOgreSubMeshT& mesh = *exporter.GetSubMeshes()[0];
+  EXPECT_EQ(Faces(mesh), (std::vector<std::array<int32_t, 3>>{{1, 0, 3}, {3, 2, 1}}));
+  // Both face as the polygon's normal says: counter-clockwise seen from its side.
+  for (const QZOgreFaceInfoT& face : mesh.Faces) {
+    const QZOgreVertexT &a = mesh.GetVertex(face.Indices[0]), &b = mesh.GetVertex(face.Indices[1]),
+                        &c = mesh.GetVertex(face.Indices[2]);
+    const float z = (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
+    EXPECT_GT(z * a.Normal.Z, 0.0f);
+  }
+}
+
 TEST(MeshExporterGeometry, WeldingStaysInsideOnePrimitive) {
   auto scene = Scene(Material("m", "M", Texture("t.jpg")),
                      Primitive("A", {{"m", {0, 1, 4}}}) + Primitive("B", {{"m", {0, 1, 4}}}));

@@ -15,9 +15,20 @@ std::string Text(const std::string& script) { return PlatformMaterialScript(scri
 TEST(PlatformMaterialScript, QuotesANameWithBlanks) {
   EXPECT_EQ(Text("material Crate_Wood Dark\r\n{\r\n}\r\n"), "material \"Crate_Wood Dark\"\r\n{\r\n}\r\n");
   EXPECT_EQ(Text("material Tinted glass\n{\n}\n"), "material \"Tinted glass\"\n{\n}\n");
-  // Blanks inside the name are kept as they are, those around it are not part of it.
-  EXPECT_EQ(Text("  material   A  B\t \n"), "  material   \"A  B\"\t \n");
+  // The name is the rest of the line after the keyword and one blank,
+  // blanks around it included, as the platform reads it.
+  EXPECT_EQ(Text("  material   A  B\t \n"), "  material \"  A  B\t \"\n");
   EXPECT_EQ(Text("material\tA\tB"), "material\t\"A\tB\"");
+}
+
+TEST(PlatformMaterialScript, QuotesEveryNameThatOgreWouldReadAsSyntax) {
+  // A colon reads as inheritance, braces as blocks, a leading "$" as a
+  // variable, a leading "//" as a comment; blanks at either end would be lost.
+  for (const std::string name : {"Stone:Wet", "Brick{old}", "Left}", "$price", "//notes", " Lead", "Trail "})
+    EXPECT_EQ(Text("material " + name + "\r\n{\r\n}\r\n"), "material \"" + name + "\"\r\n{\r\n}\r\n") << name;
+  // Names OGRE reads whole stay bare, as the exporter writes them for OGRE.
+  for (const std::string name : {"Plain", "Crate_Wood", "a$b", "x/y", "LightMapped0"})
+    EXPECT_EQ(Text("material " + name + "\n"), "material " + name + "\n") << name;
 }
 
 TEST(PlatformMaterialScript, LeavesEverythingElseAlone) {
