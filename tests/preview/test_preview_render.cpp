@@ -250,6 +250,34 @@ TEST(ColourRender, AMaterialNameWithBlanksReachesOgreWhole) {
   ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
 }
 
+TEST(ColourRender, EveryNameThatOgreWouldReadAsSyntaxReachesItWhole) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  // In an asset the name follows the asset's name and "_"; a colon, a brace
+  // or a blank at the end would still end the name early for OGRE, or spoil
+  // the rest of the script.
+  for (const std::string name : {"Stone:Wet", "Brick{old}", "Left}", "Trail "}) {
+    SCOPED_TRACE(name);
+    const TPreviewAsset asset = ExportDocument(dir, ShapeDocument(Cube(60), name, kTileColour), "Shape");
+    const TPreviewResult result = Render(asset, ColourOptions());
+    EXPECT_TRUE(result.Warnings.empty()) << Lines(result.Warnings);
+    ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
+  }
+  // `mesh` writes the names bare: a leading "$" (a variable to OGRE), "//"
+  // (a comment) or blank as well.
+  for (const std::string name : {"$price", "//notes", " Lead"}) {
+    SCOPED_TRACE(name);
+    const std::string scene = dir.File("Bare.xml"), mesh = dir.File("bare/Bare.mesh");
+    TTempDir::Write(scene, ShapeDocument(Cube(60), name, kTileColour));
+    const TRun run = RunTool({"mesh", scene, mesh});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_NE(TTempDir::Read(dir.File("bare/Bare.material")).find("material " + name + "\r\n"), std::string::npos);
+    const TPreviewResult result = Render({mesh, {dir.File("bare/Bare.material")}, {dir.File("bare")}}, ColourOptions());
+    EXPECT_TRUE(result.Warnings.empty()) << Lines(result.Warnings);
+    ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
+  }
+}
+
 // ---- OGRE's problems ----
 
 bool AnyHolds(const std::vector<std::string>& lines, const std::string& part) {
