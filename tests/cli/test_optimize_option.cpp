@@ -119,10 +119,10 @@ TEST(CommandLineOptimize, MeshMergesTheSubMeshesOfOneMaterialInTheXMLFormToo) {
     return Occurrences(TTempDir::Read(dir.File(output)), "<submesh ");
   };
   const std::size_t plain = subMeshes("plain.mesh.xml", false), optimised = subMeshes("optimised.mesh.xml", true);
-  const std::size_t materials = Occurrences(TTempDir::Read(dir.File("plain.mesh.material")), "material ");
+  const std::size_t materials = Occurrences(TTempDir::Read(dir.File("plain.material")), "material ");
   EXPECT_GT(plain, 4 * materials);
   EXPECT_EQ(optimised, materials);
-  EXPECT_EQ(TTempDir::Read(dir.File("plain.mesh.material")), TTempDir::Read(dir.File("optimised.mesh.material")));
+  EXPECT_EQ(TTempDir::Read(dir.File("plain.material")), TTempDir::Read(dir.File("optimised.material")));
 
   EXPECT_NE(RunTool({"mesh", "--help"}).Out.find("--optimize"), std::string::npos);
   EXPECT_NE(RunTool({"export", "--help"}).Out.find("--optimize"), std::string::npos);

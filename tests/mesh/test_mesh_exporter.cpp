@@ -409,7 +409,9 @@ TEST(MeshExporterFiles, ExportWritesMeshScriptAndTextures) {
   exporter.Export(meshDirectory + "/A.Mesh.XML");
   EXPECT_EQ(exporter.GetSubMeshes()[0].get(), first);
   EXPECT_EQ(TTempDir::Read(meshDirectory + "/A.Mesh.XML").substr(0, 5), "<?xml");
-  EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.Mesh.material")));
+  // Its script has the name of the binary form's: the mesh's name less ".mesh.xml".
+  EXPECT_TRUE(std::filesystem::exists(dir.File("repo/Materials/A.material")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("repo/Materials/A.Mesh.material")));
 }
 
 TEST(MeshExporterFiles, WithoutATextureSourceAFileNameIsItsPathAndTheEditorIsNotAsked) {
