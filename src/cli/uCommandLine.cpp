@@ -35,8 +35,19 @@ struct TUsageError : TException {
 
 // The scale in millimetres per editor unit, checked as the export dialog checks it.
 float ParseScale(const std::string& text) {
-  if (!IsValidFloat(text)) throw TUsageError("Please specify a (valid) scale.");
+  if (!IsValidScale(text)) throw TUsageError("Please specify a (valid) scale.");
   return StrToFloat(text);
+}
+
+// The folder the textures are read from: the one given, which must be a
+// folder (a mistyped one would turn every texture into a warning of its
+// own), or else the scene file's.
+std::string TextureFolder(const std::string& sceneFile, const std::string& given) {
+  if (given.empty()) return FolderOf(sceneFile);
+  if (!DirectoryExists(given))
+    RaiseError(NameExists(given) ? "The texture folder %s is not a folder." : "The texture folder %s does not exist.",
+               {given});
+  return given;
 }
 
 // "--ogre-version": names in quotes for OGRE 1.7 and later, the platform's
@@ -101,18 +112,40 @@ void CheckMeshTarget(const TTextureSources& sources, const std::string& target) 
                {target, *source->second});
 }
 
-// Prints each warning as the export meets it, the progress line out of its way.
-TWarningSink WarningPrinter(std::ostream& err, TTerminalProgress& progress) {
-  return [&err, &progress](const std::string& warning) {
-    progress.Erase();
-    err << "warning: " << VisibleText(warning) << '\n';
-  };
-}
+// The warnings of a job: each printed as the export meets it, the progress
+// line out of its way, and counted for a summary at the end, which a long
+// list would otherwise hide. Strict, the first warning is the job's error
+// instead: raised inside the export, it leaves nothing written.
+class TWarningPrinter {
+public:
+  TWarningPrinter(std::ostream& err, TTerminalProgress& progress, bool strict)
+      : FErr(err), FProgress(progress), FStrict(strict) {}
+
+  TWarningSink Sink() {
+    return [this](const std::string& warning) {
+      if (FStrict) throw TException(warning);
+      FProgress.Erase();
+      FErr << "warning: " << VisibleText(warning) << '\n';
+      ++FCount;
+    };
+  }
+  // "warning: N warnings" when there were any.
+  void PrintSummary() const {
+    if (FCount > 0) FErr << "warning: " << FCount << (FCount == 1 ? " warning" : " warnings") << '\n';
+  }
+
+private:
+  std::ostream& FErr;
+  TTerminalProgress& FProgress;
+  bool FStrict;
+  std::size_t FCount = 0;
+};
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
-             const std::string& textureDirectory, TMaterialNameForm nameForm, bool optimize, bool allPrimitives,
+             const std::string& textureDirectory, TMaterialNameForm nameForm, bool optimize, bool allPrimitives, bool strict,
              std::ostream& out, std::ostream& err, TTerminalProgress& progress) {
   const float millimetres = ParseScale(scale);
+  const std::string sourceDirectory = WithTrailingDelimiter(TextureFolder(sceneFile, textureDirectory));
   // Before anything is made beside it, the lock file included.
   CheckMeshTarget(sceneFile, output);
   if (!FolderOf(output).empty()) CreateDirectories(FolderOf(output));
@@ -135,9 +168,9 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   // file's, and drawn they would hide what they stand for.
   if (!allPrimitives) options.FilterPrimitive = KVMeshExporterT::AcceptPrimitive;
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
-  const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
-  QZOgreMeshExporterT exporter(*scene, std::move(options), WarningPrinter(err, progress));
+  TWarningPrinter warnings(err, progress, strict);
+  QZOgreMeshExporterT exporter(*scene, std::move(options), warnings.Sink());
   const std::string script = folder + MaterialScriptName(name);
   exporter.Build();
   std::vector<std::string> targets = {folder + name, script};
@@ -160,23 +193,31 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   progress.Erase();
   out << output << '\n' << script << '\n';
   for (const std::string& texture : exporter.GetPlacedTextures()) out << folder << texture << '\n';
+  warnings.PrintSummary();
 }
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
                const std::string& category, const std::string& scale, const std::string& textureDirectory,
-               TMaterialNameForm nameForm, bool optimize, bool init, std::ostream& out, std::ostream& err,
-               TTerminalProgress& progress) {
+               TMaterialNameForm nameForm, bool optimize, bool init, bool strict, std::ostream& out,
+               std::ostream& err, TTerminalProgress& progress) {
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
   const float millimetres = ParseScale(scale);
+  const std::string sourceDirectory = WithTrailingDelimiter(TextureFolder(sceneFile, textureDirectory));
   const TAssetLayout layout(repository, assetName);
   // A mistyped repository must not receive half an asset: the folders that
   // the export does not create itself must be there before anything is written.
   const auto checkFolders = [&](bool hasPhysics) {
     const std::string missing = layout.MissingFolder(hasPhysics);
-    if (!missing.empty())
+    if (missing.empty()) return;
+    // --init makes the repository's own folders, not those of an asset name
+    // with folders: only for those is it the cure, and only when not given.
+    const bool initHelps = !init && std::any_of(std::begin(RepositoryFolders), std::end(RepositoryFolders),
+                                                [&](const char* folder) { return missing == layout.Root() + folder; });
+    if (initHelps)
       RaiseError("The repository has no folder %s (use --init to create the repository's folders).", {missing});
+    RaiseError("The repository has no folder %s.", {missing});
   };
   if (init)
     for (const char* folder : RepositoryFolders) CreateDirectories(layout.Root() + folder);
@@ -187,10 +228,10 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   options.Category = category;
   options.MaterialNameForm = nameForm;
   options.OptimizeForDrawing = optimize;
-  const std::string sourceDirectory = WithTrailingDelimiter(textureDirectory);
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
-  KVMeshExporterT exporter(std::move(options), WarningPrinter(err, progress));
+  TWarningPrinter warnings(err, progress, strict);
+  KVMeshExporterT exporter(std::move(options), warnings.Sink());
   // Held from before the scene is read, so that a second export of the asset
   // is refused at once.
   exporter.Lock();
@@ -199,6 +240,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   exporter.Export(*scene);
   progress.Erase();
   for (const std::string& file : exporter.GetWrittenFiles()) out << file << '\n';
+  warnings.PrintSummary();
 }
 // "WxH", each from 2 to 8192 pixels.
 void ParsePictureSize(const std::string& text, int& width, int& height) {
@@ -225,10 +267,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   app.require_subcommand(1);
 
   std::string sceneFile;
-  std::string scale = "10";
+  constexpr const char* kDefaultScale = "10";
+  std::string scale = kDefaultScale;
   CLI::App* inspect = app.add_subcommand("inspect", "Print a summary of a scene file.");
   inspect->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
-  inspect->add_option("--scale", scale, "millimetres per editor unit (default 10)");
   bool drawCalls = false;
   inspect->add_flag("--draw-calls", drawCalls,
                     "also count the sub-meshes (draw calls) of the exported asset's mesh, with and without --optimize");
@@ -255,6 +297,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   bool allPrimitives = false;
   mesh->add_flag("--all-primitives", allPrimitives,
                  "also write the collision volumes, which the mesh leaves out as the asset's mesh does");
+  bool strict = false;
+  const char* const strictHelp = "treat every warning as an error: nothing is written";
+  mesh->add_flag("--strict", strict, strictHelp);
 
   std::string repository;
   std::string assetName;
@@ -273,6 +318,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
   exportCommand->add_flag("--optimize", optimize, optimizeHelp);
+  exportCommand->add_flag("--strict", strict, strictHelp);
 
   std::string meshFile;
   std::string size = "800x600";
@@ -307,17 +353,17 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   TTerminalProgress progress(err, terminal, quiet);
   try {
     if (inspect->parsed()) {
-      const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, ParseScale(scale));
+      // The summary holds no sizes; the draw calls are those of an export at its default scale.
+      const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, StrToFloat(kDefaultScale));
       WriteSceneSummary(*scene, out);
       if (drawCalls) WriteDrawCalls(*scene, out);
     }
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
-                textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory, ParseOgreVersion(ogreVersion), optimize,
-                init, out, err, progress);
+                textureDirectory, ParseOgreVersion(ogreVersion), optimize, init, strict, out, err, progress);
     if (mesh->parsed())
-      RunMesh(sceneFile, output, scale, textureDirectory.empty() ? FolderOf(sceneFile) : textureDirectory,
-              ParseOgreVersion(ogreVersion), optimize, allPrimitives, out, err, progress);
+      RunMesh(sceneFile, output, scale, textureDirectory, ParseOgreVersion(ogreVersion), optimize, allPrimitives, strict,
+              out, err, progress);
     progress.Erase();
     if (preview->parsed()) {
       if (meshFile.empty() && (repository.empty() || assetName.empty()))

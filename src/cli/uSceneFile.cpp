@@ -9,6 +9,7 @@
 #include "platform/uFileSystem.h"
 #include "platform/uMappedFile.h"
 #include "scene/uXMLSceneReader.h"
+#include "xml/uXMLReader.h"
 
 namespace {
 // Runs `read`, which reads the file. Should the file have changed meanwhile,
@@ -31,7 +32,7 @@ void ReadUnlessChanged(const std::string& fileName, const TMappedFile& file, Rea
 // before the scanner could refuse it.
 std::string ReadStream(const std::string& fileName, std::size_t limit) {
   std::ifstream in(fileName, std::ios::binary);
-  if (!in) RaiseError("Cannot open file %s", {fileName});
+  if (!in) RaiseError("Cannot open file %s (%s)", {fileName, LastSystemErrorText()});
   // Read straight into the string, which doubles as it fills but never
   // beyond the limit and one byte: that byte tells a stream of the limit's
   // length from a longer one.
@@ -49,6 +50,26 @@ std::string ReadStream(const std::string& fileName, std::size_t limit) {
   if (in.bad()) RaiseError("Cannot read file %s", {fileName});
   content.resize(length);
   return content;
+}
+
+// A file that holds no XML at all (an empty one, a picture given by mistake)
+// is told as such, before the XML reader would speak of root nodes or quote
+// the bytes of a binary file.
+void CheckHoldsXML(const std::string& fileName, std::string_view text) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::string_view document = TrimHostReply(text);
+  if (document.starts_with(kByteOrderMark)) document = TrimHostReply(document.substr(kByteOrderMark.size()));
+  if (document.empty()) RaiseError("The file %s is not a Tarnix scene: it is empty.", {fileName});
+  if (document.front() != '<') RaiseError("The file %s is not a Tarnix scene: it is not an XML document.", {fileName});
+}
+
+// The reader takes a root of any name, and a root without the editor's
+// sections as an empty scene; a file of the command line must be a scene.
+void CheckIsScene(const std::string& fileName, const TXMLSceneReader& reader) {
+  if (!reader.HeldSceneSections())
+    RaiseError("The file %s is not a Tarnix scene: its root element %s holds no settings, materials, primitives or "
+               "lights.",
+               {fileName, reader.RootName()});
 }
 }  // namespace
 
@@ -68,13 +89,20 @@ std::unique_ptr<TScene> ReadSceneFile(const std::string& fileName, TXMLSceneRead
     // has to finish before the file is known to have stood still.
     std::unique_ptr<TScene> scene;
     ReadUnlessChanged(fileName, file, [&] {
-      file.Read([&](std::string_view text) { scene = reader.ReadSceneMapped(text); });
+      file.Read([&](std::string_view text) {
+        CheckHoldsXML(fileName, text);
+        scene = reader.ReadSceneMapped(text);
+      });
     });
+    CheckIsScene(fileName, reader);
     return scene;
   }
   // A stream is ours once read; only a regular file (found empty when it was
   // to be mapped) can have changed meanwhile.
   std::string text;
   ReadUnlessChanged(fileName, file, [&] { text = ReadStream(fileName, streamLimit); });
-  return reader.ReadSceneText(std::move(text));
+  CheckHoldsXML(fileName, text);
+  std::unique_ptr<TScene> scene = reader.ReadSceneText(std::move(text));
+  CheckIsScene(fileName, reader);
+  return scene;
 }

@@ -5,9 +5,13 @@
 // scanner takes. A file that the editor saves while it is read is refused,
 // never half old and half new.
 //
-// Raises "Cannot open file %s", "Cannot read file %s", "The scene file %s is
-// a folder.", "The scene file %s changed while it was read.", "Input too
-// large." and every error of the scene reader.
+// A file that is no scene is refused: "The file %s is not a Tarnix scene: "
+// and the reason (it is empty, it is not an XML document, or its root element
+// holds none of the editor's sections).
+//
+// Raises "Cannot open file %s (%s)" with the system's reason, "Cannot read
+// file %s", "The scene file %s is a folder.", "The scene file %s changed while
+// it was read.", "Input too large." and every error of the scene reader.
 
 #include <cstddef>
 #include <memory>

@@ -215,8 +215,24 @@ void CreateDirectories(const std::string& directory) {
     RaiseError("Cannot create directory %s", {directory});
 }
 
+std::string LastSystemErrorText() {
+  const DWORD code = GetLastError();
+  char* text = nullptr;
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string message = length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                              message.back() == '.'))
+    message.pop_back();
+  return message;
+}
+
 #else
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -338,6 +354,8 @@ void CreateDirectories(const std::string& directory) {
   std::filesystem::create_directories(directory, error);
   if (error || !std::filesystem::is_directory(directory, error)) RaiseError("Cannot create directory %s", {directory});
 }
+std::string LastSystemErrorText() { return std::strerror(errno); }
+
 #endif
 
 std::size_t FileNameStart(std::string_view path, std::string_view delimiters) {

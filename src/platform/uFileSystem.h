@@ -73,6 +73,12 @@ bool LeadsOutOfFolder(std::string_view path);
 // file system refuses.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 
+// Why the system's last call on this thread failed, in the system's words,
+// for a message to the user: strerror(errno) on POSIX, the system message of
+// GetLastError() on Windows (without its full stop and line end). Asked right
+// after the failed call, before anything else can change the error.
+std::string LastSystemErrorText();
+
 // Removes a file; a missing file is not an error.
 void DeleteFileIfExists(const std::string& path);
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/uException.h"
+#include "base/uNumbers.h"
 #include "scene/uXMLSceneConstants.h"
 #include "xml/uXMLNode.h"
 #include "xml/uXMLReader.h"
@@ -54,6 +55,8 @@ bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
 }
 }  // namespace
 
+bool IsValidScale(std::string_view text) { return IsValidFloat(text) && StrToFloat(text) > 0.0f; }
+
 std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
   // Trimmed in place: the document may be hundreds of megabytes.
   const std::string_view trimmed = TrimHostReply(text);
@@ -82,6 +85,8 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
   auto scene = std::make_unique<TScene>();
   FMaterialsById.clear();
   FKeys = {};
+  FRootName.clear();
+  FHeldSceneSections = false;
   // The scene is built while the document is parsed: every section, and
   // every primitive, is read as soon as its element closes and its part of
   // the tree is then given back. Neither the text nor the tree is ever whole
@@ -107,6 +112,8 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
       }
       if (depth == 2) return false;
       const std::string_view name = element.Name();
+      if (name == "settings" || name == "materials" || name == "primitives" || name == "lights")
+        FHeldSceneSections = true;
       if (name == "settings")
         ReadSettings(element, *scene);
       else if (name == "materials")
@@ -118,7 +125,7 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
     }
     return true;
   };
-  reader.GetRootNode();
+  FRootName = reader.GetRootNode()->Name();
   if (failure) std::rethrow_exception(failure);
   return scene;
 }

@@ -20,6 +20,12 @@
 
 class TXMLReader;
 
+// True for a scale as the user gives it, in millimetres per editor unit: a
+// number as IsValidFloat reads it (so within single precision) whose value
+// there is above zero. A zero scale would fold the model into a point, a
+// negative one mirror it inside out.
+bool IsValidScale(std::string_view text);
+
 class TXMLSceneReader {
 public:
   float Scale = 1.0f;
@@ -36,6 +42,14 @@ public:
   // The same for a reply in the first `length` bytes of `reply`, whose
   // memory and addresses are given back as they are read.
   std::unique_ptr<TScene> ReadSceneReply(TReleasableBuffer reply, std::size_t length);
+
+  // What the last read found at the top of the document: the root element's
+  // name (lower-cased, as the XML reader gives names), and whether the root
+  // held any of settings, materials, primitives and lights. The root may have
+  // any name, and a root holding none of them reads as an empty scene: the
+  // caller tells whether such a document is what it asked for.
+  const std::string& RootName() const { return FRootName; }
+  bool HeldSceneSections() const { return FHeldSceneSections; }
 
 private:
   std::unique_ptr<TScene> Read(TXMLReader& reader);
@@ -57,6 +71,8 @@ private:
   // Materials by identifier, the first of each: what FindMaterial answers,
   // without a search through all materials for every polygon.
   std::unordered_map<std::string, TMaterial*, TTextHash, std::equal_to<>> FMaterialsById;
+  std::string FRootName;
+  bool FHeldSceneSections = false;
   // The attributes read from every vertex and corner, looked up once per
   // document (keys belong to the document's tree); Ready once made.
   struct TKeys {

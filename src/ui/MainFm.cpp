@@ -574,7 +574,7 @@ void TMainForm::Validate() {
   // Both checks run; the asset name's message, the later one, is what stays.
   // The name is checked by the repository's own rules, as the command line
   // checks it, so that it cannot lead out of the repository.
-  if (!IsValidFloat(GetWindowTextString(edScale))) ShowError(VELDARA_ERROR_SCALE, edScale);
+  if (!IsValidScale(GetWindowTextString(edScale))) ShowError(VELDARA_ERROR_SCALE, edScale);
   const std::string problem = AssetNameProblem(GetWindowTextString(edAssetName));
   if (!problem.empty()) ShowError(problem, edAssetName);
   if (!FInvalid) ShowStatus("");

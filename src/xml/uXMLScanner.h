@@ -33,7 +33,7 @@ struct TToken {
   int32_t Kind = tkNone;
   std::string_view Text;
   int32_t Position = 1;  // 1 + the number of characters read when the token ended
-  // The line and column there (CR starts a line, LF counts nothing); filled in
+  // The line and column there (CR, LF and a CR LF pair each end a line); filled in
   // by TXMLScanner::Locate, as only error messages need them.
   int32_t Line = 0;
   int32_t Column = 0;
@@ -68,8 +68,10 @@ private:
   };
 
   struct TPlace {
-    int32_t Line;
-    int32_t Column;
+    int32_t Line = 1;
+    int32_t Column = 1;
+    // The character before was a CR, whose LF ends no second line.
+    bool AfterCR = false;
   };
   // The line and column after reading the first `count` characters.
   TPlace PlaceAfter(std::size_t count) const;
@@ -78,7 +80,7 @@ private:
   std::string_view FInput;
   // The input before FReleased is given back; FReleasedPlace is the place there.
   std::size_t FReleased = 0;
-  TPlace FReleasedPlace{1, 1};
+  TPlace FReleasedPlace;
   std::size_t FNext = 0;        // index of the next character to read
   std::size_t FTokenStart = 0;
   bool FHasContent = false;

@@ -300,5 +300,5 @@ TEST(CommandLineErrors, AMessageWithLineBreaksStaysOnOneLine) {
   const TRun run = RunTool({"inspect", scene});
   EXPECT_EQ(run.Status, 1);
   ASSERT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
-  EXPECT_EQ(run.Err, "error: Unexpected character '>' in input (...\\nerials =>), position (1,21).\n");
+  EXPECT_EQ(run.Err, "error: Unexpected character '>' in input (...\\nerials =>), position (3,10).\n");
 }

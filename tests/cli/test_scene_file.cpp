@@ -5,6 +5,7 @@
 #include <functional>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -170,6 +171,22 @@ TEST(SceneFileStreams, APipeIsReadWhole) {
     std::unique_ptr<TScene> scene;
     EXPECT_EQ(ErrorOf([&] { scene = ReadSceneFile(pipe, reader); }), "no error");
     EXPECT_EQ(scene ? scene->LightCount() : 0, 400);
+  }
+}
+
+TEST(SceneFileStreams, AStreamThatIsNoSceneIsRefusedAsAFileIs) {
+  TTempDir dir;
+  const std::string pipe = dir.File("scene.pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"<foo><bar /></foo>", "its root element foo holds no settings, materials, primitives or lights."},
+      {"\x89PNG\r\n\x1a\n", "it is not an XML document."},
+      {" \r\n", "it is empty."},
+  };
+  for (const auto& [document, reason] : cases) {
+    const TPipeWriter writer(pipe, document);
+    TXMLSceneReader reader;
+    EXPECT_EQ(ErrorOf([&] { ReadSceneFile(pipe, reader); }), "The file " + pipe + " is not a Tarnix scene: " + reason);
   }
 }
 

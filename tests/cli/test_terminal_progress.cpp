@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -48,7 +49,8 @@ TRun RunOnTerminal(std::vector<std::string> args, const TProgressTerminal& termi
 }
 
 // Standard error as a terminal shows it at the end: each carriage return
-// goes back to the start of the line, and what follows overwrites it.
+// goes back to the start of the line, and what follows overwrites it. Blanks
+// left at the end of a line (of a progress line erased) show as nothing.
 std::string AsShown(const std::string& written) {
   std::string screen, line;
   std::size_t column = 0;
@@ -56,6 +58,7 @@ std::string AsShown(const std::string& written) {
     if (c == '\r') {
       column = 0;
     } else if (c == '\n') {
+      while (!line.empty() && line.back() == ' ') line.pop_back();
       screen += line + '\n';
       line.clear();
       column = 0;
@@ -196,12 +199,16 @@ TEST(CommandLineProgress, ExportOnATerminalShowsItsStepsAndLeavesStandardErrorCl
 
 TEST(CommandLineProgress, WarningsAndErrorsStandOnLinesOfTheirOwn) {
   TTempDir dir;
-  // Missing textures: two warnings, each printed when the export meets it.
-  TRun run = RunOnTerminal({"mesh", kCourtyard, dir.File("out/Courtyard.mesh"), "--texture-dir", dir.File("nowhere")},
+  // Missing textures: two warnings, each printed when the export meets it,
+  // and their count at the end.
+  const std::string textures = dir.File("textures");
+  std::filesystem::create_directories(textures);
+  TRun run = RunOnTerminal({"mesh", kCourtyard, dir.File("out/Courtyard.mesh"), "--texture-dir", textures},
                            SlowTerminal());
   ASSERT_EQ(run.Status, 0) << run.Err;
-  const std::string warnings = "warning: Texture file \"" + dir.File("nowhere") + "/stone wall.png\" not found.\n" +
-                               "warning: Texture file \"" + dir.File("nowhere") + "/lm_courtyard.png\" not found.\n";
+  const std::string warnings = "warning: Texture file \"" + textures + "/stone wall.png\" not found.\n" +
+                               "warning: Texture file \"" + textures + "/lm_courtyard.png\" not found.\n" +
+                               "warning: 2 warnings\n";
   EXPECT_EQ(AsShown(run.Err), warnings);
   // Each warning starts on a line the progress left empty, and the progress
   // goes on below it.
@@ -210,9 +217,9 @@ TEST(CommandLineProgress, WarningsAndErrorsStandOnLinesOfTheirOwn) {
     EXPECT_EQ(run.Err[at - 1], '\r') << at;
     ++count;
   }
-  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(count, 3u);
   EXPECT_NE(run.Err.find("\n\rCopying texture files..."), std::string::npos) << run.Err;
-  EXPECT_EQ(run.Err.back(), '\r') << "the line is erased at the end";
+  EXPECT_EQ(run.Err.substr(run.Err.rfind('\r')), "\rwarning: 2 warnings\n") << "the line is erased before the count";
 
   // An error of the job: the last line is the error, as without a terminal.
   TTempDir::Write(dir.File("broken.xml"), "<scene><primitives><primitive id=\"p\"");

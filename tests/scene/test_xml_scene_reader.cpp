@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/ErrorOf.h"
@@ -243,6 +244,13 @@ TEST(SceneReaderScale, RangeRoundsHalvesToEven) {
             "The range of light \"L\" is out of range.");
 }
 
+TEST(SceneReaderScale, AValidScaleIsANumberAboveZeroInSinglePrecision) {
+  for (const char* scale : {"10", "0.001", " 2.5e1", "1e-40", "3.4e38"}) EXPECT_TRUE(IsValidScale(scale)) << scale;
+  // 1e-50 is a number, but zero in single precision; 1e39 lies beyond it.
+  for (const char* scale : {"0", "-0", "0.0e5", "-10", "-1e-3", "1e-50", "1e39", "", "ten", "1,5", "10 "})
+    EXPECT_FALSE(IsValidScale(scale)) << scale;
+}
+
 TEST(SceneReaderLights, DefaultsAndCone) {
   const auto scene = Read(Light("point"));
   const TLight& light = scene->GetLight(0);
@@ -271,6 +279,24 @@ TEST(SceneReaderStructure, RepliesAreTrimmedAndMustHoldARoot) {
             "Could not read rootnode from xml: no data available.");
   EXPECT_EQ(ErrorOf([&] { reader.ReadSceneText("<scene><primitives></scene>"); }),
             "Opening tag \"primitives\" doesn't mach closing tag \"scene\" (1,28)");
+}
+
+TEST(SceneReaderStructure, TellsTheRootsNameAndWhetherItHeldASceneSection) {
+  TXMLSceneReader reader;
+  const auto read = [&](const std::string& document) {
+    reader.ReadSceneText(document);
+    return std::pair(reader.RootName(), reader.HeldSceneSections());
+  };
+  // Any root name is read, lower-cased; each section alone is a scene's.
+  EXPECT_EQ(read("<Reply><lights /></Reply>"), std::pair(std::string("reply"), true));
+  EXPECT_EQ(read("<scene><MATERIALS /></scene>"), std::pair(std::string("scene"), true));
+  EXPECT_EQ(read("<x><primitives /></x>"), std::pair(std::string("x"), true));
+  EXPECT_EQ(read("<x><settings name=\"\" author=\"\" comments=\"\" shadowOpacity=\"1\" /></x>"),
+            std::pair(std::string("x"), true));
+  // Sections deeper down, or none at all, are no scene's; each read tells its own.
+  EXPECT_EQ(read("<foo><bar><lights /><primitives /></bar></foo>"), std::pair(std::string("foo"), false));
+  EXPECT_EQ(read("<foo></foo>"), std::pair(std::string("foo"), false));
+  EXPECT_EQ(read("<scene />"), std::pair(std::string("scene"), false));
 }
 
 TEST(SceneReaderStructure, AMappedDocumentReadsLikeTheEditorsReply) {

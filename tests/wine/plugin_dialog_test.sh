@@ -112,7 +112,8 @@ if [ -n "$(ls -A "$repo_default/Meshes")" ]; then
 fi
 
 echo "== warnings"
-sed -n 's/^warning: //p' "$work/native.err" > "$work/native-warnings.txt"
+# The tool's last line counts its warnings; the dialog's heading does that.
+sed -n 's/^warning: //p' "$work/native.err" | { grep -Ev '^[0-9]+ warnings?$' || true; } > "$work/native-warnings.txt"
 # The dialog lists the warnings under one heading line and a blank line.
 tr -d '\r' < "$work/warnings.txt" | awk 'NR > 2' > "$work/dialog-warnings.txt"
 if ! diff "$work/native-warnings.txt" "$work/dialog-warnings.txt"; then

@@ -161,7 +161,7 @@ namespace {
 // A document of many megabytes: lines of children, some with CR LF, some
 // with LF only, and a long text, so that lines and columns after the part
 // given back depend on every kind of character in it.
-// With `lineFeedsOnly` the whole body is one line (LF counts nothing).
+// With `lineFeedsOnly` every line ends in LF alone.
 std::string LargeDocument(const std::string& tail, bool lineFeedsOnly = false) {
   std::string text = "<scene>\r\n";
   for (int i = 0; i < 200000; ++i) {

@@ -3,6 +3,7 @@
 #include "../support/ErrorOf.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/uException.h"
@@ -72,7 +73,7 @@ TEST(XmlScanner, TokensCarryLineColumnAndPosition) {
   EXPECT_EQ(token.Line, 1);
   EXPECT_EQ(token.Column, 4);
   EXPECT_EQ(token.Position, 4);
-  next();  // "bc": ended by the blank, the sixth character of line 2: column 7 (the LF counts nothing)
+  next();  // "bc": ended by the blank, the sixth character of line 2: column 7 (CR LF ends one line)
   EXPECT_EQ(token.Text, "bc");
   EXPECT_EQ(token.Line, 2);
   EXPECT_EQ(token.Column, 7);
@@ -103,6 +104,50 @@ TEST(XmlScanner, UnexpectedCharactersNameContextAndPlace) {
             "Unexpected character '[' in input (...<a><![CDAT), position (1,7).");
   EXPECT_EQ(ScanError("<a></a >"), "Unexpected character ' ' in input (...<a></a >), position (1,8).");
   EXPECT_EQ(ScanError("<a><!- x -></a>"), "Unexpected character ' ' in input (...<a><!- x -), position (1,8).");
+}
+
+TEST(XmlScanner, EveryKindOfLineEndStartsALine) {
+  // LF alone (as most tools save), CR alone and CR LF each end one line; the
+  // column counts as after a CR LF: one more than the place in the line.
+  for (const std::string end : {"\n", "\r", "\r\n"}) {
+    EXPECT_EQ(ScanError("<root>" + end + "  <item value=\"1\" <"),
+              "Unexpected character '<' in input (...alue=\"1\" <), position (2,20).")
+        << (end == "\n" ? "LF" : end == "\r" ? "CR" : "CR LF");
+    const std::string blankLine = "<a>" + end + end + "<b?";
+    EXPECT_EQ(ScanError(blankLine), "Unexpected character '?' in input (..." + blankLine + "), position (3,4).");
+  }
+  // LF CR is two line ends, as is CR CR LF.
+  for (const std::string input : {"<a>\n\r<b?", "<a>\r\r\n<b?"})
+    EXPECT_EQ(ScanError(input), "Unexpected character '?' in input (..." + input + "), position (3,4).");
+}
+
+TEST(XmlScanner, ACrLfPairSplitByTheTextGivenBackEndsOneLine) {
+  // The text is given back in steps of megabytes up to a margin before the
+  // token reached; lengths around the margin end the first step between the
+  // CR and the LF, where the LF must not count as a second line end: neither
+  // for an error before the next step nor for the next step itself.
+  const auto error = [](const std::string& input) {
+    TXMLScanner scanner(input);
+    int steps = 0;
+    const std::string message = ErrorOf([&] {
+      TToken token;
+      do {
+        scanner.ReleaseConsumed([&](const char*, const char*) { ++steps; });
+        scanner.NextToken(token);
+      } while (token.Kind != tkNone);
+    });
+    return std::pair(message, steps);
+  };
+  const std::string step = std::string(8 * 1024 * 1024, 'a');
+  for (std::size_t length = 65530; length <= 65540; ++length) {
+    const std::string split = "<r>" + step + "\r\n" + std::string(length, 'b') + "<c />";
+    EXPECT_EQ(error(split + "\n<d?"),
+              std::pair(std::string("Unexpected character '?' in input (...b<c />\n<d?), position (3,4)."), 1))
+        << length;
+    EXPECT_EQ(error(split + step + "<e />\n<d?"),
+              std::pair(std::string("Unexpected character '?' in input (...a<e />\n<d?), position (3,4)."), 2))
+        << length;
+  }
 }
 
 TEST(XmlScanner, InputThatEndsInsideMarkupIsRefused) {

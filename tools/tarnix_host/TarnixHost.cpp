@@ -416,14 +416,18 @@ void FirstRun(FARPROC execute) {
       CheckEqual(Text(c.lblScaleInfo), description, std::string("the description of the scale ") + scale);
     }
 
-    // OK with a scale that is no number (a decimal comma): refused, nothing stored.
+    // OK with a scale that is no number (a decimal comma), zero or negative:
+    // refused, nothing stored.
     const std::string settingsBefore = ReadFile(gSettingsFile);
-    SetText(c.edScale, "1,5");
-    Click(c.btnOK);
-    CheckEqual(StatusText(c.sbInfo), VELDARA_ERROR_SCALE, "an invalid scale is refused");
-    Check(Focus() == c.edScale, "the focus moves to the scale");
-    CheckEqual(ReadFile(gSettingsFile), settingsBefore, "a refused OK stores nothing");
-    Check(IsWindowVisible(form) != 0, "a refused OK leaves the dialog open");
+    for (const char* scale : {"1,5", "0", "-3"}) {
+      SetText(c.edScale, scale);
+      MoveFocus(c.edAssetName);
+      Click(c.btnOK);
+      CheckEqual(StatusText(c.sbInfo), VELDARA_ERROR_SCALE, std::string("the scale ") + scale + " is refused");
+      Check(Focus() == c.edScale, std::string("the focus moves to the scale ") + scale);
+      CheckEqual(ReadFile(gSettingsFile), settingsBefore, "a refused OK stores nothing");
+      Check(IsWindowVisible(form) != 0, "a refused OK leaves the dialog open");
+    }
 
     // Both fields wrong: one message, the asset name's, and the focus there.
     SetText(c.edScale, "1e39");
