@@ -252,8 +252,9 @@ TEST(OgreReadsOurMaterials, ScriptCompilesToTheUnitsWeWrote) {
       << lightmapped[4];
 }
 
-TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
-  TTempDir dir;
+// The demo crate exported as the asset "Crate" into a repository in `dir`, at
+// the scene reader's scale of 1; returns the repository's folder.
+std::string ExportDemoCrate(const TTempDir& dir, std::vector<std::string>& warnings) {
   const std::string root = dir.File("Repo");
   for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(root + "/" + folder);
   auto scene = TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml"));
@@ -261,9 +262,15 @@ TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
   options.AssetName = "Crate";
   options.Repository = root;
   options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
-  std::vector<std::string> warnings;
   KVMeshExporterT exporter(options, [&](const std::string& warning) { warnings.push_back(warning); });
   exporter.Export(*scene);
+  return root;
+}
+
+TEST(OgreReadsOurAssets, TheDemoAssetLoadsWithItsMaterials) {
+  TTempDir dir;
+  std::vector<std::string> warnings;
+  const std::string root = ExportDemoCrate(dir, warnings);
   EXPECT_TRUE(warnings.empty());
 
   const std::string script = root + "/Materials/Crate.material";
@@ -284,15 +291,8 @@ TEST(OgreReadsOurAssets, APointLightNearAnOffCentreAssetReachesIt) {
   // (60, 60, 60), so its origin is a corner, not its centre. OGRE centres
   // the entity's bounding sphere on the origin.
   TTempDir dir;
-  const std::string root = dir.File("Repo");
-  for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(root + "/" + folder);
-  auto scene = TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml"));
-  TAssetExportOptions options;
-  options.AssetName = "Crate";
-  options.Repository = root;
-  options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
-  KVMeshExporterT(options).Export(*scene);
-  const std::string mesh = root + "/Meshes/Crate.mesh";
+  std::vector<std::string> warnings;
+  const std::string mesh = ExportDemoCrate(dir, warnings) + "/Meshes/Crate.mesh";
   ASSERT_EQ(LoadMeshInOgre(mesh).Bounds->MaxX, 60.0f);
 
   // A lamp 8.7 units beyond the far corner (60, 60, 60) with a range of 15

@@ -37,18 +37,20 @@ TTriangles Fan(int n) {
   return fan;
 }
 
-// Twice the signed area of corners (a, b, c) seen along the axis the
-// polygon lies across (its plane is one of the three coordinate planes here).
+// Corner i seen along the axis (0, 1, 2 for x, y, z): (Y, Z), (Z, X) or (X, Y).
+std::pair<double, double> Seen(const std::vector<TCornerPosition>& c, int axis, int i) {
+  const TCornerPosition& k = c[static_cast<std::size_t>(i)];
+  return axis == 0 ? std::pair<double, double>{k.Y, k.Z}
+         : axis == 1 ? std::pair<double, double>{k.Z, k.X}
+                     : std::pair<double, double>{k.X, k.Y};
+}
+
+// Twice the signed area of corners (a, b, d) seen along the axis.
 double Cross2(const std::vector<TCornerPosition>& c, int axis, int a, int b, int d) {
-  const auto p = [&](int i) -> double {
-    const TCornerPosition& k = c[static_cast<std::size_t>(i)];
-    return axis == 0 ? k.Y : axis == 1 ? k.Z : k.X;
-  };
-  const auto q = [&](int i) -> double {
-    const TCornerPosition& k = c[static_cast<std::size_t>(i)];
-    return axis == 0 ? k.Z : axis == 1 ? k.X : k.Y;
-  };
-  return (p(b) - p(a)) * (q(d) - q(b)) - (q(b) - q(a)) * (p(d) - p(b));
+  const auto [pa, qa] = Seen(c, axis, a);
+  const auto [pb, qb] = Seen(c, axis, b);
+  const auto [pd, qd] = Seen(c, axis, d);
+  return (pb - pa) * (qd - qb) - (qb - qa) * (pd - pb);
 }
 
 double TwiceArea(const std::vector<TCornerPosition>& c, int axis) {
@@ -93,14 +95,8 @@ TTriangles ByTheRule(const std::vector<TCornerPosition>& c) {
                    : std::fabs(ny) >= std::fabs(nz)                                ? 1
                                                                                    : 2;
   double shoelace = 0;
-  const auto p = [&](int32_t i) -> double {
-    const TCornerPosition& k = c[static_cast<std::size_t>(i)];
-    return axis == 0 ? k.Y : axis == 1 ? k.Z : k.X;
-  };
-  const auto q = [&](int32_t i) -> double {
-    const TCornerPosition& k = c[static_cast<std::size_t>(i)];
-    return axis == 0 ? k.Z : axis == 1 ? k.X : k.Y;
-  };
+  const auto p = [&](int32_t i) { return Seen(c, axis, i).first; };
+  const auto q = [&](int32_t i) { return Seen(c, axis, i).second; };
   for (std::size_t i = 0; i < n; ++i) {
     const auto a = static_cast<int32_t>(i), b = static_cast<int32_t>((i + 1) % n);
     shoelace += p(a) * q(b) - p(b) * q(a);
