@@ -8,6 +8,7 @@
 
 #include "../support/NativePath.h"
 #include "../support/RunTool.h"
+#include "../support/SystemReason.h"
 #include "../support/TempDir.h"
 #include "cli/uCommandLine.h"
 #include "mesh/QZOgreMeshExporterCl.h"
@@ -60,7 +61,8 @@ TEST(CommandLineInspect, ReaderErrorsEndStandardErrorWithStatusOne) {
 
   run = RunTool({"inspect", dir.File("missing.xml")});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.LastErrorLine(), "error: Cannot open file " + dir.File("missing.xml") + " (No such file or directory)");
+  EXPECT_EQ(run.LastErrorLine(),
+            "error: Cannot open file " + dir.File("missing.xml") + " (" + SystemReason(kFileNotFound) + ")");
 }
 
 TEST(CommandLine, UsageErrorsHelpAndVersion) {

@@ -15,6 +15,7 @@
 
 #include "../support/NativePath.h"
 #include "../support/RunTool.h"
+#include "../support/SystemReason.h"
 #include "../support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -171,8 +172,8 @@ TEST(CommandLineSceneFiles, AFileThatCannotBeOpenedGivesTheSystemsReason) {
   TTempDir::Write(dir.File("file"), "");
   const std::string underAFile = dir.File("file/scene.xml");
   const std::pair<std::string, std::string> cases[] = {
-      {missing, "error: Cannot open file " + missing + " (No such file or directory)\n"},
-      {underAFile, "error: Cannot open file " + underAFile + " (Not a directory)\n"},
+      {missing, "error: Cannot open file " + missing + " (" + SystemReason(kFileNotFound) + ")\n"},
+      {underAFile, "error: Cannot open file " + underAFile + " (" + SystemReason(kPathNotFound) + ")\n"},
   };
   for (const auto& [scene, message] : cases) {
     for (const std::vector<std::string>& arguments : EveryCommandOn(scene, dir)) {
