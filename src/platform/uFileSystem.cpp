@@ -165,6 +165,12 @@ bool IsDirectoryEntry(const std::string& path) {
 
 bool NameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsReadOnlyFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 std::string FileIdentity(const std::string& path) { return Lower(FinalPath(path)); }
 
 bool LiesInsideFolder(const std::string& path, const std::string& folder) {
@@ -288,6 +294,11 @@ bool IsDirectoryEntry(const std::string& path) {
 bool NameExists(const std::string& path) {
   struct stat status;
   return lstat(path.c_str(), &status) == 0;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0222) == 0;
 }
 
 std::string FileIdentity(const std::string& path) {

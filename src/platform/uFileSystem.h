@@ -93,6 +93,13 @@ bool IsDirectoryEntry(const std::string& path);
 // True when anything has the name: a file, a folder, a link (not followed).
 bool NameExists(const std::string& path);
 
+// True for a file marked read-only, as a source-control checkout leaves the
+// files it does not let the user change: on Windows its read-only attribute,
+// elsewhere no write permission for anyone. Decided by the mark alone, so
+// that the answer does not depend on who runs the export (root may write
+// anything on POSIX, and a rename never asks the file itself).
+bool IsReadOnlyFile(const std::string& path);
+
 // What tells an existing file from every other, through links too: equal for
 // two paths of the same file, empty when there is none.
 std::string FileIdentity(const std::string& path);

@@ -214,6 +214,23 @@ TEST(AssetTransaction, AFolderWhereAFileGoesStopsTheExportBeforeAnyFileIsReplace
   }
 }
 
+TEST(AssetTransaction, AReadOnlyFileOfTheAssetIsNotReplacedAndTheEarlierAssetStaysWhole) {
+  TRepository repository;
+  ASSERT_EQ(repository.Export(kCrate).Status, 0);
+  std::vector<std::string> earlier;
+  for (const char* file : kCrateFiles) earlier.push_back(repository.Read(file));
+  const std::string mesh = repository.Root + "/Meshes/Crate.mesh";
+  fs::permissions(mesh, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // Another scene, so that every file would change.
+  const TRun run = repository.Export(kExamples + "/courtyard.xml");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: The file " + NativePath(mesh) + " is read-only.");
+  for (std::size_t i = 0; i < std::size(kCrateFiles); ++i)
+    EXPECT_TRUE(repository.Read(kCrateFiles[i]) == earlier[i]) << kCrateFiles[i];
+  for (const std::string& name : TTempDir::Tree(repository.Root))
+    EXPECT_TRUE(name.find(".tmp") == std::string::npos && name.find(".old") == std::string::npos) << name;
+}
+
 // Links, /proc and /dev are POSIX; the Windows build shares the code under test.
 #ifndef _WIN32
 TEST(TextureSources, NamesAndLinksLeadingOutOfTheTextureFolderAreNotRead) {
