@@ -39,6 +39,10 @@ void CloseDefinition(TXMLFileWriter& writer) {
 KVMeshExporterT::KVMeshExporterT(TAssetExportOptions options, TWarningSink warnings)
     : FOptions(std::move(options)), FWarnings(std::move(warnings)) {}
 KVMeshExporterT::~KVMeshExporterT() = default;
+
+void KVMeshExporterT::Warn(const std::string& warning) const {
+  if (FWarnings) FWarnings(warning);
+}
 KVMeshExporterT::KVMeshExporterT(KVMeshExporterT&&) noexcept = default;
 KVMeshExporterT& KVMeshExporterT::operator=(KVMeshExporterT&&) noexcept = default;
 
@@ -85,11 +89,14 @@ void KVMeshExporterT::Export(TScene& scene) {
   const bool hasPhysics = KVPhysicsExporterT::HasCollisionVolumes(scene);
   layout.CheckFolders(hasPhysics);
 
-  // Letter case aside, as Windows tells the asset's files apart.
-  std::string owner = layout.DefinitionName();
-  for (char& c : owner)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  TFileTransaction transaction(owner);
+  // Letter case aside, as Windows tells the asset's files apart: the same
+  // name as the lock's, so that an export removes leftovers only of the
+  // exports its lock keeps out.
+  TFileTransaction transaction(layout.FoldedName());
+  for (const std::string& other : layout.AssetsDifferingInCase())
+    Warn(FormatText("The asset name \"%s\" differs only in letter case from the asset \"%s\" in the repository; "
+                    "Windows takes them for one asset.",
+                    {VisibleText(FOptions.AssetName), VisibleText(other)}));
   for (const char* kind : RepositoryFolders) transaction.RemoveStaleFiles(layout.Folder(kind));
 
   ExportMesh(scene, transaction);

@@ -61,6 +61,7 @@ private:
   void WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction& transaction);
   void WriteMaterialAssetDefinition(TFileTransaction& transaction);
   TAssetLayout Layout() const;
+  void Warn(const std::string& warning) const;
 
   TAssetExportOptions FOptions;
   TWarningSink FWarnings;

@@ -1,6 +1,7 @@
 #include "asset/uRepository.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/uException.h"
 #include "platform/uFileSystem.h"
@@ -8,6 +9,13 @@
 
 namespace {
 bool IsNameDelimiter(char c) { return c == '/' || c == '\\'; }
+
+// A relative folder written with "/" (and one at its end), in this
+// platform's form.
+std::string NativeFolder(std::string folder) {
+  std::replace(folder.begin(), folder.end(), '/', PathDelimiter);
+  return folder;
+}
 
 // Empty, or "." as Windows reads it: it drops trailing dots and blanks.
 // (Parts holding ".." are refused before, as leading out.)
@@ -81,7 +89,40 @@ std::string TAssetLayout::PathOf(const std::string& target) const {
 }
 
 std::string TAssetLayout::LockFile() const {
-  return Folder("AssetDefinitions") + PathDelimiter + "." + FBaseName + ".lock";
+  std::string name = FoldedName();
+  std::replace(name.begin(), name.end(), '\\', '.');
+  return FRoot + "AssetDefinitions" + PathDelimiter + "." + name + ".lock";
+}
+
+std::vector<std::string> TAssetLayout::AssetsDifferingInCase() const {
+  const std::string definitions = FRoot + "AssetDefinitions";
+  // The asset's folders as found, each matched letter case aside: on Linux
+  // "Props" and "props" may both be there.
+  std::vector<std::string> folders = {""};  // each ending with "/" but the first
+  for (std::size_t i = 0; i + 1 < FParts.size(); ++i) {
+    std::vector<std::string> deeper;
+    const std::string folded = FoldedCase(FParts[i]);
+    for (const std::string& folder : folders) {
+      const std::string path = definitions + PathDelimiter + NativeFolder(folder);
+      for (const std::string& entry : FolderEntries(path))
+        if (FoldedCase(entry) == folded && IsDirectoryEntry(path + entry)) deeper.push_back(folder + entry + "/");
+    }
+    folders = std::move(deeper);
+  }
+  std::string own;
+  for (std::size_t i = 0; i + 1 < FParts.size(); ++i) own += FParts[i] + "/";
+  own += FBaseName;
+  const std::string folded = FoldedCase(FBaseName);
+  std::set<std::string> found;
+  for (const std::string& folder : folders)
+    for (const std::string& entry : FolderEntries(definitions + PathDelimiter + NativeFolder(folder)))
+      for (const std::string_view kind : {"_mesh.asset", "_material.asset"}) {
+        if (entry.size() <= kind.size()) continue;
+        const std::string base = entry.substr(0, entry.size() - kind.size());
+        if (FoldedCase(entry.substr(base.size())) == kind && FoldedCase(base) == folded && folder + base != own)
+          found.insert(folder + base);
+      }
+  return {found.begin(), found.end()};
 }
 
 std::string TAssetLayout::MissingFolder(bool hasPhysics) const {

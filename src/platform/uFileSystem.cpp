@@ -47,6 +47,18 @@ bool IsDeviceName(std::string_view name) {
   return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
+std::string FoldedCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    const auto byte = static_cast<unsigned char>(c);
+    // A-Z, and the Latin-1 capitals from 0xC0 to 0xDE but for the
+    // multiplication sign: each 0x20 below its small letter.
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
+      c = static_cast<char>(byte + 0x20);
+  }
+  return folded;
+}
+
 bool LeadsOutOfFolder(std::string_view path) {
   if (path.empty()) return false;
   if (path.front() == '/' || path.front() == '\\' || (path.size() >= 2 && path[1] == ':')) return true;

@@ -63,6 +63,11 @@ bool HasZeroByte(const std::string& path);
 // blanks. Decided the same way on every platform, as the files travel.
 bool IsDeviceName(std::string_view name);
 
+// The name with its letter case folded as Windows compares file names, for
+// the letters of the 8-bit names this system writes (ASCII and Latin-1): two
+// names that fold alike are one file there, wherever the files were written.
+std::string FoldedCase(std::string_view name);
+
 // True for a relative path that would lead out of the folder it is taken in,
 // decided as Windows reads it, on every platform: an absolute path, a drive,
 // or a ".." part (also "..." or ".. ", which Windows reads as ".."). Both

@@ -311,9 +311,68 @@ TEST(AssetExport, TheExporterItselfRefusesUnfitNamesAndASecondExportOfTheAsset) 
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
   EXPECT_FALSE(std::filesystem::exists(repository.Root + "/Materials"));
 
-  const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.Crate.lock");
+  const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.crate.lock");
   KVMeshExporterT second = repository.Exporter();
   EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
             "The asset \"Crate\" is being exported by another process.");
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
+}
+
+// Windows, where the repository is read too, takes names that differ in
+// letter case alone for one asset: their exports must keep each other out,
+// or one's clean-up removes the other's temporary files.
+TEST(AssetExport, NamesDifferingOnlyInLetterCaseShareOneLock) {
+  TRepository repository;
+  for (const char* folder : {"AssetDefinitions/Props", "AssetDefinitions/props", "Meshes/Props", "Meshes/props"})
+    std::filesystem::create_directories(repository.Root + "/" + folder);
+  for (const auto& [held, others] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"Level", {"level", "LEVEL", "lEvEl"}},
+           {"Props/Level", {"props/level", "props\\LEVEL", "Props\\level"}},
+           {"\xC4pfel", {"\xE4pfel", "\xC4PFEL"}}}) {
+    SCOPED_TRACE(held);
+    KVMeshExporterT first = repository.Exporter(held);
+    first.Lock();
+    for (const std::string& other : others) {
+      KVMeshExporterT second = repository.Exporter(other);
+      EXPECT_EQ(ErrorOf([&] { second.Lock(); }), "The asset \"" + other + "\" is being exported by another process.");
+    }
+    // Names that differ in more than letter case are other assets.
+    KVMeshExporterT another = repository.Exporter(held + "s");
+    EXPECT_NO_THROW(another.Lock());
+  }
+  // The multiplication and division signs are no pair of letters.
+  KVMeshExporterT times = repository.Exporter("a\xD7");
+  times.Lock();
+  KVMeshExporterT divided = repository.Exporter("a\xF7");
+  EXPECT_NO_THROW(divided.Lock());
+}
+
+TEST(AssetExport, ANameDifferingOnlyInLetterCaseFromAnAssetInTheRepositoryIsWarnedAbout) {
+  TRepository repository;
+  const auto exportAs = [&](const std::string& asset) {
+    std::vector<std::string> warnings;
+    repository.Exporter(asset, "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+        .Export(*ReadScene(CrateDocument()));
+    return warnings;
+  };
+  EXPECT_EQ(exportAs("Level"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("Level"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("LEVEL"), (std::vector<std::string>{"The asset name \"LEVEL\" differs only in letter case from "
+                                                         "the asset \"Level\" in the repository; Windows takes them "
+                                                         "for one asset."}));
+#ifndef _WIN32
+  // Folders are matched letter case aside too, and every such asset is named.
+  for (const char* folder : {"Props", "props", "PROPS"})
+    for (const char* kind : {"Meshes/", "AssetDefinitions/", "Physics/"})
+      std::filesystem::create_directories(repository.Root + "/" + kind + folder);
+  EXPECT_EQ(exportAs("Props/Crate"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("props/CRATE"),
+            (std::vector<std::string>{"The asset name \"props/CRATE\" differs only in letter case from the asset "
+                                      "\"Props/Crate\" in the repository; Windows takes them for one asset."}));
+  EXPECT_EQ(exportAs("PROPS/crate"),
+            (std::vector<std::string>{"The asset name \"PROPS/crate\" differs only in letter case from the asset "
+                                     "\"Props/Crate\" in the repository; Windows takes them for one asset.",
+                                     "The asset name \"PROPS/crate\" differs only in letter case from the asset "
+                                     "\"props/CRATE\" in the repository; Windows takes them for one asset."}));
+#endif
 }

@@ -133,7 +133,7 @@ TEST(AssetTransaction, LinksPlantedAtTheOldTemporaryNamesAreNeverWrittenThrough)
 TEST(AssetTransaction, ASecondExportOfTheAssetIsRefusedAtOnceWhileOneRuns) {
   TRepository repository;
   {
-    const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.Crate.lock");
+    const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.crate.lock");
     ASSERT_NE(running, nullptr);
     const TRun run = repository.Export(kCrate);
     EXPECT_EQ(run.Status, 1);
@@ -143,7 +143,7 @@ TEST(AssetTransaction, ASecondExportOfTheAssetIsRefusedAtOnceWhileOneRuns) {
     EXPECT_EQ(repository.Export(kCrate, "Other").Status, 0);
   }
   EXPECT_EQ(repository.Export(kCrate).Status, 0);
-  EXPECT_FALSE(fs::exists(repository.Root + "/AssetDefinitions/.Crate.lock"));
+  EXPECT_FALSE(fs::exists(repository.Root + "/AssetDefinitions/.crate.lock"));
 }
 
 TEST(AssetTransaction, TheNextExportRemovesWhatAKilledOneLeftOfItsOwnAsset) {
