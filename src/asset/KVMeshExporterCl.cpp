@@ -1,8 +1,10 @@
 #include "asset/KVMeshExporterCl.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "asset/KVPhysicsExporterCl.h"
+#include "asset/uTextureUsers.h"
 #include "base/uException.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileLock.h"
@@ -130,9 +132,29 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   options.OnProgress = FOptions.OnProgress;
   QZOgreMeshExporterT exporter(scene, std::move(options), FWarnings);
   exporter.Export(GetMeshFileName(), &transaction);
+  WarnOfReplacedTextures(exporter);
   std::unordered_set<std::string> listed(FTextureFiles.begin(), FTextureFiles.end());
   for (const std::string& name : exporter.GetPlacedTextures())
     if (listed.insert(name).second) FTextureFiles.push_back(name);
+}
+
+// Textures/ is shared and a texture is placed by its name alone: one whose
+// earlier file holds other bytes may be another asset's, which would change
+// with this export. The definitions are read only then, which is rare, so
+// that an export into a repository of thousands of assets stays quick.
+void KVMeshExporterT::WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter) const {
+  const TAssetLayout layout = Layout();
+  std::string own = layout.DefinitionName();
+  std::replace(own.begin(), own.end(), '\\', '/');
+  const std::vector<std::string>& names = exporter.GetPlacedTextures();
+  const std::vector<std::string>& sources = exporter.GetPlacedTextureSources();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string target = layout.Folder("Textures") + PathDelimiter + names[i];
+    if (!NameExists(target) || SameFileContents(sources[i], target)) continue;
+    std::vector<std::string> users = AssetsListingTexture(layout.Root(), names[i]);
+    std::erase(users, own);
+    Warn(ReplacedTextureWarning(names[i], users));
+  }
 }
 
 void KVMeshExporterT::ExportPhysics(TScene& scene, TFileTransaction& transaction) {

@@ -16,6 +16,7 @@ class TFileLock;
 class TFileTransaction;
 class TScene;
 class TPrimitive;
+class QZOgreMeshExporterT;
 
 class KVMeshExporterT {
 public:
@@ -62,6 +63,7 @@ private:
   void WriteMaterialAssetDefinition(TFileTransaction& transaction);
   TAssetLayout Layout() const;
   void Warn(const std::string& warning) const;
+  void WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter) const;
 
   TAssetExportOptions FOptions;
   TWarningSink FWarnings;

@@ -67,6 +67,8 @@ public:
   const std::vector<std::string>& GetCopiedTextures() const { return FCopiedTextures; }
   // Target names of the texture files actually placed in the texture directory.
   const std::vector<std::string>& GetPlacedTextures() const { return FPlacedTextures; }
+  // The files they were copied from, in the same order.
+  const std::vector<std::string>& GetPlacedTextureSources() const { return FPlacedSources; }
 
 private:
   QZOgreTextureT& FindOrAddTexture(const std::string& name);
@@ -91,6 +93,7 @@ private:
   int32_t FLightmapCount = 0;
   std::vector<std::string> FCopiedTextures;
   std::vector<std::string> FPlacedTextures;
+  std::vector<std::string> FPlacedSources;
   std::string FStatusText;
   bool FBuilt = false;
   // The texture entries by file name, as every layer of every material asks.

@@ -375,3 +375,52 @@ std::string FolderOf(const std::string& path, std::string_view delimiters) {
 std::string FileNameOf(const std::string& path, std::string_view delimiters) {
   return path.substr(FileNameStart(path, delimiters));
 }
+
+namespace {
+struct TReadFile {
+  std::FILE* File;
+  explicit TReadFile(const std::string& path) : File(HasZeroByte(path) ? nullptr : FileOperations.OpenRead(path.c_str())) {}
+  ~TReadFile() {
+    if (File) FileOperations.Close(File);
+  }
+  TReadFile(const TReadFile&) = delete;
+  TReadFile& operator=(const TReadFile&) = delete;
+};
+
+constexpr std::size_t kReadBlock = 64 * 1024;
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  text.clear();
+  const TReadFile file(path);
+  if (!file.File) return false;
+  char buffer[kReadBlock];
+  for (std::size_t count = 0;; text.append(buffer, count)) {
+    if (!FileOperations.Read(buffer, sizeof buffer, file.File, count)) return false;
+    if (count == 0) return true;
+  }
+}
+
+bool SameFileContents(const std::string& first, const std::string& second) {
+  const TReadFile one(first), two(second);
+  if (!one.File || !two.File) return false;
+  std::string a(kReadBlock, '\0'), b(kReadBlock, '\0');
+  for (;;) {
+    std::size_t countA = 0;
+    if (!FileOperations.Read(a.data(), a.size(), one.File, countA)) return false;
+    // Reads of a regular file fill the buffer but at its end, so blocks of
+    // the two files line up.
+    std::size_t filled = 0;
+    while (filled < countA) {
+      std::size_t count = 0;
+      if (!FileOperations.Read(b.data() + filled, countA - filled, two.File, count)) return false;
+      if (count == 0) break;
+      filled += count;
+    }
+    if (filled != countA || a.compare(0, countA, b, 0, countA) != 0) return false;
+    if (countA == 0) {
+      std::size_t more = 0;
+      return FileOperations.Read(b.data(), 1, two.File, more) && more == 0;
+    }
+  }
+}

@@ -113,6 +113,14 @@ std::string FileIdentity(const std::string& path);
 // folder (resolved the same way). False when either cannot be resolved.
 bool LiesInsideFolder(const std::string& path, const std::string& folder);
 
+// Reads a whole regular file into `text` through the operation table; false
+// when it cannot be opened (missing, not a regular file) or read.
+bool ReadWholeFile(const std::string& path, std::string& text);
+
+// True when both are regular files that can be read and hold the same bytes.
+// Reads no further than the first difference.
+bool SameFileContents(const std::string& first, const std::string& second);
+
 // Splitting a path into its folder part and its file name, the one rule for
 // every unit. A local path ends its folder part at the platform's
 // delimiters: "\" and "/" on Windows, "/" elsewhere, where "\" is a

@@ -376,3 +376,101 @@ TEST(AssetExport, ANameDifferingOnlyInLetterCaseFromAnAssetInTheRepositoryIsWarn
                                      "\"props/CRATE\" in the repository; Windows takes them for one asset."}));
 #endif
 }
+
+// Textures/ is shared by every asset and a texture is placed by its name
+// alone: replacing one with other bytes changes the other assets using it.
+TEST(SharedTextures, ReplacingATextureWithOtherBytesNamesTheOtherAssetsListingIt) {
+  TRepository repository;
+  for (const char* kind : {"Meshes/", "AssetDefinitions/", "Physics/"})
+    std::filesystem::create_directories(repository.Root + "/" + kind + "Props");
+  const auto exportAs = [&](const std::string& asset) {
+    std::vector<std::string> warnings;
+    repository.Exporter(asset, "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+        .Export(*ReadScene(CrateDocument()));
+    return warnings;
+  };
+  // The same bytes under the same name: nothing to say.
+  EXPECT_EQ(exportAs("Alpha"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("Props/Beta"), std::vector<std::string>{});
+  // Definitions that do not list the texture itself are not named: one
+  // listing another file starting with its name, and a mesh definition.
+  TTempDir::Write(repository.Root + "/AssetDefinitions/Near_Material.asset",
+                  "<TargetFile>Textures\\wood.jpg.old</TargetFile><TargetFile>Textures\\wood</TargetFile>");
+  TTempDir::Write(repository.Root + "/AssetDefinitions/Other_Mesh.asset", "<TargetFile>Textures\\wood.jpg</TargetFile>");
+  // One written elsewhere in other letter case, escaped: Windows finds the file by it.
+  TTempDir::Write(repository.Root + "/AssetDefinitions/Hand_Material.asset",
+                  "<TargetFile>Textures\\WOOD&#46;JPG</TargetFile>");
+
+  TTempDir::Write(repository.Sources + "wood.jpg", "other wood");
+  EXPECT_EQ(exportAs("Delta"), (std::vector<std::string>{"Texture wood.jpg replaces a different file of that name "
+                                                          "used by Alpha, Hand, Props/Beta."}));
+  EXPECT_EQ(repository.Read("Textures/wood.jpg"), "other wood");
+  // The asset's own definition is not another user.
+  TTempDir::Write(repository.Sources + "wood.jpg", "wood");
+  EXPECT_EQ(exportAs("Alpha"), (std::vector<std::string>{"Texture wood.jpg replaces a different file of that name "
+                                                          "used by Delta, Hand, Props/Beta."}));
+  EXPECT_EQ(exportAs("Alpha"), std::vector<std::string>{});
+}
+
+TEST(SharedTextures, ATextureThatNoOtherDefinitionListsIsStillWarnedAbout) {
+  TRepository repository;
+  std::filesystem::create_directories(repository.Root + "/Textures");
+  TTempDir::Write(repository.Root + "/Textures/metal_plate.png", "a stray file");
+  // Only one byte longer, and one byte different at the end.
+  TTempDir::Write(repository.Root + "/Textures/wood.jpg", "wood!");
+  std::vector<std::string> warnings;
+  repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+      .Export(*ReadScene(CrateDocument()));
+  EXPECT_EQ(warnings, (std::vector<std::string>{"Texture wood.jpg replaces a different file of that name.",
+                                                "Texture metal_plate.png replaces a different file of that name."}));
+  TTempDir::Write(repository.Root + "/Textures/wood.jpg", "wooe");
+  warnings.clear();
+  repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+      .Export(*ReadScene(CrateDocument()));
+  EXPECT_EQ(warnings, std::vector<std::string>{"Texture wood.jpg replaces a different file of that name."});
+}
+
+// A front end may stop the export at a warning (raising from the sink): the
+// texture's warning comes before anything is committed.
+TEST(SharedTextures, AnExportStoppedAtTheWarningLeavesTheRepositoryAsItWas) {
+  TRepository repository;
+  repository.Exporter("Alpha").Export(*ReadScene(CrateDocument()));
+  const std::vector<std::string> before = TTempDir::Tree(repository.Root);
+  const std::string mesh = repository.Read("Meshes/Alpha.mesh");
+  TTempDir::Write(repository.Sources + "wood.jpg", "other wood");
+  KVMeshExporterT exporter =
+      repository.Exporter("Alpha", "Props", [](const std::string& warning) { throw TException(warning); });
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument(false))); }),
+            "Texture wood.jpg replaces a different file of that name.");
+  EXPECT_EQ(repository.Read("Textures/wood.jpg"), "wood");
+  EXPECT_EQ(repository.Read("Meshes/Alpha.mesh"), mesh);
+  EXPECT_EQ(TTempDir::Tree(repository.Root), before);
+}
+
+// Windows, where the platform loads the files, takes "Wood.png" and
+// "wood.png" for one file.
+TEST(SharedTextures, NamesOfOneAssetDifferingOnlyInLetterCaseArePlacedOnceUnlessTheirBytesAgree) {
+  for (const bool sameBytes : {false, true}) {
+    SCOPED_TRACE(sameBytes);
+    TRepository repository;
+    TTempDir::Write(repository.Sources + "Wood.png", "wood");
+    TTempDir::Write(repository.Sources + "wOOd.png", sameBytes ? "wood" : "other wood");
+    std::string document = CrateDocument();
+    document.replace(document.find("wood.jpg"), 8, "Wood.png");
+    document.replace(document.find("metal plate.png"), 15, "wOOd.png");
+    std::vector<std::string> warnings;
+    KVMeshExporterT exporter =
+        repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
+    exporter.Export(*ReadScene(document));
+    if (sameBytes) {
+      EXPECT_EQ(warnings, std::vector<std::string>{});
+      EXPECT_EQ(exporter.GetTextureFiles(), (std::vector<std::string>{"Wood.png", "wOOd.png"}));
+    } else {
+      EXPECT_EQ(warnings, (std::vector<std::string>{"Texture files \"Wood.png\" and \"wOOd.png\" are both placed as "
+                                                    "Wood.png; only the first is copied."}));
+      EXPECT_EQ(exporter.GetTextureFiles(), std::vector<std::string>{"Wood.png"});
+      EXPECT_FALSE(repository.Exists("Textures/wOOd.png"));
+    }
+    EXPECT_EQ(repository.Read("Textures/Wood.png"), "wood");
+  }
+}
