@@ -19,8 +19,9 @@ inline constexpr const char* RepositoryFolders[] = {"Meshes", "Materials", "Text
 
 // Empty when the name is fit for an asset; otherwise the message that says
 // why not. Refused: an empty name, an absolute path, a drive, an empty, "."
-// or ".." part, a part that Windows opens as a device, a character that
-// Windows does not allow in a file name, and control characters.
+// or ".." part, a part ending in a dot or a blank, a part that Windows opens
+// as a device, a character that Windows does not allow in a file name, and
+// control characters (C1 included: the name is Latin-1 text).
 std::string AssetNameProblem(const std::string& assetName);
 
 // Empty when the category can be written into the definitions; otherwise

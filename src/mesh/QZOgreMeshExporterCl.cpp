@@ -115,6 +115,11 @@ void QZOgreMeshExporterT::CheckNames() const {
     if (name.empty() || name == "." || name == "..")
       RaiseError("Texture file \"%s\" has no file name.", {texture->FileName});
     if (IsDeviceName(name)) RaiseError("Texture file \"%s\" has a name reserved for a device.", {texture->FileName});
+    // Textures/ is read on Windows too, which refuses these in a file name.
+    if (name.find_first_of("\"<>|?*\t") != std::string::npos)
+      RaiseError("Texture file \"%s\" has a character that Windows does not allow in file names (\" < > | ? * or a "
+                 "tab).",
+                 {VisibleText(texture->FileName)});
   }
 }
 

@@ -42,9 +42,12 @@ bool IsDeviceName(std::string_view name) {
   if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$" ||
       base == "CLOCK$")
     return true;
-  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
-  const auto digit = static_cast<unsigned char>(base[3]);
-  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const std::string_view digit = std::string_view(base).substr(3);
+  // A digit, or a superscript 1, 2 or 3 in Latin-1 or in UTF-8.
+  if (digit.size() == 2 && digit[0] == '\xC2') return digit[1] == '\xB9' || digit[1] == '\xB2' || digit[1] == '\xB3';
+  return digit.size() == 1 && ((digit[0] >= '0' && digit[0] <= '9') || digit[0] == '\xB9' || digit[0] == '\xB2' ||
+                               digit[0] == '\xB3');
 }
 
 std::string FoldedCase(std::string_view name) {

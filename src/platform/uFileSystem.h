@@ -58,7 +58,8 @@ bool HasZeroByte(const std::string& path);
 
 // True for a file name that Windows, where the platform loads our assets,
 // opens as a device instead of a file: CON, PRN, AUX, NUL, COM0-9 and LPT0-9
-// (also with the superscript digits 1-3 of its code page), CONIN$, CONOUT$ and
+// (also with the superscript digits 1-3 of its code page, written in Latin-1
+// or in UTF-8), CONIN$, CONOUT$ and
 // CLOCK$, in any letter case, with any extension and with trailing dots or
 // blanks. Decided the same way on every platform, as the files travel.
 bool IsDeviceName(std::string_view name);
