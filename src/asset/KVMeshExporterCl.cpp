@@ -41,12 +41,12 @@ void CloseDefinition(TXMLFileWriter& writer) {
 KVMeshExporterT::KVMeshExporterT(TAssetExportOptions options, TWarningSink warnings)
     : FOptions(std::move(options)), FWarnings(std::move(warnings)) {}
 KVMeshExporterT::~KVMeshExporterT() = default;
+KVMeshExporterT::KVMeshExporterT(KVMeshExporterT&&) noexcept = default;
+KVMeshExporterT& KVMeshExporterT::operator=(KVMeshExporterT&&) noexcept = default;
 
 void KVMeshExporterT::Warn(const std::string& warning) const {
   if (FWarnings) FWarnings(warning);
 }
-KVMeshExporterT::KVMeshExporterT(KVMeshExporterT&&) noexcept = default;
-KVMeshExporterT& KVMeshExporterT::operator=(KVMeshExporterT&&) noexcept = default;
 
 TAssetLayout KVMeshExporterT::Layout() const { return TAssetLayout(FOptions.Repository, FOptions.AssetName); }
 
@@ -151,9 +151,7 @@ void KVMeshExporterT::WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string target = layout.Folder("Textures") + PathDelimiter + names[i];
     if (!NameExists(target) || SameFileContents(sources[i], target)) continue;
-    std::vector<std::string> users = AssetsListingTexture(layout.Root(), names[i]);
-    std::erase(users, own);
-    Warn(ReplacedTextureWarning(names[i], users));
+    Warn(ReplacedTextureWarning(names[i], AssetsListingTexture(layout.Root(), names[i], own)));
   }
 }
 

@@ -19,7 +19,7 @@ bool ListsTarget(const std::string& definition, const std::string& foldedTarget)
     const std::size_t end = definition.find(kClose, at);
     if (end == std::string::npos) return false;
     const std::string_view text = std::string_view(definition).substr(at, end - at);
-    // Cheap first: a target that long cannot come from a shorter text.
+    // Decoding never lengthens a text: a shorter one cannot be the target.
     if (text.size() >= foldedTarget.size() && FoldedCase(DecodeEntities(text)) == foldedTarget) return true;
   }
   return false;
@@ -28,27 +28,29 @@ bool ListsTarget(const std::string& definition, const std::string& foldedTarget)
 // Walks one folder of the definitions and those below it (links to folders
 // are not followed, so a loop cannot hold the export up).
 void FindUsers(const std::string& folder, const std::string& asset, const std::string& foldedTarget,
-               std::vector<std::string>& users) {
+               const std::string& exceptAsset, std::vector<std::string>& users) {
   std::string text;
   for (const std::string& entry : FolderEntries(folder)) {
     const std::string path = folder + PathDelimiter + entry;
     if (IsDirectoryEntry(path)) {
-      FindUsers(path, asset + entry + "/", foldedTarget, users);
+      FindUsers(path, asset + entry + "/", foldedTarget, exceptAsset, users);
       continue;
     }
     if (entry.size() <= kMaterialDefinition.size()) continue;
     const std::size_t base = entry.size() - kMaterialDefinition.size();
     if (FoldedCase(std::string_view(entry).substr(base)) != kMaterialDefinition) continue;
-    if (ReadWholeFile(path, text) && ListsTarget(text, foldedTarget)) users.push_back(asset + entry.substr(0, base));
+    const std::string user = asset + entry.substr(0, base);
+    if (user != exceptAsset && ReadWholeFile(path, text) && ListsTarget(text, foldedTarget)) users.push_back(user);
   }
 }
 }  // namespace
 
-std::vector<std::string> AssetsListingTexture(const std::string& repositoryRoot, const std::string& textureName) {
+std::vector<std::string> AssetsListingTexture(const std::string& repositoryRoot, const std::string& textureName,
+                                              const std::string& exceptAsset) {
   std::string definitions = repositoryRoot;
   if (!definitions.empty() && definitions.back() != PathDelimiter) definitions += PathDelimiter;
   std::vector<std::string> users;
-  FindUsers(definitions + "AssetDefinitions", "", FoldedCase("Textures\\" + textureName), users);
+  FindUsers(definitions + "AssetDefinitions", "", FoldedCase("Textures\\" + textureName), exceptAsset, users);
   std::sort(users.begin(), users.end());
   return users;
 }

@@ -5,6 +5,7 @@
 
 #include "base/uException.h"
 
+#ifndef _WIN32
 namespace {
 // The bytes of a UTF-8 sequence that starts with `lead`; 0 for a byte that
 // starts none (a continuation byte, or one of an overlong or too large form).
@@ -47,6 +48,7 @@ std::string CodeName(char32_t code) {
   return text;
 }
 }  // namespace
+#endif
 
 TLatin1Argument ArgumentAsLatin1(const std::string& argument, std::string_view what) {
 #ifdef _WIN32

@@ -448,7 +448,8 @@ TEST(SharedTextures, AnExportStoppedAtTheWarningLeavesTheRepositoryAsItWas) {
 }
 
 // Windows, where the platform loads the files, takes "Wood.png" and
-// "wood.png" for one file.
+// "wood.png" for one file; so it cannot hold the two sources this needs.
+#ifndef _WIN32
 TEST(SharedTextures, NamesOfOneAssetDifferingOnlyInLetterCaseArePlacedOnceUnlessTheirBytesAgree) {
   for (const bool sameBytes : {false, true}) {
     SCOPED_TRACE(sameBytes);
@@ -474,3 +475,4 @@ TEST(SharedTextures, NamesOfOneAssetDifferingOnlyInLetterCaseArePlacedOnceUnless
     EXPECT_EQ(repository.Read("Textures/Wood.png"), "wood");
   }
 }
+#endif
