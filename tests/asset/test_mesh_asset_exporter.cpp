@@ -413,21 +413,23 @@ TEST(SharedTextures, ReplacingATextureWithOtherBytesNamesTheOtherAssetsListingIt
 }
 
 TEST(SharedTextures, ATextureThatNoOtherDefinitionListsIsStillWarnedAbout) {
-  TRepository repository;
-  std::filesystem::create_directories(repository.Root + "/Textures");
-  TTempDir::Write(repository.Root + "/Textures/metal_plate.png", "a stray file");
-  // Only one byte longer, and one byte different at the end.
-  TTempDir::Write(repository.Root + "/Textures/wood.jpg", "wood!");
-  std::vector<std::string> warnings;
-  repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
-      .Export(*ReadScene(CrateDocument()));
-  EXPECT_EQ(warnings, (std::vector<std::string>{"Texture wood.jpg replaces a different file of that name.",
-                                                "Texture metal_plate.png replaces a different file of that name."}));
-  TTempDir::Write(repository.Root + "/Textures/wood.jpg", "wooe");
-  warnings.clear();
-  repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
-      .Export(*ReadScene(CrateDocument()));
-  EXPECT_EQ(warnings, std::vector<std::string>{"Texture wood.jpg replaces a different file of that name."});
+  // The source holds "wood": longer, shorter, as long with its last byte
+  // other, and empty, each is another file; only the same bytes are not.
+  for (const std::string earlier : {"wood!", "woo", "wooe", "", "wood"}) {
+    SCOPED_TRACE(earlier);
+    TRepository repository;
+    std::filesystem::create_directories(repository.Root + "/Textures");
+    TTempDir::Write(repository.Root + "/Textures/wood.jpg", earlier);
+    TTempDir::Write(repository.Root + "/Textures/metal_plate.png", "metal");
+    std::vector<std::string> warnings;
+    repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+        .Export(*ReadScene(CrateDocument()));
+    if (earlier == "wood")
+      EXPECT_EQ(warnings, std::vector<std::string>{});
+    else
+      EXPECT_EQ(warnings, std::vector<std::string>{"Texture wood.jpg replaces a different file of that name."});
+    EXPECT_EQ(repository.Read("Textures/wood.jpg"), "wood");
+  }
 }
 
 // A front end may stop the export at a warning (raising from the sink): the
