@@ -1,8 +1,10 @@
 #include "asset/KVMeshExporterCl.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "asset/KVPhysicsExporterCl.h"
+#include "asset/uTextureUsers.h"
 #include "base/uException.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileLock.h"
@@ -41,6 +43,10 @@ KVMeshExporterT::KVMeshExporterT(TAssetExportOptions options, TWarningSink warni
 KVMeshExporterT::~KVMeshExporterT() = default;
 KVMeshExporterT::KVMeshExporterT(KVMeshExporterT&&) noexcept = default;
 KVMeshExporterT& KVMeshExporterT::operator=(KVMeshExporterT&&) noexcept = default;
+
+void KVMeshExporterT::Warn(const std::string& warning) const {
+  if (FWarnings) FWarnings(warning);
+}
 
 TAssetLayout KVMeshExporterT::Layout() const { return TAssetLayout(FOptions.Repository, FOptions.AssetName); }
 
@@ -85,11 +91,14 @@ void KVMeshExporterT::Export(TScene& scene) {
   const bool hasPhysics = KVPhysicsExporterT::HasCollisionVolumes(scene);
   layout.CheckFolders(hasPhysics);
 
-  // Letter case aside, as Windows tells the asset's files apart.
-  std::string owner = layout.DefinitionName();
-  for (char& c : owner)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  TFileTransaction transaction(owner);
+  // Letter case aside, as Windows tells the asset's files apart: the same
+  // name as the lock's, so that an export removes leftovers only of the
+  // exports its lock keeps out.
+  TFileTransaction transaction(layout.FoldedName());
+  for (const std::string& other : layout.AssetsDifferingInCase())
+    Warn(FormatText("The asset name \"%s\" differs only in letter case from the asset \"%s\" in the repository; "
+                    "Windows takes them for one asset.",
+                    {VisibleText(FOptions.AssetName), VisibleText(other)}));
   for (const char* kind : RepositoryFolders) transaction.RemoveStaleFiles(layout.Folder(kind));
 
   ExportMesh(scene, transaction);
@@ -123,9 +132,27 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   options.OnProgress = FOptions.OnProgress;
   QZOgreMeshExporterT exporter(scene, std::move(options), FWarnings);
   exporter.Export(GetMeshFileName(), &transaction);
+  WarnOfReplacedTextures(exporter);
   std::unordered_set<std::string> listed(FTextureFiles.begin(), FTextureFiles.end());
   for (const std::string& name : exporter.GetPlacedTextures())
     if (listed.insert(name).second) FTextureFiles.push_back(name);
+}
+
+// Textures/ is shared and a texture is placed by its name alone: one whose
+// earlier file holds other bytes may be another asset's, which would change
+// with this export. The definitions are read only then, which is rare, so
+// that an export into a repository of thousands of assets stays quick.
+void KVMeshExporterT::WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter) const {
+  const TAssetLayout layout = Layout();
+  std::string own = layout.DefinitionName();
+  std::replace(own.begin(), own.end(), '\\', '/');
+  const std::vector<std::string>& names = exporter.GetPlacedTextures();
+  const std::vector<std::string>& sources = exporter.GetPlacedTextureSources();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string target = layout.Folder("Textures") + PathDelimiter + names[i];
+    if (!NameExists(target) || SameFileContents(sources[i], target)) continue;
+    Warn(ReplacedTextureWarning(names[i], AssetsListingTexture(layout.Root(), names[i], own)));
+  }
 }
 
 void KVMeshExporterT::ExportPhysics(TScene& scene, TFileTransaction& transaction) {

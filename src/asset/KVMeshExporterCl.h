@@ -16,6 +16,7 @@ class TFileLock;
 class TFileTransaction;
 class TScene;
 class TPrimitive;
+class QZOgreMeshExporterT;
 
 class KVMeshExporterT {
 public:
@@ -61,6 +62,8 @@ private:
   void WriteMeshAssetDefinition(bool hasPhysics, TFileTransaction& transaction);
   void WriteMaterialAssetDefinition(TFileTransaction& transaction);
   TAssetLayout Layout() const;
+  void Warn(const std::string& warning) const;
+  void WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter) const;
 
   TAssetExportOptions FOptions;
   TWarningSink FWarnings;

@@ -1,6 +1,7 @@
 #include "asset/uRepository.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/uException.h"
 #include "platform/uFileSystem.h"
@@ -8,6 +9,13 @@
 
 namespace {
 bool IsNameDelimiter(char c) { return c == '/' || c == '\\'; }
+
+// A relative folder written with "/" (and one at its end), in this
+// platform's form.
+std::string NativeFolder(std::string folder) {
+  std::replace(folder.begin(), folder.end(), '/', PathDelimiter);
+  return folder;
+}
 
 // Empty, or "." as Windows reads it: it drops trailing dots and blanks.
 // (Parts holding ".." are refused before, as leading out.)
@@ -18,6 +26,19 @@ bool HasControlCharacter(std::string_view text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
   return false;
 }
+
+// Bytes 0x80 to 0x9F: the C1 control characters of ISO-8859-1, in which the
+// definitions are declared (the ANSI code page shows them as "€" or "’",
+// which the definitions cannot carry).
+bool HasC1ControlCharacter(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) <= 0x9F) return true;
+  return false;
+}
+
+// Windows drops dots and blanks at the end of a name: "Crate." would be
+// "Crate" there, another asset's files.
+bool EndsInDotOrBlank(std::string_view part) { return !part.empty() && (part.back() == '.' || part.back() == ' '); }
 
 // Characters that Windows, where the platform loads our assets, refuses in a
 // file name (the colon would name a stream of the file).
@@ -38,6 +59,10 @@ std::string AssetNameProblem(const std::string& assetName) {
   if (assetName.empty()) return "Please specify an asset name.";
   const std::string shown = VisibleText(assetName);
   if (HasControlCharacter(assetName)) return FormatText("The asset name \"%s\" holds a control character.", {shown});
+  if (HasC1ControlCharacter(assetName))
+    return FormatText("The asset name \"%s\" holds a character from 0x80 to 0x9F, a control character in the "
+                      "definitions' ISO-8859-1.",
+                      {shown});
   if (LeadsOutOfFolder(assetName))
     return FormatText("The asset name \"%s\" leads out of the repository: it may not be an absolute path, "
                       "start with a drive or hold a \"..\" folder.",
@@ -45,6 +70,8 @@ std::string AssetNameProblem(const std::string& assetName) {
   const std::vector<std::string> parts = AssetNameParts(assetName);
   if (std::any_of(parts.begin(), parts.end(), OnlyDotsAndBlanks))
     return FormatText("The asset name \"%s\" has an empty or \".\" part.", {shown});
+  if (std::any_of(parts.begin(), parts.end(), [](const std::string& part) { return EndsInDotOrBlank(part); }))
+    return FormatText("The asset name \"%s\" has a part ending in a dot or a blank, which Windows drops.", {shown});
   if (std::any_of(parts.begin(), parts.end(), [](const std::string& part) { return IsDeviceName(part); }))
     return FormatText("The asset name \"%s\" holds a name reserved for a device.", {shown});
   if (HasForbiddenCharacter(assetName))
@@ -81,7 +108,40 @@ std::string TAssetLayout::PathOf(const std::string& target) const {
 }
 
 std::string TAssetLayout::LockFile() const {
-  return Folder("AssetDefinitions") + PathDelimiter + "." + FBaseName + ".lock";
+  std::string name = FoldedName();
+  std::replace(name.begin(), name.end(), '\\', '.');
+  return FRoot + "AssetDefinitions" + PathDelimiter + "." + name + ".lock";
+}
+
+std::vector<std::string> TAssetLayout::AssetsDifferingInCase() const {
+  const std::string definitions = FRoot + "AssetDefinitions";
+  // The asset's folders as found, each matched letter case aside: on Linux
+  // "Props" and "props" may both be there.
+  std::vector<std::string> folders = {""};  // each ending with "/" but the first
+  for (std::size_t i = 0; i + 1 < FParts.size(); ++i) {
+    std::vector<std::string> deeper;
+    const std::string folded = FoldedCase(FParts[i]);
+    for (const std::string& folder : folders) {
+      const std::string path = definitions + PathDelimiter + NativeFolder(folder);
+      for (const std::string& entry : FolderEntries(path))
+        if (FoldedCase(entry) == folded && IsDirectoryEntry(path + entry)) deeper.push_back(folder + entry + "/");
+    }
+    folders = std::move(deeper);
+  }
+  std::string own;
+  for (std::size_t i = 0; i + 1 < FParts.size(); ++i) own += FParts[i] + "/";
+  own += FBaseName;
+  const std::string folded = FoldedCase(FBaseName);
+  std::set<std::string> found;
+  for (const std::string& folder : folders)
+    for (const std::string& entry : FolderEntries(definitions + PathDelimiter + NativeFolder(folder)))
+      for (const std::string_view kind : {"_mesh.asset", "_material.asset"}) {
+        if (entry.size() <= kind.size()) continue;
+        const std::string base = entry.substr(0, entry.size() - kind.size());
+        if (FoldedCase(entry.substr(base.size())) == kind && FoldedCase(base) == folded && folder + base != own)
+          found.insert(folder + base);
+      }
+  return {found.begin(), found.end()};
 }
 
 std::string TAssetLayout::MissingFolder(bool hasPhysics) const {

@@ -12,6 +12,7 @@
 #include "base/uException.h"
 #include "base/uNumbers.h"
 #include "cli/DrawCallCount.h"
+#include "cli/uArgumentText.h"
 #include "cli/uSceneFile.h"
 #include "cli/uSceneSummary.h"
 #include "cli/uTerminalProgress.h"
@@ -32,6 +33,14 @@ constexpr int kUsageError = 2;
 struct TUsageError : TException {
   using TException::TException;
 };
+
+// An argument in Latin-1, as the core takes names (see uArgumentText.h);
+// one that cannot be is a usage error.
+std::string Latin1Argument(const std::string& argument, std::string_view what) {
+  TLatin1Argument latin1 = ArgumentAsLatin1(argument, what);
+  if (!latin1.Problem.empty()) throw TUsageError(latin1.Problem);
+  return std::move(latin1.Text);
+}
 
 // The scale in millimetres per editor unit, checked as the export dialog checks it.
 float ParseScale(const std::string& text) {
@@ -196,10 +205,12 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   warnings.PrintSummary();
 }
 
-void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetName,
-               const std::string& category, const std::string& scale, const std::string& textureDirectory,
+void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetArgument,
+               const std::string& categoryArgument, const std::string& scale, const std::string& textureDirectory,
                TMaterialNameForm nameForm, bool optimize, bool init, bool strict, std::ostream& out,
                std::ostream& err, TTerminalProgress& progress) {
+  const std::string assetName = Latin1Argument(assetArgument, "asset name");
+  const std::string category = Latin1Argument(categoryArgument, "category");
   for (const std::string& problem : {AssetNameProblem(assetName), CategoryProblem(category)})
     if (!problem.empty()) throw TUsageError(problem);
   if (repository.empty()) throw TUsageError("Please specify a repository.");
@@ -368,6 +379,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     if (preview->parsed()) {
       if (meshFile.empty() && (repository.empty() || assetName.empty()))
         throw TUsageError("Please specify a repository and an asset, or --mesh FILE.mesh.");
+      if (meshFile.empty()) assetName = Latin1Argument(assetName, "asset name");
       if (meshFile.empty() && !AssetNameProblem(assetName).empty()) throw TUsageError(AssetNameProblem(assetName));
       int width = 0, height = 0;
       ParsePictureSize(size, width, height);

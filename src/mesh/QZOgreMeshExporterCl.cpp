@@ -129,6 +129,11 @@ void QZOgreMeshExporterT::CheckNames() const {
     if (name.empty() || name == "." || name == "..")
       RaiseError("Texture file \"%s\" has no file name.", {texture->FileName});
     if (IsDeviceName(name)) RaiseError("Texture file \"%s\" has a name reserved for a device.", {texture->FileName});
+    // Textures/ is read on Windows too, which refuses these in a file name.
+    if (name.find_first_of("\"<>|?*\t") != std::string::npos)
+      RaiseError("Texture file \"%s\" has a character that Windows does not allow in file names (\" < > | ? * or a "
+                 "tab).",
+                 {VisibleText(texture->FileName)});
   }
 }
 
@@ -398,8 +403,10 @@ std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& text
 
 void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTransaction& transaction) {
   SetStatus("Copying texture files...");
-  // The scene's file name of the texture that each target name was placed for.
-  std::unordered_map<std::string, const std::string*> placedFor;
+  // The texture that each target name was placed for, letter case aside:
+  // Windows, where the platform loads the files, takes "Wood.png" and
+  // "wood.png" for one file.
+  std::unordered_map<std::string, const QZOgreTextureT*> placedFor;
   const int count = static_cast<int>(FTextures.size());
   for (int i = 0; i < count; ++i) {
     const QZOgreTextureT& texture = *FTextures[static_cast<std::size_t>(i)];
@@ -407,17 +414,23 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTr
       const std::string name = TextureTargetName(texture.FileName);
       FCopiedTextures.push_back(name);
       if (!texture.IsColor) {
-        const auto [placed, fresh] = placedFor.emplace(name, &texture.FileName);
+        const auto [placed, fresh] = placedFor.emplace(FoldedCase(name), &texture);
+        const QZOgreTextureT& first = *placed->second;
+        const std::string firstName = TextureTargetName(first.FileName);
         const std::string source = TextureSourcePath(texture);
-        const std::string problem = fresh ? TextureSourceProblem(texture, source) : std::string();
-        if (!fresh)
-          Warn("Texture files \"" + *placed->second + "\" and \"" + texture.FileName +
-                             "\" are both placed as " + name + "; only the first is copied.");
+        const std::string problem = TextureSourceProblem(texture, source);
+        // Two names in other letter case may both be placed when their bytes
+        // are the same: whichever Windows keeps, it is the right file.
+        if (!fresh && (firstName == name || !problem.empty() ||
+                       !SameFileContents(TextureSourcePath(first), source)))
+          Warn("Texture files \"" + first.FileName + "\" and \"" + texture.FileName + "\" are both placed as " +
+               firstName + "; only the first is copied.");
         else if (!problem.empty())
           Warn(problem);
-        else if (transaction.Copy(source, directory + name))
+        else if (transaction.Copy(source, directory + name)) {
           FPlacedTextures.push_back(name);
-        else
+          FPlacedSources.push_back(source);
+        } else
           Warn("Texture file \"" + source + "\" could not be read.");
       }
     }

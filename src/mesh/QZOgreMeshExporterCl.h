@@ -28,8 +28,9 @@ public:
   // material script and the texture copies as the options ask. Build refuses
   // a model whose names would corrupt the files: a material or texture name
   // with a line break or a zero byte, a texture without a file name or with a
-  // name that Windows reserves for a device ("CON", "NUL.png", "COM1"...),
-  // and control characters in material and texture names.
+  // name that Windows reserves for a device ("CON", "NUL.png", "COM1"...) or
+  // with a character Windows does not allow in a file name (" < > | ? * or a
+  // tab), and control characters in material and texture names.
   // The files are written into `transaction`; without one, into a
   // transaction of their own that Export commits, so that the mesh, its
   // script and its textures replace their earlier versions together or not
@@ -67,6 +68,8 @@ public:
   const std::vector<std::string>& GetCopiedTextures() const { return FCopiedTextures; }
   // Target names of the texture files actually placed in the texture directory.
   const std::vector<std::string>& GetPlacedTextures() const { return FPlacedTextures; }
+  // The files they were copied from, in the same order.
+  const std::vector<std::string>& GetPlacedTextureSources() const { return FPlacedSources; }
 
 private:
   QZOgreTextureT& FindOrAddTexture(const std::string& name);
@@ -91,6 +94,7 @@ private:
   int32_t FLightmapCount = 0;
   std::vector<std::string> FCopiedTextures;
   std::vector<std::string> FPlacedTextures;
+  std::vector<std::string> FPlacedSources;
   std::string FStatusText;
   bool FBuilt = false;
   // The texture entries by file name, as every layer of every material asks.

@@ -42,9 +42,24 @@ bool IsDeviceName(std::string_view name) {
   if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$" ||
       base == "CLOCK$")
     return true;
-  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
-  const auto digit = static_cast<unsigned char>(base[3]);
-  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const std::string_view digit = std::string_view(base).substr(3);
+  // A digit, or a superscript 1, 2 or 3 in Latin-1 or in UTF-8.
+  if (digit.size() == 2 && digit[0] == '\xC2') return digit[1] == '\xB9' || digit[1] == '\xB2' || digit[1] == '\xB3';
+  return digit.size() == 1 && ((digit[0] >= '0' && digit[0] <= '9') || digit[0] == '\xB9' || digit[0] == '\xB2' ||
+                               digit[0] == '\xB3');
+}
+
+std::string FoldedCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    const auto byte = static_cast<unsigned char>(c);
+    // A-Z, and the Latin-1 capitals from 0xC0 to 0xDE but for the
+    // multiplication sign: each 0x20 below its small letter.
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
+      c = static_cast<char>(byte + 0x20);
+  }
+  return folded;
 }
 
 bool LeadsOutOfFolder(std::string_view path) {
@@ -164,6 +179,12 @@ bool IsDirectoryEntry(const std::string& path) {
 }
 
 bool NameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsReadOnlyFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         (attributes & FILE_ATTRIBUTE_READONLY);
+}
 
 std::string FileIdentity(const std::string& path) { return Lower(FinalPath(path)); }
 
@@ -306,6 +327,11 @@ bool NameExists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0222) == 0;
+}
+
 std::string FileIdentity(const std::string& path) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return {};
@@ -369,4 +395,53 @@ std::string FolderOf(const std::string& path, std::string_view delimiters) {
 
 std::string FileNameOf(const std::string& path, std::string_view delimiters) {
   return path.substr(FileNameStart(path, delimiters));
+}
+
+namespace {
+struct TReadFile {
+  std::FILE* File;
+  explicit TReadFile(const std::string& path) : File(HasZeroByte(path) ? nullptr : FileOperations.OpenRead(path.c_str())) {}
+  ~TReadFile() {
+    if (File) FileOperations.Close(File);
+  }
+  TReadFile(const TReadFile&) = delete;
+  TReadFile& operator=(const TReadFile&) = delete;
+};
+
+constexpr std::size_t kReadBlock = 64 * 1024;
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  text.clear();
+  const TReadFile file(path);
+  if (!file.File) return false;
+  char buffer[kReadBlock];
+  for (std::size_t count = 0;; text.append(buffer, count)) {
+    if (!FileOperations.Read(buffer, sizeof buffer, file.File, count)) return false;
+    if (count == 0) return true;
+  }
+}
+
+bool SameFileContents(const std::string& first, const std::string& second) {
+  const TReadFile one(first), two(second);
+  if (!one.File || !two.File) return false;
+  std::string a(kReadBlock, '\0'), b(kReadBlock, '\0');
+  for (;;) {
+    std::size_t countA = 0;
+    if (!FileOperations.Read(a.data(), a.size(), one.File, countA)) return false;
+    // Reads of a regular file fill the buffer but at its end, so blocks of
+    // the two files line up.
+    std::size_t filled = 0;
+    while (filled < countA) {
+      std::size_t count = 0;
+      if (!FileOperations.Read(b.data() + filled, countA - filled, two.File, count)) return false;
+      if (count == 0) break;
+      filled += count;
+    }
+    if (filled != countA || a.compare(0, countA, b, 0, countA) != 0) return false;
+    if (countA == 0) {
+      std::size_t more = 0;
+      return FileOperations.Read(b.data(), 1, two.File, more) && more == 0;
+    }
+  }
 }

@@ -58,10 +58,16 @@ bool HasZeroByte(const std::string& path);
 
 // True for a file name that Windows, where the platform loads our assets,
 // opens as a device instead of a file: CON, PRN, AUX, NUL, COM0-9 and LPT0-9
-// (also with the superscript digits 1-3 of its code page), CONIN$, CONOUT$ and
+// (also with the superscript digits 1-3 of its code page, written in Latin-1
+// or in UTF-8), CONIN$, CONOUT$ and
 // CLOCK$, in any letter case, with any extension and with trailing dots or
 // blanks. Decided the same way on every platform, as the files travel.
 bool IsDeviceName(std::string_view name);
+
+// The name with its letter case folded as Windows compares file names, for
+// the letters of the 8-bit names this system writes (ASCII and Latin-1): two
+// names that fold alike are one file there, wherever the files were written.
+std::string FoldedCase(std::string_view name);
 
 // True for a relative path that would lead out of the folder it is taken in,
 // decided as Windows reads it, on every platform: an absolute path, a drive,
@@ -99,6 +105,13 @@ bool IsDirectoryEntry(const std::string& path);
 // True when anything has the name: a file, a folder, a link (not followed).
 bool NameExists(const std::string& path);
 
+// True for a file marked read-only, as a source-control checkout leaves the
+// files it does not let the user change: on Windows its read-only attribute,
+// elsewhere no write permission for anyone. Decided by the mark alone, so
+// that the answer does not depend on who runs the export (root may write
+// anything on POSIX, and a rename never asks the file itself).
+bool IsReadOnlyFile(const std::string& path);
+
 // What tells an existing file from every other, through links too: equal for
 // two paths of the same file, empty when there is none.
 std::string FileIdentity(const std::string& path);
@@ -106,6 +119,14 @@ std::string FileIdentity(const std::string& path);
 // True when the file, with every link on its way resolved, lies inside the
 // folder (resolved the same way). False when either cannot be resolved.
 bool LiesInsideFolder(const std::string& path, const std::string& folder);
+
+// Reads a whole regular file into `text` through the operation table; false
+// when it cannot be opened (missing, not a regular file) or read.
+bool ReadWholeFile(const std::string& path, std::string& text);
+
+// True when both are regular files that can be read and hold the same bytes.
+// Reads no further than the first difference.
+bool SameFileContents(const std::string& first, const std::string& second);
 
 // Splitting a path into its folder part and its file name, the one rule for
 // every unit. A local path ends its folder part at the platform's

@@ -128,9 +128,13 @@ bool TFileTransaction::Copy(const std::string& source, const std::string& target
 
 void TFileTransaction::Commit() {
   // What would stop a move is found before the first one: a folder where a
-  // file goes.
-  for (const TStagedFile& staged : FFiles)
-    if (staged.Finished && IsDirectoryEntry(staged.Target)) RaiseError("Cannot write file %s", {staged.Target});
+  // file goes. A file marked read-only is kept from changes on purpose (a
+  // source-control checkout does so): replacing it would quietly undo that.
+  for (const TStagedFile& staged : FFiles) {
+    if (!staged.Finished) continue;
+    if (IsDirectoryEntry(staged.Target)) RaiseError("Cannot write file %s", {staged.Target});
+    if (IsReadOnlyFile(staged.Target)) RaiseError("The file %s is read-only.", {staged.Target});
+  }
   // The earlier files get second names, to be put back if a move fails. A
   // file system without hard links keeps no second name; such a file cannot
   // be put back.
@@ -160,21 +164,34 @@ void TFileTransaction::Commit() {
 
   if (!failed.empty()) {
     RollBack(moved);
-    RaiseError("Cannot write file %s", {failed});
+    std::string message = FormatText("Cannot write file %s", {failed});
+    bool kept = false;
+    for (const TStagedFile& staged : FFiles)
+      if (staged.KeepEarlier) {
+        message += FormatText(". The earlier file %s could not be put back: it is kept as %s until the next export",
+                              {staged.Target, staged.Earlier});
+        kept = true;
+      }
+    throw TException(kept ? message + "." : message);
   }
   RemoveEarlierFiles();
   for (TStagedFile& staged : FFiles) staged.Finished = false;
 }
 
 // Puts the earlier files of the first `moved` targets back, and removes the
-// targets that had none.
+// targets that had none. An earlier file that the file system will not put
+// back is the only copy of it left: it stays under its second name, for the
+// error to name.
 void TFileTransaction::RollBack(std::size_t moved) {
   std::set<std::string> folders;
   for (std::size_t i = moved; i-- > 0;) {
     TStagedFile& staged = FFiles[i];
     if (!staged.Finished || !staged.Temporary.empty()) continue;
     if (!staged.Earlier.empty()) {
-      if (ReplaceFileWith(staged.Earlier, staged.Target)) staged.Earlier.clear();
+      if (ReplaceFileWith(staged.Earlier, staged.Target))
+        staged.Earlier.clear();
+      else
+        staged.KeepEarlier = true;
     } else if (!staged.Existed) {
       DeleteFileIfExists(staged.Target);
     }
@@ -185,7 +202,7 @@ void TFileTransaction::RollBack(std::size_t moved) {
 
 void TFileTransaction::RemoveEarlierFiles() {
   for (TStagedFile& staged : FFiles) {
-    if (!staged.Earlier.empty()) DeleteFileIfExists(staged.Earlier);
+    if (!staged.Earlier.empty() && !staged.KeepEarlier) DeleteFileIfExists(staged.Earlier);
     staged.Earlier.clear();
   }
 }

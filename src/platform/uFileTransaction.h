@@ -42,10 +42,14 @@ public:
   // regular file); the target side's failures raise like Create and Finish.
   bool Copy(const std::string& source, const std::string& target);
 
-  // Moves every finished file into place. Raises "Cannot write file %s" when
-  // one cannot be: a folder stands where it goes (found before anything is
-  // moved), or the file system refuses a move or the flush of a folder, in
-  // which case every target moved so far gets its earlier file back.
+  // Moves every finished file into place. Raises "The file %s is read-only."
+  // for a target marked read-only and "Cannot write file %s" for one where a
+  // folder stands, both found before anything is moved; and "Cannot write
+  // file %s" when the file system refuses a move or the flush of a folder, in
+  // which case every target moved so far gets its earlier file back. Should
+  // the file system refuse that too, the earlier file stays under its second
+  // name (the only copy of it left), which the error names; the owner's next
+  // transaction removes it with the other leftovers.
   void Commit();
 
   // Removes the temporary files of this owner that a killed transaction left
@@ -61,6 +65,7 @@ private:
     std::FILE* Handle = nullptr;
     bool Finished = false;
     bool Existed = false;   // the target had an earlier file at the commit
+    bool KeepEarlier = false;  // its earlier file could not be put back: never removed
   };
 
   std::string FreshName(const std::string& target, const char* extension);

@@ -311,9 +311,170 @@ TEST(AssetExport, TheExporterItselfRefusesUnfitNamesAndASecondExportOfTheAsset) 
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
   EXPECT_FALSE(std::filesystem::exists(repository.Root + "/Materials"));
 
-  const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.Crate.lock");
+  const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.crate.lock");
   KVMeshExporterT second = repository.Exporter();
   EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
             "The asset \"Crate\" is being exported by another process.");
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
 }
+
+// Windows, where the repository is read too, takes names that differ in
+// letter case alone for one asset: their exports must keep each other out,
+// or one's clean-up removes the other's temporary files.
+TEST(AssetExport, NamesDifferingOnlyInLetterCaseShareOneLock) {
+  TRepository repository;
+  for (const char* folder : {"AssetDefinitions/Props", "AssetDefinitions/props", "Meshes/Props", "Meshes/props"})
+    std::filesystem::create_directories(repository.Root + "/" + folder);
+  for (const auto& [held, others] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"Level", {"level", "LEVEL", "lEvEl"}},
+           {"Props/Level", {"props/level", "props\\LEVEL", "Props\\level"}},
+           {"\xC4pfel", {"\xE4pfel", "\xC4PFEL"}}}) {
+    SCOPED_TRACE(held);
+    KVMeshExporterT first = repository.Exporter(held);
+    first.Lock();
+    for (const std::string& other : others) {
+      KVMeshExporterT second = repository.Exporter(other);
+      EXPECT_EQ(ErrorOf([&] { second.Lock(); }), "The asset \"" + other + "\" is being exported by another process.");
+    }
+    // Names that differ in more than letter case are other assets.
+    KVMeshExporterT another = repository.Exporter(held + "s");
+    EXPECT_NO_THROW(another.Lock());
+  }
+  // The multiplication and division signs are no pair of letters.
+  KVMeshExporterT times = repository.Exporter("a\xD7");
+  times.Lock();
+  KVMeshExporterT divided = repository.Exporter("a\xF7");
+  EXPECT_NO_THROW(divided.Lock());
+}
+
+TEST(AssetExport, ANameDifferingOnlyInLetterCaseFromAnAssetInTheRepositoryIsWarnedAbout) {
+  TRepository repository;
+  const auto exportAs = [&](const std::string& asset) {
+    std::vector<std::string> warnings;
+    repository.Exporter(asset, "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+        .Export(*ReadScene(CrateDocument()));
+    return warnings;
+  };
+  EXPECT_EQ(exportAs("Level"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("Level"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("LEVEL"), (std::vector<std::string>{"The asset name \"LEVEL\" differs only in letter case from "
+                                                         "the asset \"Level\" in the repository; Windows takes them "
+                                                         "for one asset."}));
+#ifndef _WIN32
+  // Folders are matched letter case aside too, and every such asset is named.
+  for (const char* folder : {"Props", "props", "PROPS"})
+    for (const char* kind : {"Meshes/", "AssetDefinitions/", "Physics/"})
+      std::filesystem::create_directories(repository.Root + "/" + kind + folder);
+  EXPECT_EQ(exportAs("Props/Crate"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("props/CRATE"),
+            (std::vector<std::string>{"The asset name \"props/CRATE\" differs only in letter case from the asset "
+                                      "\"Props/Crate\" in the repository; Windows takes them for one asset."}));
+  EXPECT_EQ(exportAs("PROPS/crate"),
+            (std::vector<std::string>{"The asset name \"PROPS/crate\" differs only in letter case from the asset "
+                                     "\"Props/Crate\" in the repository; Windows takes them for one asset.",
+                                     "The asset name \"PROPS/crate\" differs only in letter case from the asset "
+                                     "\"props/CRATE\" in the repository; Windows takes them for one asset."}));
+#endif
+}
+
+// Textures/ is shared by every asset and a texture is placed by its name
+// alone: replacing one with other bytes changes the other assets using it.
+TEST(SharedTextures, ReplacingATextureWithOtherBytesNamesTheOtherAssetsListingIt) {
+  TRepository repository;
+  for (const char* kind : {"Meshes/", "AssetDefinitions/", "Physics/"})
+    std::filesystem::create_directories(repository.Root + "/" + kind + "Props");
+  const auto exportAs = [&](const std::string& asset) {
+    std::vector<std::string> warnings;
+    repository.Exporter(asset, "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+        .Export(*ReadScene(CrateDocument()));
+    return warnings;
+  };
+  // The same bytes under the same name: nothing to say.
+  EXPECT_EQ(exportAs("Alpha"), std::vector<std::string>{});
+  EXPECT_EQ(exportAs("Props/Beta"), std::vector<std::string>{});
+  // Definitions that do not list the texture itself are not named: one
+  // listing another file starting with its name, and a mesh definition.
+  TTempDir::Write(repository.Root + "/AssetDefinitions/Near_Material.asset",
+                  "<TargetFile>Textures\\wood.jpg.old</TargetFile><TargetFile>Textures\\wood</TargetFile>");
+  TTempDir::Write(repository.Root + "/AssetDefinitions/Other_Mesh.asset", "<TargetFile>Textures\\wood.jpg</TargetFile>");
+  // One written elsewhere in other letter case, escaped: Windows finds the file by it.
+  TTempDir::Write(repository.Root + "/AssetDefinitions/Hand_Material.asset",
+                  "<TargetFile>Textures\\WOOD&#46;JPG</TargetFile>");
+
+  TTempDir::Write(repository.Sources + "wood.jpg", "other wood");
+  EXPECT_EQ(exportAs("Delta"), (std::vector<std::string>{"Texture wood.jpg replaces a different file of that name "
+                                                          "used by Alpha, Hand, Props/Beta."}));
+  EXPECT_EQ(repository.Read("Textures/wood.jpg"), "other wood");
+  // The asset's own definition is not another user.
+  TTempDir::Write(repository.Sources + "wood.jpg", "wood");
+  EXPECT_EQ(exportAs("Alpha"), (std::vector<std::string>{"Texture wood.jpg replaces a different file of that name "
+                                                          "used by Delta, Hand, Props/Beta."}));
+  EXPECT_EQ(exportAs("Alpha"), std::vector<std::string>{});
+}
+
+TEST(SharedTextures, ATextureThatNoOtherDefinitionListsIsStillWarnedAbout) {
+  // The source holds "wood": longer, shorter, as long with its last byte
+  // other, and empty, each is another file; only the same bytes are not.
+  for (const std::string earlier : {"wood!", "woo", "wooe", "", "wood"}) {
+    SCOPED_TRACE(earlier);
+    TRepository repository;
+    std::filesystem::create_directories(repository.Root + "/Textures");
+    TTempDir::Write(repository.Root + "/Textures/wood.jpg", earlier);
+    TTempDir::Write(repository.Root + "/Textures/metal_plate.png", "metal");
+    std::vector<std::string> warnings;
+    repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
+        .Export(*ReadScene(CrateDocument()));
+    if (earlier == "wood")
+      EXPECT_EQ(warnings, std::vector<std::string>{});
+    else
+      EXPECT_EQ(warnings, std::vector<std::string>{"Texture wood.jpg replaces a different file of that name."});
+    EXPECT_EQ(repository.Read("Textures/wood.jpg"), "wood");
+  }
+}
+
+// A front end may stop the export at a warning (raising from the sink): the
+// texture's warning comes before anything is committed.
+TEST(SharedTextures, AnExportStoppedAtTheWarningLeavesTheRepositoryAsItWas) {
+  TRepository repository;
+  repository.Exporter("Alpha").Export(*ReadScene(CrateDocument()));
+  const std::vector<std::string> before = TTempDir::Tree(repository.Root);
+  const std::string mesh = repository.Read("Meshes/Alpha.mesh");
+  TTempDir::Write(repository.Sources + "wood.jpg", "other wood");
+  KVMeshExporterT exporter =
+      repository.Exporter("Alpha", "Props", [](const std::string& warning) { throw TException(warning); });
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument(false))); }),
+            "Texture wood.jpg replaces a different file of that name.");
+  EXPECT_EQ(repository.Read("Textures/wood.jpg"), "wood");
+  EXPECT_EQ(repository.Read("Meshes/Alpha.mesh"), mesh);
+  EXPECT_EQ(TTempDir::Tree(repository.Root), before);
+}
+
+// Windows, where the platform loads the files, takes "Wood.png" and
+// "wood.png" for one file; so it cannot hold the two sources this needs.
+#ifndef _WIN32
+TEST(SharedTextures, NamesOfOneAssetDifferingOnlyInLetterCaseArePlacedOnceUnlessTheirBytesAgree) {
+  for (const bool sameBytes : {false, true}) {
+    SCOPED_TRACE(sameBytes);
+    TRepository repository;
+    TTempDir::Write(repository.Sources + "Wood.png", "wood");
+    TTempDir::Write(repository.Sources + "wOOd.png", sameBytes ? "wood" : "other wood");
+    std::string document = CrateDocument();
+    document.replace(document.find("wood.jpg"), 8, "Wood.png");
+    document.replace(document.find("metal plate.png"), 15, "wOOd.png");
+    std::vector<std::string> warnings;
+    KVMeshExporterT exporter =
+        repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
+    exporter.Export(*ReadScene(document));
+    if (sameBytes) {
+      EXPECT_EQ(warnings, std::vector<std::string>{});
+      EXPECT_EQ(exporter.GetTextureFiles(), (std::vector<std::string>{"Wood.png", "wOOd.png"}));
+    } else {
+      EXPECT_EQ(warnings, (std::vector<std::string>{"Texture files \"Wood.png\" and \"wOOd.png\" are both placed as "
+                                                    "Wood.png; only the first is copied."}));
+      EXPECT_EQ(exporter.GetTextureFiles(), std::vector<std::string>{"Wood.png"});
+      EXPECT_FALSE(repository.Exists("Textures/wOOd.png"));
+    }
+    EXPECT_EQ(repository.Read("Textures/Wood.png"), "wood");
+  }
+}
+#endif

@@ -133,7 +133,7 @@ TEST(AssetTransaction, LinksPlantedAtTheOldTemporaryNamesAreNeverWrittenThrough)
 TEST(AssetTransaction, ASecondExportOfTheAssetIsRefusedAtOnceWhileOneRuns) {
   TRepository repository;
   {
-    const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.Crate.lock");
+    const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.crate.lock");
     ASSERT_NE(running, nullptr);
     const TRun run = repository.Export(kCrate);
     EXPECT_EQ(run.Status, 1);
@@ -143,7 +143,7 @@ TEST(AssetTransaction, ASecondExportOfTheAssetIsRefusedAtOnceWhileOneRuns) {
     EXPECT_EQ(repository.Export(kCrate, "Other").Status, 0);
   }
   EXPECT_EQ(repository.Export(kCrate).Status, 0);
-  EXPECT_FALSE(fs::exists(repository.Root + "/AssetDefinitions/.Crate.lock"));
+  EXPECT_FALSE(fs::exists(repository.Root + "/AssetDefinitions/.crate.lock"));
 }
 
 TEST(AssetTransaction, TheNextExportRemovesWhatAKilledOneLeftOfItsOwnAsset) {
@@ -212,6 +212,23 @@ TEST(AssetTransaction, AFolderWhereAFileGoesStopsTheExportBeforeAnyFileIsReplace
     for (const std::string& name : TTempDir::Tree(repository.Root))
       EXPECT_TRUE(name.find(".tmp") == std::string::npos && name.find(".old") == std::string::npos) << name;
   }
+}
+
+TEST(AssetTransaction, AReadOnlyFileOfTheAssetIsNotReplacedAndTheEarlierAssetStaysWhole) {
+  TRepository repository;
+  ASSERT_EQ(repository.Export(kCrate).Status, 0);
+  std::vector<std::string> earlier;
+  for (const char* file : kCrateFiles) earlier.push_back(repository.Read(file));
+  const std::string mesh = repository.Root + "/Meshes/Crate.mesh";
+  fs::permissions(mesh, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // Another scene, so that every file would change.
+  const TRun run = repository.Export(kExamples + "/courtyard.xml");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.LastErrorLine(), "error: The file " + NativePath(mesh) + " is read-only.");
+  for (std::size_t i = 0; i < std::size(kCrateFiles); ++i)
+    EXPECT_TRUE(repository.Read(kCrateFiles[i]) == earlier[i]) << kCrateFiles[i];
+  for (const std::string& name : TTempDir::Tree(repository.Root))
+    EXPECT_TRUE(name.find(".tmp") == std::string::npos && name.find(".old") == std::string::npos) << name;
 }
 
 // Links, /proc and /dev are POSIX; the Windows build shares the code under test.

@@ -57,11 +57,92 @@ TEST(CommandLineAssetNames, NamesThatLeaveTheRepositoryAreRefusedBeforeAnythingI
   for (const char* folder : {"Props", "a.b"})
     for (const char* kind : {"Meshes", "Physics", "AssetDefinitions"})
       fs::create_directories(repository + "/" + kind + "/" + folder);
-  for (const char* name : {"Props/Crate", "..Crate", "Crate..", "a.b/c"}) {
+  for (const char* name : {"Props/Crate", "..Crate", "Cr..ate", "a.b/c", " Crate"}) {
     const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", name, "--init"});
     EXPECT_EQ(run.Status, 0) << name << ": " << run.Err;
   }
 }
+
+// Names that Windows, where the platform reads the repository, would take
+// for other names, or that the definitions cannot carry.
+TEST(CommandLineAssetNames, NamesTheRepositoryCannotCarryAreRefusedBeforeAnythingIsWritten) {
+  TTempDir dir;
+  const std::string repository = dir.File("Repo");
+  fs::create_directories(repository + "/Meshes/a");
+  fs::create_directories(repository + "/AssetDefinitions/a");
+  const std::vector<std::string> before = TTempDir::Tree(dir.Path());
+  struct TCase {
+    std::string Name, Shown, Problem;
+  };
+  const std::string dotOrBlank = "has a part ending in a dot or a blank, which Windows drops.";
+  const std::string c1 = "holds a character from 0x80 to 0x9F, a control character in the definitions' ISO-8859-1.";
+  std::vector<TCase> cases = {
+      {"Crate.", "Crate.", dotOrBlank},
+      {"Crate..", "Crate..", dotOrBlank},
+      {"Crate ", "Crate ", dotOrBlank},
+      {"a./Crate", "a./Crate", dotOrBlank},
+      {"a \\Crate", "a \\Crate", dotOrBlank},
+      // Superscript digits in Latin-1, as the dialog hands them.
+      {"COM\xB9", "COM\xB9", "holds a name reserved for a device."},
+      {"a/lpt\xB3.x", "a/lpt\xB3.x", "holds a name reserved for a device."},
+      // C1 control characters in Latin-1 (the ANSI code page's "\x80" and "\x92").
+      {"Cr\x85te", "Cr\x85te", c1},
+      {"\x80uro", "\x80uro", c1},
+      {"Bob\x92s", "Bob\x92s", c1},
+  };
+#ifndef _WIN32
+  // Linux hands the arguments over in UTF-8: converted to Latin-1 first.
+  cases.push_back({"COM\xC2\xB9", "COM\xB9", "holds a name reserved for a device."});
+  cases.push_back({"LPT\xC2\xB2.mesh", "LPT\xB2.mesh", "holds a name reserved for a device."});
+  cases.push_back({"Cr\xC2\x85te", "Cr\x85te", c1});
+  cases.push_back({"Cr\xC2\x9Fte", "Cr\x9Fte", c1});
+  for (const auto& [mark, code] : std::vector<std::pair<std::string, std::string>>{
+           {"\xE2\x80\x8B", "U+200B"}, {"\xE2\x80\x8F", "U+200F"}, {"\xE2\x80\xAA", "U+202A"},
+           {"\xE2\x80\xAE", "U+202E"}, {"\xE2\x81\xA6", "U+2066"}, {"\xE2\x81\xA9", "U+2069"}})
+    cases.push_back({"Cr" + mark + "ate", "Cr" + mark + "ate", "holds an invisible formatting character (" + code + ")."});
+  for (const auto& [character, code] : std::vector<std::pair<std::string, std::string>>{
+           {"\xE2\x82\xAC", "U+20AC"}, {"\xC4\x85", "U+0105"}, {"\xF0\x9F\x93\xA6", "U+1F4E6"},
+           {"\xE2\x80\x8A", "U+200A"}, {"\xE2\x81\xAA", "U+206A"}})
+    cases.push_back({"Crate" + character, "Crate" + character,
+                     "holds a character (" + code + ") that the asset definitions cannot hold: they are ISO-8859-1 "
+                                                    "(Latin-1)."});
+#endif
+  for (const TCase& c : cases) {
+    const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", c.Name});
+    EXPECT_EQ(run.Status, 2) << c.Name;
+    EXPECT_EQ(run.Err, "error: The asset name \"" + c.Shown + "\" " + c.Problem + "\n") << c.Name;
+  }
+  EXPECT_EQ(TTempDir::Tree(dir.Path()), before);
+}
+
+// Linux hands the arguments over in UTF-8; the definitions are ISO-8859-1.
+#ifndef _WIN32
+TEST(CommandLineAssetNames, NameAndCategoryReachTheDefinitionsInLatin1) {
+  TTempDir dir;
+  const std::string repository = dir.File("Repo");
+  const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", "K\xC3\xA4se", "--category",
+                            "M\xC3\xB6" "bel \xC2\xBD", "--init"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string definition = TTempDir::Read(repository + "/AssetDefinitions/K\xE4se_Mesh.asset");
+  EXPECT_NE(definition.find("<Name>K\xE4se_Mesh</Name>"), std::string::npos) << definition;
+  EXPECT_NE(definition.find("<Description>K\xE4se</Description>"), std::string::npos) << definition;
+  EXPECT_NE(definition.find("<Category>M\xF6" "bel \xBD</Category>"), std::string::npos) << definition;
+  EXPECT_NE(definition.find("<TargetFile>Meshes\\K\xE4se.mesh</TargetFile>"), std::string::npos) << definition;
+  EXPECT_TRUE(fs::is_regular_file(repository + "/Meshes/K\xE4se.mesh"));
+  // Text already in Latin-1 (a terminal of that encoding) is taken as it is.
+  const TRun latin1 = RunTool({"export", kCrate, "--repository", repository, "--asset", "K\xE4se", "--category",
+                               "M\xF6" "bel \xBD"});
+  ASSERT_EQ(latin1.Status, 0) << latin1.Err;
+  EXPECT_EQ(TTempDir::Read(repository + "/AssetDefinitions/K\xE4se_Mesh.asset"), definition);
+  // A category beyond Latin-1 is refused like a name.
+  const TRun refused = RunTool({"export", kCrate, "--repository", repository, "--asset", "Crate", "--category",
+                                "Props \xE2\x9C\x93"});
+  EXPECT_EQ(refused.Status, 2);
+  EXPECT_EQ(refused.Err, "error: The category \"Props \xE2\x9C\x93\" holds a character (U+2713) that the asset "
+                         "definitions cannot hold: they are ISO-8859-1 (Latin-1).\n");
+  EXPECT_FALSE(fs::exists(repository + "/Meshes/Crate.mesh"));
+}
+#endif
 
 TEST(CommandLineFaults, EachFailedFileOfAnExportReachesTheUserAndKeepsTheWholeEarlierAsset) {
   for (std::size_t failing = 0; failing < std::size(kAssetFiles); ++failing) {

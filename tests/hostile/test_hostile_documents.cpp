@@ -293,6 +293,26 @@ TEST(HostileNames, TextureNamesThatWouldCorruptTheScriptOrOpenADeviceAreRefused)
       {"LPT9", "Texture file \"LPT9\" has a name reserved for a device."},
       {"C:\\aux.", "Texture file \"C:\\aux.\" has a name reserved for a device."},
       {"conout$.bmp", "Texture file \"conout$.bmp\" has a name reserved for a device."},
+      // Superscript digits, which Windows reads as digits here, in UTF-8 and in Latin-1.
+      {"COM\xC2\xB9.png", "Texture file \"COM\xC2\xB9.png\" has a name reserved for a device."},
+      {"x\\lpt\xC2\xB2", "Texture file \"x\\lpt\xC2\xB2\" has a name reserved for a device."},
+      {"Com\xC2\xB3.tar.dds", "Texture file \"Com\xC2\xB3.tar.dds\" has a name reserved for a device."},
+      {"LPT\xB9.png", "Texture file \"LPT\xB9.png\" has a name reserved for a device."},
+      // Characters that Windows refuses in a file name; a colon ends the folder part.
+      {"wood&quot;s.png", "Texture file \"wood\"s.png\" has a character that Windows does not allow in file names "
+                          "(\" < > | ? * or a tab)."},
+      {"a&lt;b.png", "Texture file \"a<b.png\" has a character that Windows does not allow in file names (\" < > | "
+                     "? * or a tab)."},
+      {"a&gt;b.png", "Texture file \"a>b.png\" has a character that Windows does not allow in file names (\" < > | "
+                     "? * or a tab)."},
+      {"a|b.png", "Texture file \"a|b.png\" has a character that Windows does not allow in file names (\" < > | ? * "
+                  "or a tab)."},
+      {"what?.png", "Texture file \"what?.png\" has a character that Windows does not allow in file names (\" < > | "
+                    "? * or a tab)."},
+      {"dir\\*.png", "Texture file \"dir\\*.png\" has a character that Windows does not allow in file names (\" < > "
+                      "| ? * or a tab)."},
+      {"tab&#9;bed.png", "Texture file \"tab\tbed.png\" has a character that Windows does not allow in file names "
+                         "(\" < > | ? * or a tab)."},
   };
   for (const auto& [file, message] : cases) {
     TExport exported;
@@ -300,7 +320,8 @@ TEST(HostileNames, TextureNamesThatWouldCorruptTheScriptOrOpenADeviceAreRefused)
     EXPECT_EQ(FilesBelow(exported.Dir.File("out")), std::vector<std::string>{}) << file;
   }
   // Names that only resemble devices are files like any other.
-  for (const char* file : {"console.png", "nul_map.png", "com10.png", "lpt.png", "CON_.png", "aux-1.jpg"}) {
+  for (const char* file : {"console.png", "nul_map.png", "com10.png", "lpt.png", "CON_.png", "aux-1.jpg",
+                           "COM\xC2\xB9" "0.png", "LPT\xC2\xB4.png", "com\xB2\xB3.png", "odd?\\folder.png"}) {
     TExport exported;
     auto scene = ReadScene(Scene(Material("M", Layer(file))));
     EXPECT_NO_THROW(exported.Run(*scene)) << file;

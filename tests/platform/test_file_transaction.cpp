@@ -106,6 +106,55 @@ TEST(FileTransaction, AFolderWhereAFileGoesIsFoundBeforeAnythingMoves) {
   EXPECT_TRUE(fs::is_directory(files.Targets[2]));
 }
 
+TEST(FileTransaction, AFileMarkedReadOnlyIsFoundBeforeAnythingMovesAndStaysAsItWas) {
+  TThreeFiles files;
+  // The last target, so that every other move would have happened first.
+  fs::permissions(files.Targets[2], fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::vector<std::string> names = TTempDir::Tree(files.Dir.Path());
+  EXPECT_EQ(ErrorOf([&] { files.Write(); }), "The file " + files.Targets[2] + " is read-only.");
+  EXPECT_EQ(files.State(), "earlier");
+  EXPECT_EQ(TTempDir::Tree(files.Dir.Path()), names);
+  // Write permission for the owner alone is enough to replace it.
+  fs::permissions(files.Targets[2], fs::perms::owner_write, std::filesystem::perm_options::add);
+  files.Write();
+  EXPECT_EQ(files.State(), "new");
+}
+
+TEST(FileTransaction, AnEarlierFileThatCannotBePutBackIsKeptAndNamedInTheError) {
+  TThreeFiles files;
+  // The last move fails, and so does putting back what the first two replaced.
+  struct TRefusingPutBack {
+    TRefusingPutBack() {
+      FileOperations.Replace = [](const char* from, const char* to) {
+        if (std::string_view(to).ends_with("three.bin") || std::string_view(from).ends_with(".old")) return false;
+        return PlatformFileOperations.Replace(from, to);
+      };
+    }
+    ~TRefusingPutBack() { FileOperations = PlatformFileOperations; }
+  };
+  std::string error;
+  {
+    TRefusingPutBack refusing;
+    error = ErrorOf([&] { files.Write(); });
+  }
+  const std::string start = "Cannot write file " + files.Targets[2] + ". ";
+  ASSERT_EQ(error.substr(0, start.size()), start) << error;
+  EXPECT_EQ(error.back(), '.');
+  EXPECT_EQ(TTempDir::Read(files.Targets[2]), "earlier " + files.Targets[2]);
+  // Each of the two is named with the file that holds its earlier version,
+  // in the order the transaction wrote them.
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 2; ++i) {
+    const std::string said = "The earlier file " + files.Targets[i] + " could not be put back: it is kept as ";
+    at = error.find(said, at);
+    ASSERT_NE(at, std::string::npos) << error;
+    at += said.size();
+    const std::string kept = error.substr(at, error.find(".old", at) + 4 - at);
+    EXPECT_EQ(TTempDir::Read(kept), "earlier " + files.Targets[i]) << kept;
+    EXPECT_EQ(TTempDir::Read(files.Targets[i]), "new " + files.Targets[i]);
+  }
+}
+
 // Links are POSIX here; Windows refuses an existing name the same way.
 #ifndef _WIN32
 TEST(FileTransaction, NothingPlantedBesideATargetIsWrittenThrough) {
