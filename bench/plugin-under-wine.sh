@@ -146,7 +146,13 @@ for host in $HOSTS; do
       identical=yes
     fi
   fi
-  [ "$result" = success ] && [ "$identical" = yes ] || failed=1
+  # A stand-in editor that cannot hold the scene never ran the plug-in: the
+  # table says so, and it is no failure of the plug-in's.
+  if [ "$result" = "the stand-in editor could not hold the scene" ]; then
+    identical="- (the plug-in did not run)"
+  elif [ "$result" != success ] || [ "$identical" != yes ]; then
+    failed=1
+  fi
   echo "$SIZE $host $(value large-address-aware) $(tr ' ' _ <<<"$result") $(value export-seconds)" \
     "$(mb "$(value peak-working-set-bytes)")" "$(mb "$(value peak-private-bytes)")" \
     "$(mb "$(value peak-address-space-used-bytes)")/$(mb "$(value address-space-bytes)")" \

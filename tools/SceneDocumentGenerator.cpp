@@ -192,9 +192,32 @@ void WriteLights(TDocument& doc, int count) {
   }
   doc.Line(1, "</lights>");
 }
+// Tiles of 100 x 100 quads side by side, a square of them as near as the
+// count allows, one material, and the level's lights.
+std::string GenerateTerrainDocument(const TSceneDocumentOptions& options) {
+  constexpr int kSide = 100;
+  TDocument doc(options.Seed);
+  const int64_t tiles = std::max<int64_t>(1, (options.Polygons + kSide * kSide / 2) / (kSide * kSide));
+  const auto across = static_cast<int64_t>(std::ceil(std::sqrt(static_cast<double>(tiles))));
+  doc.Text().reserve(static_cast<std::size_t>(tiles) * kSide * kSide * 330);
+  doc.Line(0, "<scene>");
+  doc.Line(1, "<settings name=\"Generated terrain\" author=\"generator\" comments=\"seed %" PRIu32 "\" shadowOpacity=\"50\">",
+           options.Seed);
+  doc.Line(2, "<ambient r=\"64\" g=\"64\" b=\"72\" />");
+  doc.Line(1, "</settings>");
+  WriteMaterials(doc);
+  doc.Line(1, "<primitives>");
+  for (int64_t t = 0; t < tiles; ++t)
+    WriteTerrainTile(doc, t, static_cast<int>(t % across) * kSide, static_cast<int>(t / across) * kSide, kSide, kSide);
+  doc.Line(1, "</primitives>");
+  WriteLights(doc, 16);
+  doc.Text() += "</scene>";
+  return std::move(doc.Text());
+}
 }  // namespace
 
 std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
+  if (options.Shape == TSceneShape::Terrain) return GenerateTerrainDocument(options);
   TDocument doc(options.Seed);
   // About 45% of the polygons in the terrain, 20% in lightmapped buildings of
   // 4 x 16 x 8 quads, a few hundred collision boxes and the rest in props of

@@ -1,5 +1,6 @@
-// generate-scene POLYGONS [SEED] > scene.xml
-// Writes a deterministic scene document of about POLYGONS polygons.
+// generate-scene [--terrain] POLYGONS [SEED] > scene.xml
+// Writes a deterministic scene document of about POLYGONS polygons: a level,
+// or with --terrain a terrain of 100 x 100-quad tiles.
 
 #include <cerrno>
 #include <cstdint>
@@ -12,8 +13,10 @@
 
 namespace {
 const char* const kUsage =
-    "usage: generate-scene POLYGONS [SEED] > scene.xml\n"
-    "Writes a deterministic scene document of about POLYGONS polygons; SEED (default 1) varies it.\n";
+    "usage: generate-scene [--terrain] POLYGONS [SEED] > scene.xml\n"
+    "Writes a deterministic scene document of about POLYGONS polygons; SEED (default 1) varies it.\n"
+    "A level by default: terrain, buildings, props and collision boxes; with --terrain, tiles of\n"
+    "100 x 100 quads that share their corners, as the editor's terrain tool makes them.\n";
 
 // The whole text as a decimal number; false for anything else ("1e6" is not
 // one million, and a name is no number at all).
@@ -31,11 +34,16 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  TSceneDocumentOptions options;
+  if (argc >= 2 && std::strcmp(argv[1], "--terrain") == 0) {
+    options.Shape = TSceneShape::Terrain;
+    --argc;
+    ++argv;
+  }
   if (argc < 2 || argc > 3) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  TSceneDocumentOptions options;
   unsigned long long polygons = 0, seed = 0;
   if (!ParseNumber(argv[1], polygons) || polygons == 0 || polygons > INT64_MAX) {
     std::fprintf(stderr, "generate-scene: POLYGONS must be a positive number, not \"%s\"\n", argv[1]);

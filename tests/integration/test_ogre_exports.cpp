@@ -164,6 +164,20 @@ TEST(OgreReadsOurMeshes, GeneratedLevelIsRightSideOutAndEveryTriangleFacesAsItsN
   EXPECT_EQ(inward, 0);
 }
 
+TEST(OgreReadsOurMeshes, AGeneratedTerrainWeldsTheCornersItsQuadsShare) {
+  TTempDir dir;
+  const TExport exported = Export(GenerateSceneDocument({.Polygons = 20000, .Shape = TSceneShape::Terrain}),
+                                  dir.Path().string(), "Terrain.mesh");
+  // Two tiles of 100 x 100 quads: 101 x 101 corners each, 20,000 triangles.
+  ASSERT_EQ(exported.Exporter->GetSubMeshes().size(), 2u);
+  for (const auto& subMesh : exported.Exporter->GetSubMeshes()) {
+    EXPECT_EQ(subMesh->Vertices.size(), 101u * 101u);
+    EXPECT_EQ(subMesh->Faces.size(), 20000u);
+  }
+  const TOgreMeshDump dump = DumpBinaryMesh(dir.File("Terrain.mesh"));
+  ExpectSameMesh(*exported.Exporter, dump.Mesh);
+}
+
 // A terrain of 140 x 140 quads in one primitive of one material. Each quad's
 // corners have texture coordinates of their own: 78,400 vertices, more than
 // 16-bit indices address.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 THostState gHost;
 
@@ -39,7 +40,12 @@ bool LoadSceneReply(const std::string& fileName) {
   if (read) {
     gHost.SceneReply.clear();
     gHost.SceneReply.shrink_to_fit();
-    gHost.SceneReply.resize(static_cast<std::size_t>(size) + sizeof kPadding);
+    try {
+      gHost.SceneReply.resize(static_cast<std::size_t>(size) + sizeof kPadding);
+    } catch (const std::bad_alloc&) {
+      std::fclose(file);
+      throw TSceneTooLarge{};
+    }
     read = std::fread(gHost.SceneReply.data(), 1, static_cast<std::size_t>(size), file) == static_cast<std::size_t>(size);
     std::copy(kPadding, kPadding + sizeof kPadding, gHost.SceneReply.begin() + size);
   }

@@ -41,7 +41,10 @@ extern const std::string kInstallDirectoryRequest;
 // Reads the scene document into gHost.SceneReply with one allocation of its
 // final size, as large replies must be read in a 32-bit process whose
 // address space a growing string would break up. False when the file cannot
-// be read whole.
+// be read whole; throws TSceneTooLarge when this process has no block of
+// memory that holds it (a stand-in editor of 2 GB cannot hold much above a
+// 600 MB reply), which says nothing about the plug-in.
+struct TSceneTooLarge {};
 bool LoadSceneReply(const std::string& fileName);
 
 // The editor's callback: stage 0 announces the reply's size, stage 1 copies it.

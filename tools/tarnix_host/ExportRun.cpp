@@ -170,9 +170,17 @@ bool ParseExportRunOptions(int argc, char** argv, TExportRunOptions& options) {
 }
 
 int RunExport(const TExportRunOptions& options) {
-  if (!LoadSceneReply(options.Scene)) {
-    std::fprintf(stderr, "tarnix-host: cannot read the scene %s\n", options.Scene.c_str());
-    return 1;
+  try {
+    if (!LoadSceneReply(options.Scene)) {
+      std::fprintf(stderr, "tarnix-host: cannot read the scene %s\n", options.Scene.c_str());
+      return 1;
+    }
+  } catch (const TSceneTooLarge&) {
+    // Before the plug-in is even loaded: the report says so in words, so that
+    // nobody takes it for the plug-in's failure.
+    std::printf("result: the stand-in editor could not hold the scene\n");
+    std::fflush(stdout);
+    return 3;
   }
   gHost.InstallDirectory = options.InstallDirectory;
   gUiThread = GetCurrentThreadId();

@@ -653,8 +653,13 @@ int main(int argc, char** argv) {
                  "[--optimized-repository DIR] [--screenshot FILE.bmp] [--warnings FILE]\n");
     return 2;
   }
-  if (!LoadSceneReply(gOptions.Scene)) {
-    std::fprintf(stderr, "tarnix-host: cannot read the scene %s\n", gOptions.Scene.c_str());
+  try {
+    if (!LoadSceneReply(gOptions.Scene)) {
+      std::fprintf(stderr, "tarnix-host: cannot read the scene %s\n", gOptions.Scene.c_str());
+      return 2;
+    }
+  } catch (const TSceneTooLarge&) {
+    std::fprintf(stderr, "tarnix-host: the stand-in editor could not hold the scene %s\n", gOptions.Scene.c_str());
     return 2;
   }
   gHost.InstallDirectory = gOptions.InstallDirectory;
