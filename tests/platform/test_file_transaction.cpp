@@ -192,6 +192,27 @@ TEST(FileLock, ASecondHolderIsRefusedAtOnceUntilTheFirstLetsGo) {
   // A lock file left by a process that died holds no lock.
   TTempDir::Write(path, "");
   EXPECT_NE(TFileLock::TryAcquire(path), nullptr);
+}
+
+// The user never made the lock file and cannot act on its name: the error
+// names the folder that refused it and the system's reason, unless something
+// else stands where the lock file goes.
+TEST(FileLock, AFolderThatRefusesTheLockIsNamedWithTheSystemsReason) {
+#ifdef _WIN32
+  const std::string kNoFolder = "The system cannot find the path specified";
+#else
+  const std::string kNoFolder = "No such file or directory";
+#endif
+  TTempDir dir;
   EXPECT_EQ(ErrorOf([&] { TFileLock::TryAcquire(dir.File("missing/.A.lock")); }),
-            "Cannot create file " + dir.File("missing/.A.lock"));
+            "Cannot write into the folder " + dir.File("missing") + " (" + kNoFolder + ").");
+#ifndef _WIN32
+  // A regular file where a folder should be refuses even the superuser.
+  TTempDir::Write(dir.File("plain"), "");
+  EXPECT_EQ(ErrorOf([&] { TFileLock::TryAcquire(dir.File("plain/.A.lock")); }),
+            "Cannot write into the folder " + dir.File("plain") + " (Not a directory).");
+  fs::create_directory(dir.File(".A.lock"));
+  EXPECT_EQ(ErrorOf([&] { TFileLock::TryAcquire(dir.File(".A.lock")); }),
+            "Cannot create file " + dir.File(".A.lock") + " (Is a directory)");
+#endif
 }
