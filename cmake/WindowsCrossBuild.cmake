@@ -56,6 +56,13 @@ file(CREATE_LINK /usr/include/CLI ${VELDARA_CLI11_INCLUDE}/CLI SYMBOLIC)
 add_library(CLI11::CLI11 INTERFACE IMPORTED)
 set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${VELDARA_CLI11_INCLUDE}
   INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_CLI11_INCLUDE})
+# nlohmann-json, header-only too, the same way.
+set(VELDARA_JSON_INCLUDE ${CMAKE_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${VELDARA_JSON_INCLUDE})
+file(CREATE_LINK /usr/include/nlohmann ${VELDARA_JSON_INCLUDE}/nlohmann SYMBOLIC)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES
+  ${VELDARA_JSON_INCLUDE} INTERFACE_INCLUDE_DIRECTORIES ${VELDARA_JSON_INCLUDE})
 
 # GoogleTest from Debian's source copy (libgtest-dev), built with this toolchain.
 if(VELDARA_BUILD_TESTS)

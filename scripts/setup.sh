@@ -26,6 +26,9 @@ demo_packages=(
   # The option that optimises a mesh for drawing orders its triangles and
   # vertices with meshoptimizer (the Windows build cross-builds its own).
   libmeshoptimizer-dev
+  # inspect --json writes its document with nlohmann-json (header-only; the
+  # Windows build takes the same headers).
+  nlohmann-json3-dev
 )
 
 # What every test and the benchmarks need on top.

@@ -15,9 +15,9 @@ std::size_t SubMeshCount(const TScene& scene, bool optimize) {
 }
 }  // namespace
 
-void WriteDrawCalls(TScene& scene, std::ostream& out) {
-  // Welding compares normals, and the cut counts welded vertices.
-  scene.CalculateNormals(ExportSmoothingAngle);
-  out << "\nDraw calls (sub-meshes of the exported mesh): " << SubMeshCount(scene, false) << '\n';
-  out << "Draw calls with --optimize: " << SubMeshCount(scene, true) << '\n';
+TDrawCalls CountDrawCalls(const TScene& scene) { return {SubMeshCount(scene, false), SubMeshCount(scene, true)}; }
+
+void WriteDrawCalls(const TDrawCalls& drawCalls, std::ostream& out) {
+  out << "\nDraw calls (sub-meshes of the exported mesh): " << drawCalls.Plain << '\n';
+  out << "Draw calls with --optimize: " << drawCalls.Optimized << '\n';
 }

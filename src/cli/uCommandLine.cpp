@@ -12,8 +12,10 @@
 #include "base/uException.h"
 #include "base/uNumbers.h"
 #include "cli/DrawCallCount.h"
+#include "cli/MissingTextures.h"
 #include "cli/uArgumentText.h"
 #include "cli/uSceneFile.h"
+#include "cli/uSceneJson.h"
 #include "cli/uSceneSummary.h"
 #include "cli/uTerminalProgress.h"
 #include "mesh/QZOgreMeshExporterCl.h"
@@ -200,7 +202,8 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   exporter.Export(output, &transaction);
   transaction.Commit();
   progress.Erase();
-  out << output << '\n' << script << '\n';
+  // Absolute, as every other file printed, so that a script can use each line wherever it runs.
+  out << folder + name << '\n' << script << '\n';
   for (const std::string& texture : exporter.GetPlacedTextures()) out << folder << texture << '\n';
   warnings.PrintSummary();
 }
@@ -250,9 +253,25 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   checkFolders(KVPhysicsExporterT::HasCollisionVolumes(*scene));
   exporter.Export(*scene);
   progress.Erase();
-  for (const std::string& file : exporter.GetWrittenFiles()) out << file << '\n';
+  // Absolute, whichever way the repository was given, as `mesh` prints its files.
+  for (const std::string& file : exporter.GetWrittenFiles())
+    out << AbsoluteDirectory(FolderOf(file), "") << FileNameOf(file) << '\n';
   warnings.PrintSummary();
 }
+// The one line that follows a usage error: how the command in hand is called,
+// or the tool as a whole when no command was recognised.
+std::string UsageLine(const std::string& command) {
+  static const std::unordered_map<std::string, std::string> lines = {
+      {"export", "export SCENE.xml --repository DIR --asset NAME [options]"},
+      {"mesh", "mesh SCENE.xml OUTPUT [options]"},
+      {"inspect", "inspect SCENE.xml [options]"},
+      {"preview", "preview (REPOSITORY ASSET | --mesh FILE.mesh) [options]"},
+      {"help", "help [COMMAND]"},
+  };
+  const auto line = lines.find(command);
+  return "usage: veldara-export " + (line != lines.end() ? line->second : "export|mesh|inspect|preview|help ...");
+}
+
 // "WxH", each from 2 to 8192 pixels.
 void ParsePictureSize(const std::string& text, int& width, int& height) {
   const std::size_t x = text.find('x');
@@ -274,30 +293,40 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   // "/name" for one on Windows, which turns an absolute path such as
   // "/assets/scene.xml" (valid on Windows too) into an unknown option.
   app.allow_windows_style_options(false);
-  app.set_version_flag("--version", "veldara-export 1.0");
+  app.set_version_flag("-V,--version", "veldara-export 1.0");
   app.require_subcommand(1);
 
   std::string sceneFile;
   constexpr const char* kDefaultScale = "10";
   std::string scale = kDefaultScale;
   CLI::App* inspect = app.add_subcommand("inspect", "Print a summary of a scene file.");
-  inspect->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
+  inspect->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required()->type_name("FILE");
+  inspect->footer("Example: veldara-export inspect level.xml --texture-dir textures --json");
   bool drawCalls = false;
   inspect->add_flag("--draw-calls", drawCalls,
                     "also count the sub-meshes (draw calls) of the exported asset's mesh, with and without --optimize");
+  std::string textureDirectory;
+  inspect->add_option("--texture-dir", textureDirectory,
+                      "also list the textures of the asset's mesh that this folder lacks, as an export would miss them")
+      ->type_name("DIR");
+  bool json = false;
+  inspect->add_flag("--json", json, "print the same facts as one JSON document");
 
   std::string output;
-  std::string textureDirectory;
   CLI::App* mesh = app.add_subcommand("mesh", "Export a scene file as an OGRE mesh with its material script and textures.");
-  mesh->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
-  mesh->add_option("OUTPUT", output, "mesh file to write (\".xml\": the XML form, otherwise binary)")->required();
-  mesh->add_option("--scale", scale, "millimetres per editor unit (default 10)");
-  mesh->add_option("--texture-dir", textureDirectory, "the editor's texture directory (default: the scene file's folder)");
+  mesh->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required()->type_name("FILE");
+  mesh->add_option("OUTPUT", output, "mesh file to write (\".xml\": the XML form, otherwise binary)")
+      ->required()
+      ->type_name("FILE");
+  mesh->add_option("--scale", scale, "millimetres per editor unit (default 10)")->type_name("NUMBER");
+  mesh->add_option("--texture-dir", textureDirectory, "the editor's texture directory (default: the scene file's folder)")
+      ->type_name("DIR");
+  mesh->footer("Example: veldara-export mesh level.xml out/Level.mesh --texture-dir textures");
   std::string ogreVersion;
   const char* const ogreVersionHelp =
       "the OGRE version that reads the material script: from 1.7 on, names with blanks are quoted "
       "(default: the platform's form)";
-  mesh->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
+  mesh->add_option("--ogre-version", ogreVersion, ogreVersionHelp)->type_name("VERSION");
   bool quiet = false;
   mesh->add_flag("--quiet", quiet, "show no progress line on a terminal");
   bool optimize = false;
@@ -318,14 +347,17 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   bool init = false;
   CLI::App* exportCommand =
       app.add_subcommand("export", "Export a scene file as an asset of a Veldara asset repository.");
-  exportCommand->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required();
-  exportCommand->add_option("--repository", repository, "the asset repository's folder")->required();
-  exportCommand->add_option("--asset", assetName, "the asset's name")->required();
-  exportCommand->add_option("--category", category, "the category written into the asset definitions");
-  exportCommand->add_option("--scale", scale, "millimetres per editor unit (default 10)");
+  exportCommand->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required()->type_name("FILE");
+  exportCommand->add_option("--repository", repository, "the asset repository's folder")->required()->type_name("DIR");
+  exportCommand->add_option("--asset", assetName, "the asset's name")->required()->type_name("NAME");
+  exportCommand->add_option("--category", category, "the category written into the asset definitions")
+      ->type_name("NAME");
+  exportCommand->add_option("--scale", scale, "millimetres per editor unit (default 10)")->type_name("NUMBER");
   exportCommand->add_option("--texture-dir", textureDirectory,
-                            "the editor's texture directory (default: the scene file's folder)");
-  exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp);
+                            "the editor's texture directory (default: the scene file's folder)")
+      ->type_name("DIR");
+  exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp)->type_name("VERSION");
+  exportCommand->footer("Example: veldara-export export crate.xml --repository Repository --asset Props/Crate --init");
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
   exportCommand->add_flag("--optimize", optimize, optimizeHelp);
@@ -337,26 +369,61 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   bool timings = false;
   CLI::App* preview = app.add_subcommand(
       "preview", "Render an asset of a repository, or a mesh with its material script and textures, as a PNG.");
-  preview->add_option("REPOSITORY", repository, "the asset repository's folder");
-  preview->add_option("ASSET", assetName, "the asset's name");
+  preview->add_option("REPOSITORY", repository, "the asset repository's folder")->type_name("DIR");
+  preview->add_option("ASSET", assetName, "the asset's name")->type_name("NAME");
   preview->add_option("--mesh", meshFile, "a mesh file with its material script and textures beside it, as `mesh` "
                                           "writes them (instead of REPOSITORY ASSET)")
+      ->type_name("FILE")
       ->excludes("REPOSITORY")
       ->excludes("ASSET");
-  preview->add_option("-o,--output", output, "the PNG to write (default: NAME.png in the current folder)");
-  preview->add_option("--size", size, "the picture's size in pixels, WIDTHxHEIGHT (default 800x600)");
+  preview->add_option("-o,--output", output, "the PNG to write (default: NAME.png in the current folder)")
+      ->type_name("FILE");
+  preview->add_option("--size", size, "the picture's size in pixels, WIDTHxHEIGHT (default 800x600)")
+      ->type_name("WxH");
   preview->add_option("--views", views, "4: front, side, top and three-quarter views in a 2x2 grid (default); "
                                         "1: the three-quarter view")
+      ->type_name("NUMBER")
       ->check(CLI::IsMember({1, 4}));
   preview->add_flag("--timings", timings, "print how long start-up and rendering took on standard error");
+  preview->footer("Example: veldara-export preview Repository Props/Crate -o crate.png --views 1");
 
+  std::string helpTopic;
+  CLI::App* help = app.add_subcommand("help", "Print the help of the tool, or of one command.");
+  help->add_option("COMMAND", helpTopic, "the command to explain");
+  help->footer("Example: veldara-export help mesh");
+
+  // Every usage error is one line and the usage of the command in hand, so
+  // that a script's log shows both and nothing else.
+  const auto usageError = [&](const std::string& message) {
+    // CLI11 lists a command as soon as it meets its name, before its options.
+    const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
+    err << "error: " << VisibleText(message) << '\n' << UsageLine(command) << '\n';
+    return kUsageError;
+  };
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
-    app.exit(e, out, err);
-    return kUsageError;
+    // Without a command CLI11 only says that one is required: a first word
+    // that names none is the likeliest slip, and is named.
+    if (app.get_subcommands().empty())
+      return usageError(argc > 1 && argv[1][0] != '-' ? "unknown command '" + std::string(argv[1]) + "'"
+                                                      : "no command given");
+    return usageError(e.what());
+  }
+  if (help->parsed()) {
+    // CLI11's App::help() would show the help of the command in hand: "help".
+    if (helpTopic.empty()) {
+      out << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+      return 0;
+    }
+    CLI::App* topic = nullptr;
+    for (CLI::App* command : {exportCommand, mesh, inspect, preview, help})
+      if (command->get_name() == helpTopic) topic = command;
+    if (!topic) return usageError("unknown command '" + helpTopic + "'");
+    out << topic->help(app.get_name());
+    return 0;
   }
 
   // On a terminal, a job that runs for more than half a second shows its
@@ -364,10 +431,22 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   TTerminalProgress progress(err, terminal, quiet);
   try {
     if (inspect->parsed()) {
-      // The summary holds no sizes; the draw calls are those of an export at its default scale.
-      const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, StrToFloat(kDefaultScale));
-      WriteSceneSummary(*scene, out);
-      if (drawCalls) WriteDrawCalls(*scene, out);
+      // Sizes and draw calls are those of an export at the default scale.
+      const float millimetres = StrToFloat(kDefaultScale);
+      const std::string textureFolder = textureDirectory.empty() ? "" : TextureFolder(sceneFile, textureDirectory);
+      const std::unique_ptr<TScene> scene = ReadSceneFile(sceneFile, millimetres);
+      // The mesh is built as the export builds it, whose welding compares normals.
+      if (drawCalls || !textureFolder.empty()) scene->CalculateNormals(ExportSmoothingAngle);
+      const TDrawCalls counts = drawCalls ? CountDrawCalls(*scene) : TDrawCalls{};
+      const std::vector<std::string> missing =
+          textureFolder.empty() ? std::vector<std::string>{} : MissingTextures(*scene, textureFolder);
+      if (json) {
+        WriteSceneJson(*scene, millimetres, drawCalls ? &counts : nullptr, textureFolder.empty() ? nullptr : &missing, out);
+      } else {
+        WriteSceneSummary(*scene, millimetres, out);
+        if (drawCalls) WriteDrawCalls(counts, out);
+        if (!textureFolder.empty()) WriteMissingTextures(missing, textureFolder, out);
+      }
     }
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
@@ -393,8 +472,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     return 0;
   } catch (const TUsageError& e) {
     progress.Erase();
-    err << "error: " << VisibleText(e.Message()) << '\n';
-    return kUsageError;
+    return usageError(e.Message());
   } catch (const TException& e) {
     progress.Erase();
     // One line, whatever the message holds (a parse error quotes the text).

@@ -3,6 +3,18 @@
 #include "base/uException.h"
 #include "platform/uFileSystem.h"
 
+namespace {
+// The lock file is the export's own business: when it cannot be made, what
+// the user must fix is the folder it goes into, unless something of the lock
+// file's name stands in the way. `reason` is the system's, taken at once.
+[[noreturn]] void RaiseCannotLock(const std::string& path, const std::string& reason) {
+  if (NameExists(path)) RaiseError("Cannot create file %s (%s)", {path, reason});
+  std::string folder = FolderOf(path);
+  if (folder.size() > 1) folder.pop_back();
+  RaiseError("Cannot write into the folder %s (%s).", {folder.empty() ? "." : folder, reason});
+}
+}  // namespace
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -19,7 +31,7 @@ std::unique_ptr<TFileLock> TFileLock::TryAcquire(const std::string& path) {
     const DWORD error = GetLastError();
     if (error == ERROR_SHARING_VIOLATION) return nullptr;
     // A lock file that its last holder is deleting refuses access for a moment.
-    if (error != ERROR_ACCESS_DENIED || attempt == 20) RaiseError("Cannot create file %s", {path});
+    if (error != ERROR_ACCESS_DENIED || attempt == 20) RaiseCannotLock(path, LastSystemErrorText());
     Sleep(10);
   }
 }
@@ -41,12 +53,13 @@ std::unique_ptr<TFileLock> TFileLock::TryAcquire(const std::string& path) {
   if (HasZeroByte(path)) RaiseError("Cannot create file %s", {path});
   for (int attempt = 0; attempt < 100; ++attempt) {
     const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (descriptor < 0) break;
+    if (descriptor < 0) RaiseCannotLock(path, LastSystemErrorText());
     if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
       const int error = errno;
       close(descriptor);
       if (error == EWOULDBLOCK) return nullptr;
-      break;
+      errno = error;
+      RaiseCannotLock(path, LastSystemErrorText());
     }
     struct stat opened, named;
     if (fstat(descriptor, &opened) == 0 && stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&

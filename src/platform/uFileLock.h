@@ -10,7 +10,9 @@
 class TFileLock {
 public:
   // The lock, or nullptr at once when another process holds it. Raises
-  // "Cannot create file %s" when the lock file cannot be made.
+  // "Cannot write into the folder %s (reason)." when the lock file's folder
+  // refuses it, "Cannot create file %s (reason)" when something else has its
+  // name.
   static std::unique_ptr<TFileLock> TryAcquire(const std::string& path);
   ~TFileLock();
   TFileLock(const TFileLock&) = delete;

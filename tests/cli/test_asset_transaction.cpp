@@ -19,6 +19,10 @@
 #include "platform/uFileLock.h"
 #include "platform/uFileTransaction.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -65,7 +69,7 @@ TEST(AssetNames, EmptyAndDotPartsAreRefusedInsteadOfLeadingOutOfTheRepository) {
   for (const char* name : {"./x", "././x", "a//b", "a/./b", "x/", ".\\x", "a\\\\b"}) {
     const TRun run = repository.Export(kCrate, name);
     EXPECT_EQ(run.Status, 2) << name;
-    EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) + "\" has an empty or \".\" part.\n");
+    EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) + "\" has an empty or \".\" part.\n" + kExportUsage);
   }
   for (const char* name : {"a?b", "a/b:c", "x|y"}) {
     const TRun run = repository.Export(kCrate, name);
@@ -97,10 +101,10 @@ TEST(AssetNames, ControlCharactersInNamesAndCategoriesAreRefusedBeforeTheyReachX
   TRepository repository;
   TRun run = repository.Export(kCrate, std::string("Cr\x01" "ate"));
   EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Err, "error: The asset name \"Cr\\x01ate\" holds a control character.\n");
+  EXPECT_EQ(run.Err, "error: The asset name \"Cr\\x01ate\" holds a control character.\n" + kExportUsage);
   run = repository.Export(kCrate, "Crate", {"--category", "Pro\x1bps"});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Err, "error: The category \"Pro\\x1bps\" holds a control character.\n");
+  EXPECT_EQ(run.Err, "error: The category \"Pro\\x1bps\" holds a control character.\n" + kExportUsage);
   // A material name with a character reference XML cannot hold.
   const std::string scene = repository.Dir.File("control.xml");
   TTempDir::Write(scene, Replaced(TTempDir::Read(kCrate), "name=\"Metal\"", "name=\"Me&#1;tal\""));
@@ -145,6 +149,39 @@ TEST(AssetTransaction, ASecondExportOfTheAssetIsRefusedAtOnceWhileOneRuns) {
   EXPECT_EQ(repository.Export(kCrate).Status, 0);
   EXPECT_FALSE(fs::exists(repository.Root + "/AssetDefinitions/.crate.lock"));
 }
+
+#ifndef _WIN32
+// The lock file is the first thing the export writes, so it meets an
+// unwritable repository first: the user hears of the folder and the reason,
+// not of a lock file they never made. The superuser may write anywhere, so a
+// test run by it takes the place of an ordinary user for the export.
+TEST(AssetTransaction, ARepositoryTheUserCannotWriteIsNamedWithTheSystemsReason) {
+  TRepository repository;
+  const std::string scene = repository.Scene("crate wood.png");
+  const std::string definitions = repository.Root + "/AssetDefinitions";
+  fs::permissions(definitions, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  struct TOrdinaryUser {
+    const bool Switched = geteuid() == 0 && seteuid(65534) == 0;
+    ~TOrdinaryUser() {
+      if (Switched) {
+        EXPECT_EQ(seteuid(0), 0);
+      }
+    }
+  };
+  TRun run{};
+  {
+    const TOrdinaryUser user;
+    ASSERT_NE(geteuid(), 0u);
+    run = RunTool({"export", scene, "--repository", repository.Root, "--asset", "Crate"});
+  }
+  fs::permissions(definitions, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Err, "error: Cannot write into the folder " + definitions + " (Permission denied).\n");
+  EXPECT_TRUE(fs::is_empty(repository.Root + "/Meshes"));
+  EXPECT_TRUE(fs::is_empty(definitions));
+}
+#endif
 
 TEST(AssetTransaction, TheNextExportRemovesWhatAKilledOneLeftOfItsOwnAsset) {
   TRepository repository;

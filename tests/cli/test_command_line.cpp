@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../support/NativePath.h"
@@ -32,6 +33,8 @@ TEST(CommandLineInspect, SummarisesTheBundledExample) {
             "Vertices: 20\n"
             "Polygons: 13\n"
             "Lights: 2\n"
+            "Size: 0.400 x 0.310 x 0.400 m (width x height x depth at 10 mm per editor unit)\n"
+            "Bounds: (0.000, 0.000, 0.000) to (0.400, 0.310, 0.400) m\n"
             "\n"
             "Materials:\n"
             "  m1 \"Stone wall\" (category Walls)\n"
@@ -47,7 +50,7 @@ TEST(CommandLineInspect, SummarisesTheBundledExample) {
             "Primitives:\n"
             "  p1 \"Floor\": rectangle, 4 vertices, 1 polygon\n"
             "  p2 \"Pillar\": cube, 8 vertices, 6 polygons\n"
-            "  p3 \"vdcv_box_pillar\": cube, 8 vertices, 6 polygons\n");
+            "  p3 \"vdcv_box_pillar\": cube, 8 vertices, 6 polygons, collision volume\n");
 }
 
 TEST(CommandLineInspect, ReaderErrorsEndStandardErrorWithStatusOne) {
@@ -65,17 +68,70 @@ TEST(CommandLineInspect, ReaderErrorsEndStandardErrorWithStatusOne) {
             "error: Cannot open file " + dir.File("missing.xml") + " (" + SystemReason(kFileNotFound) + ")");
 }
 
-TEST(CommandLine, UsageErrorsHelpAndVersion) {
-  EXPECT_EQ(RunTool({}).Status, 2);
-  EXPECT_EQ(RunTool({"inspect"}).Status, 2);
-  EXPECT_EQ(RunTool({"frobnicate"}).Status, 2);
-  EXPECT_EQ(RunTool({"inspect", kExample, "--bogus"}).Status, 2);
+// Whatever the slip, CLI11's or the tool's own, standard error holds one line
+// saying what is wrong and one showing how the command in hand is called.
+TEST(CommandLineUsage, EveryUsageErrorIsOneLineAndTheCommandsUsage) {
+  const std::string top = "usage: veldara-export export|mesh|inspect|preview|help ...";
+  const std::string mesh = "usage: veldara-export mesh SCENE.xml OUTPUT [options]";
+  const std::string exportUsage = "usage: veldara-export export SCENE.xml --repository DIR --asset NAME [options]";
+  const std::string inspect = "usage: veldara-export inspect SCENE.xml [options]";
+  const std::string preview = "usage: veldara-export preview (REPOSITORY ASSET | --mesh FILE.mesh) [options]";
+  TTempDir dir;
+  const std::string out = dir.File("Out.mesh");
+  for (const auto& [args, error, usage] : std::vector<std::tuple<std::vector<std::string>, std::string, std::string>>{
+           {{}, "no command given", top},
+           {{"frobnicate"}, "unknown command 'frobnicate'", top},
+           {{"frobnicate", "--bogus"}, "unknown command 'frobnicate'", top},
+           {{"--bogus"}, "no command given", top},
+           {{"inspect"}, "SCENE is required", inspect},
+           {{"inspect", kExample, "--bogus"}, "The following argument was not expected: --bogus", inspect},
+           {{"mesh", kExample}, "OUTPUT is required", mesh},
+           {{"mesh", kExample, out, "--foo"}, "The following argument was not expected: --foo", mesh},
+           {{"mesh", kExample, out, "--scale", "0"}, "Please specify a (valid) scale.", mesh},
+           {{"export", kExample, "--asset", "A"}, "--repository is required", exportUsage},
+           {{"export", kExample, "--repository", dir.File("R"), "--asset", "a?b"},
+            "The asset name \"a?b\" holds a character that Windows does not allow in file names (< > : \" | ? *).",
+            exportUsage},
+           {{"preview", "--views", "3", "--mesh", out}, "--views: 3 not in {1,4}", preview},
+           {{"help", "frobnicate"}, "unknown command 'frobnicate'", "usage: veldara-export help [COMMAND]"},
+       }) {
+    const TRun run = RunTool(args);
+    EXPECT_EQ(run.Status, 2) << error;
+    EXPECT_EQ(run.Err, "error: " + error + "\n" + usage + "\n");
+    EXPECT_EQ(run.Out, "");
+  }
+  EXPECT_TRUE(TTempDir::Tree(dir.Path()).empty());
+}
+
+TEST(CommandLineUsage, HelpAndVersionGoToStandardOutputWithStatusZero) {
   const TRun help = RunTool({"--help"});
   EXPECT_EQ(help.Status, 0);
-  EXPECT_NE(help.Out.find("inspect"), std::string::npos);
-  const TRun version = RunTool({"--version"});
-  EXPECT_EQ(version.Status, 0);
-  EXPECT_EQ(version.Out, "veldara-export 1.0\n");
+  EXPECT_EQ(help.Err, "");
+  EXPECT_EQ(RunTool({"help"}).Out, help.Out);
+  EXPECT_EQ(RunTool({"help"}).Status, 0);
+  for (const char* command : {"export", "mesh", "inspect", "preview"}) {
+    EXPECT_NE(help.Out.find(command), std::string::npos) << command;
+    const TRun commandHelp = RunTool({command, "--help"});
+    EXPECT_EQ(commandHelp.Status, 0);
+    const TRun asked = RunTool({"help", command});
+    EXPECT_EQ(asked.Status, 0);
+    EXPECT_EQ(asked.Out, commandHelp.Out) << command;
+    // Value names say what a value is; each command shows one example, its own.
+    EXPECT_EQ(asked.Out.find("TEXT"), std::string::npos) << asked.Out;
+    const std::size_t example = asked.Out.find("Example: veldara-export " + std::string(command) + " ");
+    EXPECT_NE(example, std::string::npos) << asked.Out;
+    EXPECT_EQ(asked.Out.find("Example:", example + 1), std::string::npos) << asked.Out;
+  }
+  const std::string exportHelp = RunTool({"help", "export"}).Out;
+  for (const char* valueName : {"--repository DIR", "--texture-dir DIR", "--scale NUMBER", "SCENE FILE"})
+    EXPECT_NE(exportHelp.find(valueName), std::string::npos) << valueName << " in " << exportHelp;
+  EXPECT_NE(RunTool({"help", "preview"}).Out.find("-o,--output FILE"), std::string::npos);
+
+  for (const char* flag : {"--version", "-V"}) {
+    const TRun version = RunTool({flag});
+    EXPECT_EQ(version.Status, 0) << flag;
+    EXPECT_EQ(version.Out, "veldara-export 1.0\n") << flag;
+  }
 }
 
 TEST(CommandLineMesh, ExportsTheExampleWithItsTextures) {
@@ -175,6 +231,30 @@ TEST(CommandLineMesh, OgreVersionsFromOneSevenGetQuotedNamesAndOnlyTheMaterialLi
   }
   EXPECT_EQ(RunTool({"mesh", kExample, dir.File("bad.mesh"), "--ogre-version", "1.x"}).LastErrorLine(),
             "error: Please specify an OGRE version such as 1.12.");
+}
+
+// A script runs the tool from one folder and uses its list from another:
+// every file is printed absolute however the output or repository was given,
+// even through "..".
+TEST(CommandLineOutput, MeshAndExportPrintEveryFileTheyWroteAsAnAbsolutePath) {
+  TTempDir dir;
+  std::filesystem::create_directories(dir.File("work"));
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.File("work"));
+  const TRun mesh = RunTool({"mesh", kExample, "../out/Courtyard.mesh"});
+  const TRun exported = RunTool({"export", std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml", "--repository", "Repo",
+                                 "--asset", "Crate", "--init"});
+  std::filesystem::current_path(before);
+  ASSERT_EQ(mesh.Status, 0) << mesh.Err;
+  ASSERT_EQ(exported.Status, 0) << exported.Err;
+  const std::string out = dir.File("out") + PathDelimiter;
+  EXPECT_EQ(mesh.Out, out + "Courtyard.mesh\n" + out + "Courtyard.material\n" + out + "stone_wall.png\n" + out +
+                          "lm_courtyard.png\n");
+  const std::string r = dir.File("work/Repo") + "/";
+  EXPECT_EQ(exported.Out, NativePath(r + "Meshes/Crate.mesh\n" + r + "Materials/Crate.material\n" + r +
+                                     "Textures/crate_wood.png\n" + r + "Textures/lm_crate.png\n" + r +
+                                     "Physics/Crate.physics\n" + r + "AssetDefinitions/Crate_Mesh.asset\n" + r +
+                                     "AssetDefinitions/Crate_Material.asset\n"));
 }
 
 TEST(CommandLineExport, ExportsTheCrateSampleIntoAFreshRepository) {

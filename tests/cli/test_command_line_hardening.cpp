@@ -42,12 +42,12 @@ TEST(CommandLineAssetNames, NamesThatLeaveTheRepositoryAreRefusedBeforeAnythingI
     EXPECT_EQ(run.Status, 2) << name;
     EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) +
                            "\" leads out of the repository: it may not be an absolute path, start with a drive or "
-                           "hold a \"..\" folder.\n");
+                           "hold a \"..\" folder.\n" + kExportUsage);
   }
   for (const char* name : {"CON", "Props/nul", "com1.x", "LPT3\\Crate"}) {
     const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", name, "--init"});
     EXPECT_EQ(run.Status, 2) << name;
-    EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) + "\" holds a name reserved for a device.\n");
+    EXPECT_EQ(run.Err, "error: The asset name \"" + std::string(name) + "\" holds a name reserved for a device.\n" + kExportUsage);
   }
   EXPECT_TRUE(fs::is_empty(dir.Path()));
 

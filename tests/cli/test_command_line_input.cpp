@@ -69,7 +69,8 @@ TEST(CommandLineScale, ZeroNegativeAndBeyondSinglePrecisionAreUsageErrorsBeforeA
                                    "--init"}}) {
       const TRun run = RunTool(arguments);
       EXPECT_EQ(run.Status, 2) << arguments[0] << " " << scale;
-      EXPECT_EQ(run.Err, "error: Please specify a (valid) scale.\n") << arguments[0] << " " << scale;
+      EXPECT_EQ(run.Err, "error: Please specify a (valid) scale.\n" + (arguments[0] == "mesh" ? kMeshUsage : kExportUsage))
+          << arguments[0] << " " << scale;
       EXPECT_EQ(run.Out, "");
     }
   }

@@ -241,6 +241,27 @@ TEST(FileLock, ASecondHolderIsRefusedAtOnceUntilTheFirstLetsGo) {
   // A lock file left by a process that died holds no lock.
   TTempDir::Write(path, "");
   EXPECT_NE(TFileLock::TryAcquire(path), nullptr);
-  EXPECT_EQ(ErrorOf([&] { TFileLock::TryAcquire(dir.File("missing/.A.lock")); }),
-            "Cannot create file " + dir.File("missing/.A.lock"));
+}
+
+// The user never made the lock file and cannot act on its name: the error
+// names the folder that refused it and the system's reason, unless something
+// else stands where the lock file goes.
+TEST(FileLock, AFolderThatRefusesTheLockIsNamedWithTheSystemsReason) {
+  TTempDir dir;
+  const std::string error = ErrorOf([&] { TFileLock::TryAcquire(dir.File("missing/.A.lock")); });
+#ifdef _WIN32
+  // The reason is in the words of the system's message table, which differ
+  // between Windows and Wine.
+  EXPECT_EQ(error.rfind("Cannot write into the folder " + dir.File("missing") + " (", 0), 0u) << error;
+  EXPECT_EQ(error.substr(error.size() - 2), ").");
+#else
+  EXPECT_EQ(error, "Cannot write into the folder " + dir.File("missing") + " (No such file or directory).");
+  // A regular file where a folder should be refuses even the superuser.
+  TTempDir::Write(dir.File("plain"), "");
+  EXPECT_EQ(ErrorOf([&] { TFileLock::TryAcquire(dir.File("plain/.A.lock")); }),
+            "Cannot write into the folder " + dir.File("plain") + " (Not a directory).");
+  fs::create_directory(dir.File(".A.lock"));
+  EXPECT_EQ(ErrorOf([&] { TFileLock::TryAcquire(dir.File(".A.lock")); }),
+            "Cannot create file " + dir.File(".A.lock") + " (Is a directory)");
+#endif
 }

@@ -13,13 +13,20 @@ struct TRun {
   std::string Out;
   std::string Err;
 
-  // The last line of standard error, where the error message stands.
+  // The line of standard error where the error message stands: the last one,
+  // or the one before the usage line that follows a usage error.
   std::string LastErrorLine() const {
     std::string text = Err;
     while (!text.empty() && text.back() == '\n') text.pop_back();
+    if (text.compare(text.rfind('\n') + 1, 7, "usage: ") == 0) text.erase(text.rfind('\n'));
     return text.substr(text.rfind('\n') + 1);
   }
 };
+
+// The usage lines that follow the usage errors of `export` and `mesh`.
+inline const std::string kExportUsage =
+    "usage: veldara-export export SCENE.xml --repository DIR --asset NAME [options]\n";
+inline const std::string kMeshUsage = "usage: veldara-export mesh SCENE.xml OUTPUT [options]\n";
 
 inline TRun RunTool(std::vector<std::string> args) {
   args.insert(args.begin(), "veldara-export");
