@@ -46,8 +46,18 @@ TFoundAsset FindAsset(const TAssetPreviewRequest& request) {
   return found;
 }
 
-// The picture must not replace one of the files it shows.
+// The picture goes into a folder that is there and is a PNG file by its
+// name, and must not replace one of the files it shows; all checked before
+// the render, which takes a while.
 void CheckOutput(const TPreviewAsset& asset, const std::string& output) {
+  std::string extension = output.size() >= 4 ? output.substr(output.size() - 4) : std::string();
+  for (char& c : extension)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  if (extension != ".png" || FileNameOf(output).size() <= 4)
+    RaiseError("The picture %s must be a PNG file, named NAME.png.", {output});
+  std::string folder = FolderOf(output);
+  if (folder.size() > 1) folder.pop_back();  // its delimiter
+  if (!folder.empty() && !DirectoryExists(folder)) RaiseError("The folder %s for the picture does not exist.", {folder});
   const std::string identity = FileIdentity(output);
   if (identity.empty()) return;
   for (const std::string& file : {asset.MeshFile, asset.MaterialScripts.front()})
@@ -90,6 +100,7 @@ void RunAssetPreview(const TAssetPreviewRequest& request, std::ostream& out, std
   options.Width = request.Width;
   options.Height = request.Height;
   options.Views = request.Views;
+  options.Labels = true;
 
   TStopwatch clock, total;
   std::string png;

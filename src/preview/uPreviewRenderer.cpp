@@ -1,5 +1,7 @@
 #include "preview/uPreviewRenderer.h"
 
+#include "preview/uPictureLabels.h"
+
 #include <Ogre.h>
 
 #include <algorithm>
@@ -63,7 +65,27 @@ struct TFraming {
   float Size = 0;  // the box's diagonal (at least a little)
 };
 
-TFraming Frame(const Ogre::AxisAlignedBox& box, const TView& view, float aspect) {
+// A view that would see a flat mesh exactly edge-on (a floor tile from the
+// front, a wall from the side) would show nothing but a line: it is turned by
+// about 19 degrees towards the flat side, so that the cell shows the mesh.
+TView NotEdgeOn(const Ogre::AxisAlignedBox& box, TView view) {
+  const Ogre::Vector3 size = box.getSize();
+  const float diagonal = size.length();
+  if (!(diagonal > 0)) return view;
+  const auto extentAlong = [&](const Ogre::Vector3& axis) {
+    return std::abs(size.x * axis.x) + std::abs(size.y * axis.y) + std::abs(size.z * axis.z);
+  };
+  const Ogre::Vector3 back = view.From.normalisedCopy();
+  const Ogre::Vector3 right = view.Up.crossProduct(back).normalisedCopy();
+  const Ogre::Vector3 up = back.crossProduct(right);
+  constexpr float kTurn = 0.35f;  // tan(19 degrees)
+  if (extentAlong(up) < diagonal * 1e-3f) view.From = back + up * kTurn;
+  if (extentAlong(right) < diagonal * 1e-3f) view.From = view.From.normalisedCopy() + right * kTurn;
+  return view;
+}
+
+TFraming Frame(const Ogre::AxisAlignedBox& box, const TView& gridView, float aspect) {
+  const TView view = NotEdgeOn(box, gridView);
   const Ogre::Vector3 back = view.From.normalisedCopy();  // from the centre towards the camera
   const Ogre::Vector3 right = view.Up.crossProduct(back).normalisedCopy();
   const Ogre::Vector3 up = back.crossProduct(right);
@@ -105,6 +127,20 @@ void DrawSeparators(TPreviewImage& image, const TRgb& colour) {
     for (int x = std::max(midX - 1, 0); x <= midX && x < image.Width; ++x) put(x, y);
   for (int x = 0; x < image.Width; ++x)
     for (int y = std::max(midY - 1, 0); y <= midY && y < image.Height; ++y) put(x, y);
+}
+
+// Each view's name and, below it, the box's size, in the top-left corner of its cell.
+void DrawViewLabels(TPreviewImage& image, bool grid, const Ogre::Vector3& size) {
+  static const char* const kNames[] = {"Front", "Side", "Top", "Three-quarter"};
+  const TRgb kInk = {235, 235, 235}, kShadow = {0, 0, 0};
+  const int cellWidth = grid ? image.Width / 2 : image.Width, cellHeight = grid ? image.Height / 2 : image.Height;
+  const int scale = std::max(1, std::min(cellWidth, cellHeight) / 150);
+  for (int i = grid ? 0 : 3; i < 4; ++i) {
+    const int left = grid ? (i % 2) * cellWidth : 0, top = grid ? (i / 2) * cellHeight : 0;
+    const int x = left + 3 * scale, y = top + 3 * scale, right = left + cellWidth - 2;
+    DrawLabel(image, x, y, kNames[i], kInk, kShadow, scale, right);
+    DrawLabel(image, x, y + LabelLineHeight(scale), BoxSizeLabel(size.x, size.y, size.z), kInk, kShadow, scale, right);
+  }
 }
 
 }  // namespace
@@ -322,6 +358,7 @@ void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewO
                                  Ogre::PixelBox(width, height, 1, Ogre::PF_BYTE_RGB, result.Image.Rgb.data()),
                                  Ogre::RenderTarget::FB_AUTO);
     if (grid) DrawSeparators(result.Image, options.Separator);
+    if (options.Labels) DrawViewLabels(result.Image, grid, box.getSize());
   } catch (const Ogre::Exception& e) {
     cleanUp();
     RaiseError("OGRE cannot render %s: %s", {asset.MeshFile, e.getDescription()});

@@ -60,6 +60,9 @@ struct TPreviewOptions {
   TRgb DepthTintColour = {255, 0, 255};
   // Multisample anti-aliasing (0 or 1: none). Tests that compare pixels turn it off.
   int Antialiasing = 4;
+  // Each view's name and the size of the mesh's box in metres, drawn into
+  // its top-left corner (see uPictureLabels.h).
+  bool Labels = false;
 };
 
 struct TPreviewImage {

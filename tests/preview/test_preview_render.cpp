@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <map>
@@ -278,6 +279,59 @@ TEST(ColourRender, EveryNameThatOgreWouldReadAsSyntaxReachesItWhole) {
   }
 }
 
+// Pixels in each cell of a 2x2 grid that are not the background.
+std::array<int, 4> CoveredPerCell(const TPreviewImage& image, const TRgb& background) {
+  std::array<int, 4> covered{};
+  for (int y = 0; y < image.Height; ++y)
+    for (int x = 0; x < image.Width; ++x)
+      if (image.At(x, y) != background) ++covered[static_cast<std::size_t>((y * 2 / image.Height) * 2 + x * 2 / image.Width)];
+  return covered;
+}
+
+TEST(GridRender, AFlatTileSeenEdgeOnStillShowsInEveryView) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  // The tile lies in the plane y = 0: the front and side views would see a
+  // line of no height. They are turned a little, so that every cell shows it.
+  TPreviewOptions options = ColourOptions();
+  options.Separator = {0, 0, 0};
+  const TPreviewResult result = Render(ExportAsset(dir, kExamples + "/tile.xml", "Tile"), options);
+  const std::array<int, 4> covered = CoveredPerCell(result.Image, options.Background);
+  const int cell = result.Image.Width * result.Image.Height / 4;
+  for (std::size_t view = 0; view < 4; ++view) {
+    // The separator lines alone cover a cell's edge; the tile covers far more.
+    EXPECT_GT(covered[view], cell / 20) << "view " << view;
+  }
+}
+
+TEST(GridRender, EachViewIsLabelledWithItsNameAndTheBoxInMetres) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  const TPreviewAsset asset = ExportAsset(dir, kExamples + "/crate.xml", "Crate");
+  TPreviewOptions options = ColourOptions();
+  const TPreviewResult plain = Render(asset, options);
+  options.Labels = true;
+  const TPreviewResult labelled = Render(asset, options);
+  // The label's ink, only in the top-left corner of each cell, and nowhere without labels.
+  const TRgb ink = {235, 235, 235};
+  const int width = labelled.Image.Width, height = labelled.Image.Height;
+  std::array<int, 4> inkPerCell{};
+  int inkElsewhere = 0, inkWithout = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      if (plain.Image.At(x, y) == ink) ++inkWithout;
+      if (labelled.Image.At(x, y) != ink) continue;
+      const int cellX = x % (width / 2), cellY = y % (height / 2);
+      if (cellY < 24 && cellX < width / 2 - 1) ++inkPerCell[static_cast<std::size_t>((y * 2 / height) * 2 + x * 2 / width)];
+      else ++inkElsewhere;
+    }
+  EXPECT_EQ(inkWithout, 0);
+  EXPECT_EQ(inkElsewhere, 0);
+  for (std::size_t view = 0; view < 4; ++view) EXPECT_GT(inkPerCell[view], 50) << "view " << view;
+  // "Three-quarter" is the longest name: its cell has the most ink.
+  EXPECT_GT(inkPerCell[3], inkPerCell[2]);
+}
+
 // ---- OGRE's problems ----
 
 bool AnyHolds(const std::vector<std::string>& lines, const std::string& part) {
@@ -408,6 +462,28 @@ TEST(PreviewCommand, RendersAMeshWithItsScriptAndTexturesBeside) {
   EXPECT_EQ(run.Out, "tile-view.png\n");
   EXPECT_EQ(run.Err, "");
   EXPECT_EQ(PngSize(TTempDir::Read(dir.File("tile-view.png"))), std::make_pair(200, 150));
+}
+
+TEST(PreviewCommand, APictureThatCannotBeWrittenIsRefusedBeforeRendering) {
+  TTempDir dir;
+  ExportAsset(dir, kExamples + "/tile.xml", "Tile");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-o", "missing/Tile.png"}, "error: The folder missing for the picture does not exist."},
+      {{"-o", "Tile.jpg"}, "error: The picture Tile.jpg must be a PNG file, named NAME.png."},
+      {{"-o", ".png"}, "error: The picture .png must be a PNG file, named NAME.png."},
+  };
+  for (const auto& [extra, message] : cases) {
+    std::vector<std::string> arguments = {"preview", "Repository", "Tile", "--timings"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const TProcess run = RunPreviewTool(dir, arguments);
+    EXPECT_EQ(run.Status, 1) << extra[1];
+    EXPECT_EQ(run.Err, message + "\n") << "refused before the display or OGRE started";
+    EXPECT_EQ(run.Out, "");
+  }
+  // Any letter case of the extension will do.
+  REQUIRE_RENDERER();
+  const TProcess run = RunPreviewTool(dir, {"preview", "Repository", "Tile", "-o", "Tile.PNG", "--size", "64x48"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
 }
 
 TEST(PreviewCommand, PrintsOgreProblemsAsWarnings) {

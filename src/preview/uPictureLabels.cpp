@@ -1,0 +1,89 @@
+#include "preview/uPictureLabels.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdint>
+
+namespace {
+
+// One character: seven rows of five dots, the highest bit the leftmost dot.
+struct TGlyph {
+  char Character;
+  std::array<std::uint8_t, 7> Rows;
+};
+
+// The characters the labels use: the views' names, digits and the size.
+constexpr TGlyph kGlyphs[] = {
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}}, {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}}, {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'x', {0x00, 0x00, 0x11, 0x0A, 0x04, 0x0A, 0x11}}, {'m', {0x00, 0x00, 0x1A, 0x15, 0x15, 0x11, 0x11}},
+    {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}}, {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}}, {'a', {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F}},
+    {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}}, {'e', {0x00, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E}},
+    {'g', {0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E}}, {'h', {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11}},
+    {'i', {0x04, 0x00, 0x0C, 0x04, 0x04, 0x04, 0x0E}}, {'n', {0x00, 0x00, 0x16, 0x19, 0x11, 0x11, 0x11}},
+    {'o', {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E}}, {'p', {0x00, 0x00, 0x1E, 0x11, 0x1E, 0x10, 0x10}},
+    {'q', {0x00, 0x00, 0x0D, 0x13, 0x0F, 0x01, 0x01}}, {'r', {0x00, 0x00, 0x16, 0x19, 0x10, 0x10, 0x10}},
+    {'t', {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06}}, {'u', {0x00, 0x00, 0x11, 0x11, 0x11, 0x13, 0x0D}},
+    {'(', {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02}}, {')', {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08}},
+};
+
+const TGlyph* GlyphOf(char c) {
+  for (const TGlyph& glyph : kGlyphs)
+    if (glyph.Character == c) return &glyph;
+  return nullptr;  // drawn as a blank
+}
+
+void Put(TPreviewImage& image, int x, int y, const TRgb& colour) {
+  if (x < 0 || y < 0 || x >= image.Width || y >= image.Height) return;
+  const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.Width) + static_cast<std::size_t>(x)) * 3;
+  image.Rgb[i] = colour.R, image.Rgb[i + 1] = colour.G, image.Rgb[i + 2] = colour.B;
+}
+
+// Each dot of the text as a square of `scale` pixels, the text's corner at (x, y).
+void DrawDots(TPreviewImage& image, int x, int y, const std::string& text, const TRgb& colour, int scale) {
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const TGlyph* glyph = GlyphOf(text[k]);
+    if (!glyph) continue;
+    const int left = x + static_cast<int>(k) * 6 * scale;
+
+    for (int row = 0; row < 7; ++row)
+      for (int column = 0; column < 5; ++column)
+        if (glyph->Rows[static_cast<std::size_t>(row)] & (0x10 >> column))
+          for (int dy = 0; dy < scale; ++dy)
+            for (int dx = 0; dx < scale; ++dx) Put(image, left + column * scale + dx, y + row * scale + dy, colour);
+  }
+}
+
+// A length in millimetres as metres, with as many decimals as make sense for its size.
+std::string Metres(double millimetres) {
+  const double metres = millimetres / 1000;
+  char text[32];
+  std::snprintf(text, sizeof text, metres < 10 ? "%.2f" : metres < 100 ? "%.1f" : "%.0f", metres);
+  return text;
+}
+
+}  // namespace
+
+int DrawLabel(TPreviewImage& image, int x, int y, const std::string& text, const TRgb& colour, const TRgb& shadow,
+              int scale, int right) {
+  if (scale < 1) scale = 1;
+  // A character with its shadow takes six dots across.
+  std::size_t fits = 0;
+  while (fits < text.size() && x + static_cast<int>(fits + 1) * 6 * scale <= right) ++fits;
+  const std::string shown = text.substr(0, fits);
+  DrawDots(image, x + scale, y + scale, shown, shadow, scale);
+  DrawDots(image, x, y, shown, colour, scale);
+  return static_cast<int>(fits) * 6 * scale;
+}
+
+int LabelLineHeight(int scale) { return 9 * std::max(scale, 1); }
+
+std::string BoxSizeLabel(double widthMm, double heightMm, double depthMm) {
+  return Metres(widthMm) + " x " + Metres(heightMm) + " x " + Metres(depthMm) + " m";
+}
