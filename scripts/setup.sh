@@ -49,6 +49,9 @@ test_packages=(
   # symbols (which cmake/wine-run.sh.in puts into the prefix, where Wine looks
   # for it), and Liberation Sans, which stands in for Arial and MS Sans Serif.
   fonts-wine fonts-liberation
+  # assimp's command line: a reader of binary meshes other than OGRE's, which
+  # the integration tests let read the 1.8 format.
+  assimp-utils
   # Only the end-to-end benchmark (bench/run-benchmarks.sh): pugixml as the
   # yardstick parser, and GNU time for wall time, CPU time and peak memory.
   libpugixml-dev time

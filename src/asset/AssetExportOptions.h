@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/ReportSinks.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
 
 struct TAssetExportOptions {
@@ -14,6 +15,8 @@ struct TAssetExportOptions {
   std::string Category;
   // How the material script names its materials (see QZOgreMaterialWriter.h).
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
+  // The binary mesh's format (see QZOgreBinaryMeshWriter.h).
+  TMeshFormat MeshFormat = TMeshFormat::V1_30;
   // Merged, cut and ordered sub-meshes: fewer draw calls (see MeshExportOptions.h).
   bool OptimizeForDrawing = false;
   // Where the editor keeps its texture files, given by the front end (see

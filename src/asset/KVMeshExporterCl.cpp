@@ -125,6 +125,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   options.MaterialDirectory = AbsoluteDirectory("", layout.Folder("Materials"));
   options.NamePrefix = FOptions.AssetName + "_";
   options.MaterialNameForm = FOptions.MaterialNameForm;
+  options.MeshFormat = FOptions.MeshFormat;
   options.ExportNormals = true;
   options.OptimizeForDrawing = FOptions.OptimizeForDrawing;
   options.FilterPrimitive = AcceptPrimitive;

@@ -61,19 +61,49 @@ std::string TextureFolder(const std::string& sceneFile, const std::string& given
   return given;
 }
 
+// What the files are written for: the material names' form and the binary
+// mesh's format.
+struct TOgreTarget {
+  TMaterialNameForm NameForm = TMaterialNameForm::Platform;
+  TMeshFormat MeshFormat = TMeshFormat::V1_30;
+};
+
 // "--ogre-version": names in quotes for OGRE 1.7 and later, the platform's
-// form for older versions and when none is given. Only a version is taken,
+// form for older versions and when none is given; the mesh in the format that
+// version writes itself, so that it loads the mesh without calling it old
+// (1.30, which every version reads, up to 1.7). Only a version is taken,
 // "1.12" or "2.1".
-TMaterialNameForm ParseOgreVersion(const std::string& text) {
-  if (text.empty()) return TMaterialNameForm::Platform;
+TOgreTarget ParseOgreVersion(const std::string& text) {
+  if (text.empty()) return {};
   const auto isNumber = [](const std::string& part) {
     return !part.empty() && part.size() <= 4 && std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
   };
   const std::size_t dot = text.find('.');
   const std::string major = text.substr(0, dot), minor = dot == std::string::npos ? "" : text.substr(dot + 1);
   if (!isNumber(major) || !isNumber(minor)) throw TUsageError("Please specify an OGRE version such as 1.12.");
-  const bool before17 = std::stoi(major) < 1 || (std::stoi(major) == 1 && std::stoi(minor) < 7);
-  return before17 ? TMaterialNameForm::Platform : TMaterialNameForm::Quoted;
+  const auto before = [&](int otherMinor) {
+    return std::stoi(major) < 1 || (std::stoi(major) == 1 && std::stoi(minor) < otherMinor);
+  };
+  TOgreTarget target;
+  target.NameForm = before(7) ? TMaterialNameForm::Platform : TMaterialNameForm::Quoted;
+  target.MeshFormat = before(8) ? TMeshFormat::V1_30 : before(10) ? TMeshFormat::V1_8 : TMeshFormat::V1_100;
+  return target;
+}
+
+// "--mesh-version": the format by its header's number. "1.10" is OGRE's own
+// name for 1.100 (its mesh upgrader takes it), so it is taken as well.
+TMeshFormat ParseMeshVersion(const std::string& text) {
+  if (text == "1.30") return TMeshFormat::V1_30;
+  if (text == "1.8") return TMeshFormat::V1_8;
+  if (text == "1.10" || text == "1.100") return TMeshFormat::V1_100;
+  throw TUsageError("Please specify a mesh version: 1.30, 1.8, 1.10 or 1.100.");
+}
+
+// The target of --ogre-version, its mesh format replaced by --mesh-version's when given.
+TOgreTarget ParseTarget(const std::string& ogreVersion, const std::string& meshVersion) {
+  TOgreTarget target = ParseOgreVersion(ogreVersion);
+  if (!meshVersion.empty()) target.MeshFormat = ParseMeshVersion(meshVersion);
+  return target;
 }
 
 // The scene file, read with its progress shown as a step of the job.
@@ -153,7 +183,7 @@ private:
 };
 
 void RunMesh(const std::string& sceneFile, const std::string& output, const std::string& scale,
-             const std::string& textureDirectory, TMaterialNameForm nameForm, bool optimize, bool allPrimitives, bool strict,
+             const std::string& textureDirectory, const TOgreTarget& target, bool optimize, bool allPrimitives, bool strict,
              std::ostream& out, std::ostream& err, TTerminalProgress& progress) {
   const float millimetres = ParseScale(scale);
   const std::string sourceDirectory = WithTrailingDelimiter(TextureFolder(sceneFile, textureDirectory));
@@ -173,7 +203,8 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   scene->CalculateNormals(ExportSmoothingAngle);
   TMeshExportOptions options;
   options.ExportNormals = true;
-  options.MaterialNameForm = nameForm;
+  options.MaterialNameForm = target.NameForm;
+  options.MeshFormat = target.MeshFormat;
   options.OptimizeForDrawing = optimize;
   // The visible mesh, as the asset's: collision volumes are the physics
   // file's, and drawn they would hide what they stand for.
@@ -210,7 +241,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
 
 void RunExport(const std::string& sceneFile, const std::string& repository, const std::string& assetArgument,
                const std::string& categoryArgument, const std::string& scale, const std::string& textureDirectory,
-               TMaterialNameForm nameForm, bool optimize, bool init, bool strict, std::ostream& out,
+               const TOgreTarget& target, bool optimize, bool init, bool strict, std::ostream& out,
                std::ostream& err, TTerminalProgress& progress) {
   const std::string assetName = Latin1Argument(assetArgument, "asset name");
   const std::string category = Latin1Argument(categoryArgument, "category");
@@ -240,7 +271,8 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   options.AssetName = assetName;
   options.Repository = repository;
   options.Category = category;
-  options.MaterialNameForm = nameForm;
+  options.MaterialNameForm = target.NameForm;
+  options.MeshFormat = target.MeshFormat;
   options.OptimizeForDrawing = optimize;
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
@@ -324,9 +356,15 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   mesh->footer("Example: veldara-export mesh level.xml out/Level.mesh --texture-dir textures");
   std::string ogreVersion;
   const char* const ogreVersionHelp =
-      "the OGRE version that reads the material script: from 1.7 on, names with blanks are quoted "
-      "(default: the platform's form)";
+      "the OGRE version that reads the files: from 1.7 on, the material script quotes names with blanks "
+      "(default: the platform's form); the mesh is in the format that version writes, unless --mesh-version "
+      "says otherwise (1.8 for OGRE 1.8 and 1.9, 1.100 from 1.10 on, else 1.30)";
   mesh->add_option("--ogre-version", ogreVersion, ogreVersionHelp)->type_name("VERSION");
+  std::string meshVersion;
+  const char* const meshVersionHelp =
+      "the binary mesh's format: 1.30 (default, read by every OGRE), 1.8 (as OGRE 1.8 and 1.9 write it), "
+      "1.10 or 1.100 (the same format, as OGRE 1.10 and later write it)";
+  mesh->add_option("--mesh-version", meshVersion, meshVersionHelp)->type_name("VERSION");
   bool quiet = false;
   mesh->add_flag("--quiet", quiet, "show no progress line on a terminal");
   bool optimize = false;
@@ -357,6 +395,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                             "the editor's texture directory (default: the scene file's folder)")
       ->type_name("DIR");
   exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp)->type_name("VERSION");
+  exportCommand->add_option("--mesh-version", meshVersion, meshVersionHelp)->type_name("VERSION");
   exportCommand->footer("Example: veldara-export export crate.xml --repository Repository --asset Props/Crate --init");
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
@@ -450,9 +489,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
-                textureDirectory, ParseOgreVersion(ogreVersion), optimize, init, strict, out, err, progress);
+                textureDirectory, ParseTarget(ogreVersion, meshVersion), optimize, init, strict, out, err, progress);
     if (mesh->parsed())
-      RunMesh(sceneFile, output, scale, textureDirectory, ParseOgreVersion(ogreVersion), optimize, allPrimitives, strict,
+      RunMesh(sceneFile, output, scale, textureDirectory, ParseTarget(ogreVersion, meshVersion), optimize, allPrimitives, strict,
               out, err, progress);
     progress.Erase();
     if (preview->parsed()) {

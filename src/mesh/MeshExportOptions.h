@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/ReportSinks.h"
+#include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
 
 class TPrimitive;
@@ -27,6 +28,8 @@ struct TMeshExportOptions {
   std::string NamePrefix;
   // The platform's form by default; quoted names for OGRE 1.7 and later.
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
+  // The binary mesh's format; the XML form is the same for all of them.
+  TMeshFormat MeshFormat = TMeshFormat::V1_30;
   // Asked for every primitive whether it is exported; all are when unset.
   std::function<bool(const TPrimitive&)> FilterPrimitive;
   // Where the editor keeps the texture files, always given by the front end:

@@ -25,18 +25,62 @@
 // counter: it multiplies their number by the record size the description
 // states, and the writer checks every record against that size.
 
+// The chunks written, in file order, nested as in the file, and in which
+// format each appears. Every chunk starts with its u16 id and a u32 length
+// that counts the id and length too; the header has no length. Strings end
+// in a line feed; bool is one byte.
+//
+//   id      chunk                    fields                              1.30  1.8  1.100
+//   0x1000  header                   string "[MeshSerializer_vX]"          x    x    x
+//   0x3000  mesh                     bool skeletal (0)                     x    x    x
+//   0x4000    sub-mesh (each)        string material, bool shared (0),     x    x    x
+//                                    u32 index count, bool 32-bit (0),
+//                                    u16 index[count]
+//   0x5000      geometry             u32 vertex count                      x    x    x
+//   0x5100        declaration        -                                     x    x    x
+//   0x5110          element (each)   u16 source (0), type, semantic,       x    x    x
+//                                    offset, index
+//   0x5200        buffer             u16 bind index (0), u16 vertex size   x    x    x
+//   0x5210          buffer data      vertex[count]                         x    x    x
+//   0x4010      operation            u16 type (4: triangle list)           -    x    x
+//   0x9000    bounds                 f32 min[3], max[3], radius            x    x    x
+//   0xA000    sub-mesh name table    - (no 0xA100 names: ours have none)   -    x    x
+//
+// 1.30 readers take a missing operation as a triangle list; OGRE's own
+// serializer has written both chunks marked "-" ever since, the name table
+// even when empty. 1.8 and 1.100 differ only in chunks this writer has no use
+// for (levels of detail), so for our meshes only their headers differ.
 namespace {
 constexpr uint16_t kFileHeader = 0x1000;
-constexpr std::string_view kVersion = "[MeshSerializer_v1.30]";
 
 constexpr uint16_t kMeshChunk = 0x3000;
 constexpr uint16_t kSubMeshChunk = 0x4000;
+constexpr uint16_t kOperationChunk = 0x4010;
 constexpr uint16_t kGeometryChunk = 0x5000;
 constexpr uint16_t kDeclarationChunk = 0x5100;
 constexpr uint16_t kElementChunk = 0x5110;
 constexpr uint16_t kBufferChunk = 0x5200;
 constexpr uint16_t kVertexDataChunk = 0x5210;
 constexpr uint16_t kBoundsChunk = 0x9000;
+constexpr uint16_t kSubMeshNameTableChunk = 0xA000;
+
+constexpr uint16_t kTriangleList = 4;
+
+// One row per format: the columns of the table above.
+struct TFormatLayout {
+  std::string_view Version;
+  bool Operations;
+  bool NameTable;
+};
+
+TFormatLayout Layout(TMeshFormat format) {
+  switch (format) {
+    case TMeshFormat::V1_8: return {"[MeshSerializer_v1.8]", true, true};
+    case TMeshFormat::V1_100: return {"[MeshSerializer_v1.100]", true, true};
+    case TMeshFormat::V1_30: break;
+  }
+  return {"[MeshSerializer_v1.30]", false, false};
+}
 
 // Vertex element types and meanings of the declaration.
 constexpr uint16_t kTypeFloat2 = 1;
@@ -288,7 +332,8 @@ void PutGeometry(Out& out, const QZOgreSubMeshT& subMesh, const TVertexFormat& f
 }
 
 template <typename Out>
-void PutSubMesh(Out& out, const QZOgreSubMeshT& subMesh, bool exportNormals, bool exportLightmaps) {
+void PutSubMesh(Out& out, const QZOgreSubMeshT& subMesh, bool exportNormals, bool exportLightmaps,
+                const TFormatLayout& layout) {
   const TVertexFormat format(exportNormals, subMesh.ExportedSetCount(exportLightmaps));
   // A sub-mesh without material (not built by the exporter) has no units and an empty name.
   const std::string_view material = subMesh.Material ? std::string_view(subMesh.Material->Name) : std::string_view();
@@ -302,6 +347,7 @@ void PutSubMesh(Out& out, const QZOgreSubMeshT& subMesh, bool exportNormals, boo
       for (const int32_t index : face.Indices) record.U16(IndexValue(index));
     });
     PutGeometry(body, subMesh, format);
+    if (layout.Operations) body.Chunk(kOperationChunk, [](auto& operation) { operation.U16(kTriangleList); });
   });
 }
 
@@ -316,23 +362,25 @@ void PutBounds(Out& out, const TMeshBounds& bounds) {
 
 template <typename Out>
 void PutMesh(Out& out, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes, const TMeshBounds& bounds,
-             bool exportNormals, bool exportLightmaps) {
+             bool exportNormals, bool exportLightmaps, const TFormatLayout& layout) {
   out.Chunk(kMeshChunk, [&](auto& body) {
     body.U8(0);  // not skeletally animated
-    for (const auto& subMesh : subMeshes) PutSubMesh(body, *subMesh, exportNormals, exportLightmaps);
+    for (const auto& subMesh : subMeshes) PutSubMesh(body, *subMesh, exportNormals, exportLightmaps, layout);
     PutBounds(body, bounds);
+    if (layout.NameTable) body.Chunk(kSubMeshNameTableChunk, [](auto&) {});
   });
 }
 }  // namespace
 
 void WriteBinaryMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
                      const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps,
-                     TFileTransaction* transaction) {
+                     TFileTransaction* transaction, TMeshFormat format) {
+  const TFormatLayout layout = Layout(format);
   TBufferedFileStream stream(fileName, kStreamBufferSize, transaction);
   TByteWriter out(stream);
   out.U16(kFileHeader);  // the header has no length field
-  out.Text(kVersion);
-  PutMesh(out, subMeshes, bounds, exportNormals, exportLightmaps);
+  out.Text(layout.Version);
+  PutMesh(out, subMeshes, bounds, exportNormals, exportLightmaps, layout);
   out.Flush();
   // Only a complete file replaces the target; an error above leaves the
   // stream to remove its temporary file.

@@ -1,7 +1,9 @@
 #pragma once
 // Writes the output model as a binary mesh file: a header, then one mesh chunk
 // that holds a sub-mesh chunk per sub-mesh (its own geometry, 16-bit indices)
-// and the bounds. Every number is little-endian whatever the host.
+// and the bounds. Every number is little-endian whatever the host. The format
+// is one of those that OGRE's own serializer writes (the chunks of each are
+// listed in QZOgreBinaryMeshWriter.cpp).
 
 #include <memory>
 #include <string>
@@ -10,6 +12,14 @@
 #include "mesh/QZOgreMeshModelCl.h"
 
 class TFileTransaction;
+
+// The binary mesh formats, named after their header. 1.30 is the one every
+// OGRE since 1.0 reads, and what this writer has always written; the others
+// are what later OGREs write themselves, so that they load the file without
+// calling it old: 1.8 for OGRE 1.8 and 1.9, 1.100 for OGRE 1.10 and later
+// (OGRE's tools call that one "1.10": the header "[MeshSerializer_v1.10]"
+// already belonged to OGRE 1.1's format).
+enum class TMeshFormat { V1_30, V1_8, V1_100 };
 
 // Writes the file front to back and makes it appear only once it is complete.
 // Raises "Submeshes containing > 65536 vertices not supported." for a face
@@ -21,4 +31,4 @@ class TFileTransaction;
 // transaction's other files at its commit.
 void WriteBinaryMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
                      const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps,
-                     TFileTransaction* transaction = nullptr);
+                     TFileTransaction* transaction = nullptr, TMeshFormat format = TMeshFormat::V1_30);

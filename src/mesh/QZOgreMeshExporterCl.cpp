@@ -356,7 +356,8 @@ std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName)
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
-  ::WriteBinaryMesh(fileName, GetBinarySubMeshes(), CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
+  ::WriteBinaryMesh(fileName, GetBinarySubMeshes(), CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps,
+                    transaction, FOptions.MeshFormat);
 }
 
 const std::vector<std::unique_ptr<QZOgreSubMeshT>>& QZOgreMeshExporterT::GetBinarySubMeshes() {

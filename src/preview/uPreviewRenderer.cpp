@@ -23,9 +23,10 @@ namespace {
 constexpr const char* kGroup = "VeldaraPreview";
 constexpr const char* kRenderSystem = "OpenGL Rendering Subsystem";
 
-// OGRE 1.12 says this of every mesh in the 1.30 format, which the platform
-// reads and our exporter writes on purpose: not a problem of the file.
-constexpr std::string_view kOldFormatNotice = "uses an old format [MeshSerializer_v1.30]";
+// OGRE 1.12 says this of every mesh in a format older than its own (1.30,
+// which the platform reads, or 1.8), which our exporter writes on purpose for
+// older OGREs: not a problem of the file.
+constexpr std::string_view kOldFormatNotice = "uses an old format [MeshSerializer_v";
 
 // The views of the grid: where the camera stands, seen from the mesh's centre,
 // and which way is up on the screen. Reading order: front, side (from the

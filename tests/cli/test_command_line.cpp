@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "../support/NativePath.h"
@@ -218,7 +219,7 @@ TEST(CommandLineMesh, OgreVersionsFromOneSevenGetQuotedNamesAndOnlyTheMaterialLi
   EXPECT_NE(platform.find("material Tinted glass\r\n"), std::string::npos);
   EXPECT_EQ(script({"--ogre-version", "1.6"}).first, platform);
   for (const std::string version : {"1.7", "1.12", "14.2"}) {
-    const auto [quoted, quotedMesh] = script({"--ogre-version", version});
+    const auto [quoted, quotedMesh] = script({"--ogre-version", version, "--mesh-version", "1.30"});
     std::string expected = platform;
     expected.replace(expected.find("Tinted glass"), std::strlen("Tinted glass"), "\"Tinted glass\"");
     EXPECT_EQ(quoted, expected) << version;
@@ -255,6 +256,73 @@ TEST(CommandLineOutput, MeshAndExportPrintEveryFileTheyWroteAsAnAbsolutePath) {
                                      "Textures/crate_wood.png\n" + r + "Textures/lm_crate.png\n" + r +
                                      "Physics/Crate.physics\n" + r + "AssetDefinitions/Crate_Mesh.asset\n" + r +
                                      "AssetDefinitions/Crate_Material.asset\n"));
+}
+
+// The format a mesh file announces in its header.
+static std::string MeshHeader(const std::string& file) {
+  const std::string bytes = TTempDir::Read(file);
+  return bytes.substr(2, bytes.find('\n') - 2);
+}
+
+TEST(CommandLineMesh, OgreVersionPicksTheMeshFormatItWritesAndMeshVersionOverridesIt) {
+  TTempDir dir;
+  const auto header = [&](const std::vector<std::string>& extra) {
+    const std::string output = dir.File("Courtyard.mesh");
+    std::vector<std::string> arguments = {"mesh", kExample, output};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const TRun run = RunTool(arguments);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return MeshHeader(output);
+  };
+  EXPECT_EQ(header({}), "[MeshSerializer_v1.30]");
+  for (const auto& [ogre, format] : std::vector<std::pair<std::string, std::string>>{{"1.6", "1.30"},
+                                                                                    {"1.7", "1.30"},
+                                                                                    {"1.8", "1.8"},
+                                                                                    {"1.9", "1.8"},
+                                                                                    {"1.10", "1.100"},
+                                                                                    {"1.12", "1.100"},
+                                                                                    {"14.2", "1.100"},
+                                                                                    {"2.1", "1.100"}})
+    EXPECT_EQ(header({"--ogre-version", ogre}), "[MeshSerializer_v" + format + "]") << ogre;
+  for (const std::string format : {"1.30", "1.8", "1.100"})
+    EXPECT_EQ(header({"--ogre-version", "1.9", "--mesh-version", format}), "[MeshSerializer_v" + format + "]");
+  EXPECT_EQ(header({"--mesh-version", "1.8"}), "[MeshSerializer_v1.8]");
+}
+
+TEST(CommandLineMesh, MeshVersionTenIsOgresNameForTheNewestFormat) {
+  TTempDir dir;
+  ASSERT_EQ(RunTool({"mesh", kExample, dir.File("a.mesh"), "--mesh-version", "1.10"}).Status, 0);
+  ASSERT_EQ(RunTool({"mesh", kExample, dir.File("b.mesh"), "--mesh-version", "1.100"}).Status, 0);
+  EXPECT_EQ(MeshHeader(dir.File("a.mesh")), "[MeshSerializer_v1.100]");
+  EXPECT_EQ(TTempDir::Read(dir.File("a.mesh")), TTempDir::Read(dir.File("b.mesh")));
+}
+
+TEST(CommandLineMesh, UnknownMeshVersionsAreUsageErrorsAndWriteNothing) {
+  TTempDir dir;
+  for (const std::string bad : {"1.3", "1.9", "1.1000", "v1.8", "1.8 ", "2.1"}) {
+    const TRun run = RunTool({"mesh", kExample, dir.File("bad.mesh"), "--mesh-version", bad});
+    EXPECT_EQ(run.Status, 2) << bad;
+    EXPECT_EQ(run.LastErrorLine(), "error: Please specify a mesh version: 1.30, 1.8, 1.10 or 1.100.") << bad;
+    EXPECT_FALSE(FileExists(dir.File("bad.mesh"))) << bad;
+  }
+}
+
+TEST(CommandLineExport, TheAssetsMeshTakesTheMeshVersion) {
+  TTempDir dir;
+  const std::string crate = std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml";
+  const auto header = [&](const std::string& asset, const std::vector<std::string>& extra) {
+    std::vector<std::string> arguments = {"export", crate, "--repository", dir.File("Repo"), "--asset", asset, "--init"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const TRun run = RunTool(arguments);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return MeshHeader(dir.File("Repo/Meshes/" + asset + ".mesh"));
+  };
+  EXPECT_EQ(header("Plain", {}), "[MeshSerializer_v1.30]");
+  EXPECT_EQ(header("Old", {"--mesh-version", "1.8"}), "[MeshSerializer_v1.8]");
+  EXPECT_EQ(header("New", {"--ogre-version", "1.12"}), "[MeshSerializer_v1.100]");
+  EXPECT_EQ(RunTool({"export", crate, "--repository", dir.File("Repo"), "--asset", "Bad", "--mesh-version", "1.0"})
+                .LastErrorLine(),
+            "error: Please specify a mesh version: 1.30, 1.8, 1.10 or 1.100.");
 }
 
 TEST(CommandLineExport, ExportsTheCrateSampleIntoAFreshRepository) {

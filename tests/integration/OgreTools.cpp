@@ -28,6 +28,9 @@ extern char** environ;
 #ifndef VELDARA_MATERIAL_CHECK
 #define VELDARA_MATERIAL_CHECK "material_check"
 #endif
+#ifndef VELDARA_OGRE_MESH_UPGRADER
+#define VELDARA_OGRE_MESH_UPGRADER "OgreMeshUpgrader"
+#endif
 #ifndef VELDARA_MESH_CHECK
 #define VELDARA_MESH_CHECK "mesh_check"
 #endif
@@ -334,7 +337,7 @@ TOgreSubMesh ParseSubMesh(const TXMLNode& node) {
 
 // ---- Running a program ----
 
-TCommandResult RunCommand(const std::vector<std::string>& arguments) {
+TCommandResult RunCommand(const std::vector<std::string>& arguments, const std::string& directory) {
   if (arguments.empty()) Fail("RunCommand: no program");
   TPipe out, err;
 
@@ -346,6 +349,8 @@ TCommandResult RunCommand(const std::vector<std::string>& arguments) {
       posix_spawn_file_actions_adddup2(&actions, out.Write, 1) != 0 ||
       posix_spawn_file_actions_adddup2(&actions, err.Write, 2) != 0)
     Fail("cannot prepare the redirections for " + arguments[0]);
+  if (!directory.empty() && posix_spawn_file_actions_addchdir_np(&actions, directory.c_str()) != 0)
+    Fail("cannot prepare the working directory for " + arguments[0]);
 
   std::vector<char*> argv;
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -466,6 +471,35 @@ TOgreMeshDump RoundTripXmlMesh(const std::string& xmlFile) {
   auto warnings =
       RunConverter(directory, {"-E", "little"}, CopyIn(directory, xmlFile, "input.mesh.xml"), binary);
   return DumpIn(directory, binary, std::move(warnings));
+}
+
+// ---- OgreMeshUpgrader ----
+
+TOgreUpgrade UpgradeMesh(const std::string& meshFile, const std::vector<std::string>& options) {
+  // The upgrader has no option for its log: it writes OgreMeshUpgrade.log
+  // into its working directory, so it runs in ours.
+  TTempDir directory;
+  const std::string source = CopyIn(directory, meshFile, "input.mesh");
+  const std::string destination = directory.File("upgraded.mesh");
+  std::vector<std::string> arguments = {VELDARA_OGRE_MESH_UPGRADER};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  arguments.push_back(source);
+  arguments.push_back(destination);
+  const TCommandResult result = RunCommand(arguments, directory.Path().string());
+
+  TOgreUpgrade upgrade;
+  std::vector<std::string> errors;
+  for (const auto& message : LogMessages(TTempDir::Read(directory.File("OgreMeshUpgrade.log")))) {
+    if (message.starts_with("Warning: ")) upgrade.Warnings.push_back(message.substr(9));
+    if (message.starts_with("Error: ")) errors.push_back(message.substr(7));
+  }
+  if (result.ExitStatus != 0 || !errors.empty() || !std::filesystem::exists(destination)) {
+    std::string message = Describe(arguments, result);
+    for (const auto& error : errors) message += "\nOGRE error: " + error;
+    Fail(message);
+  }
+  upgrade.Bytes = TTempDir::Read(destination);
+  return upgrade;
 }
 
 // ---- material_check and mesh_check ----

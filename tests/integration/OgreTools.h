@@ -7,7 +7,8 @@
 // - material_check compiles a material script with OGRE's script compiler and
 //   describes what it understood;
 // - mesh_check loads a binary mesh through OGRE's mesh manager and reports the
-//   bounds that OGRE read, which the XML form cannot carry.
+//   bounds that OGRE read, which the XML form cannot carry;
+// - OgreMeshUpgrader rewrites a binary mesh with OGRE's own serializer.
 //
 // Every function throws std::runtime_error, with the tool's messages, when a
 // tool fails or OGRE logs an error; the conversions work in a temporary
@@ -30,9 +31,9 @@ struct TCommandResult {
 };
 
 // Runs arguments[0] (searched on PATH when it holds no "/") with the other
-// arguments, no shell involved, stdin closed, and waits for it. Throws when
-// the program cannot be started.
-TCommandResult RunCommand(const std::vector<std::string>& arguments);
+// arguments, no shell involved, stdin closed, in `directory` when one is
+// given, and waits for it. Throws when the program cannot be started.
+TCommandResult RunCommand(const std::vector<std::string>& arguments, const std::string& directory = "");
 
 // ---- The XML mesh as OgreXMLConverter writes it ----
 
@@ -104,6 +105,18 @@ std::vector<std::string> ConvertXmlToBinary(const std::string& xmlFile, const st
 
 // An XML mesh file converted to binary and the binary dumped again.
 TOgreMeshDump RoundTripXmlMesh(const std::string& xmlFile);
+
+// ---- OgreMeshUpgrader ----
+
+struct TOgreUpgrade {
+  std::string Bytes;                  // the file the upgrader wrote
+  std::vector<std::string> Warnings;  // its log's warnings, prefix removed
+};
+
+// OgreMeshUpgrader's rewrite of a binary mesh file, with the given options
+// ("-V 1.8", "-e", ...). Throws, with the tool's output, when it fails or
+// logs an error.
+TOgreUpgrade UpgradeMesh(const std::string& meshFile, const std::vector<std::string>& options = {});
 
 // ---- material_check and mesh_check ----
 

@@ -62,9 +62,10 @@ TBytes BoundsChunk(const TMeshBounds& b) {
 }
 
 // One sub-mesh chunk as the layout describes it, from the values the test put
-// into the model (not from the model classes).
+// into the model (not from the model classes); with `operation`, closed by the
+// operation chunk of the later formats.
 TBytes SubMeshChunk(std::string_view material, const std::vector<std::array<uint16_t, 3>>& faces,
-                    const std::vector<TVertexValues>& vertices, bool normals, int sets) {
+                    const std::vector<TVertexValues>& vertices, bool normals, int sets, bool operation = false) {
   TBytes declaration;
   declaration.Chunk(0x5110, TBytes().U16(0).U16(2).U16(1).U16(0).U16(0));
   unsigned offset = 12;
@@ -94,6 +95,7 @@ TBytes SubMeshChunk(std::string_view material, const std::vector<std::array<uint
   content.Text(material).U8(0).U32(static_cast<uint32_t>(faces.size() * 3)).U8(0);
   for (const auto& face : faces) content.U16(face[0]).U16(face[1]).U16(face[2]);
   content.Chunk(0x5000, geometry);
+  if (operation) content.Chunk(0x4010, TBytes().U16(4));  // triangle list
   return TBytes().Chunk(0x4000, content);
 }
 
@@ -106,9 +108,9 @@ std::string FileWith(std::initializer_list<TBytes> subMeshChunks, const TMeshBou
 }
 
 std::string Write(const TTempDir& dir, const TModel& model, bool normals, bool lightmaps,
-                  const TMeshBounds& bounds = kBounds) {
+                  const TMeshBounds& bounds = kBounds, TMeshFormat format = TMeshFormat::V1_30) {
   const std::string name = dir.File("out.mesh");
-  WriteBinaryMesh(name, model.SubMeshes, bounds, normals, lightmaps);
+  WriteBinaryMesh(name, model.SubMeshes, bounds, normals, lightmaps, nullptr, format);
   return TTempDir::Read(name);
 }
 
@@ -204,6 +206,57 @@ TEST(BinaryMeshLayout, SubMeshesFollowInOrderAndTheMeshLengthCoversThemAll) {
                                SubMeshChunk("", {{1, 0, 1}}, {kTriangle[2], kTriangle[0]}, true, 0),
                                SubMeshChunk("third", {}, {}, true, 0)},
                               kBounds));
+}
+
+// --- The formats of later OGREs ---
+
+struct TLaterFormat {
+  TMeshFormat Format;
+  std::string_view Version;
+};
+const TLaterFormat kLaterFormats[] = {{TMeshFormat::V1_8, "[MeshSerializer_v1.8]"},
+                                      {TMeshFormat::V1_100, "[MeshSerializer_v1.100]"}};
+
+TEST(BinaryMeshFormats, LaterFormatsCloseEverySubMeshWithItsOperationAndTheMeshWithAnEmptyNameTable) {
+  TTempDir dir;
+  TModel model;
+  model.SubMesh(&model.Material("first", 2), kTriangle, {{0, 1, 2}, {2, 1, 0}});
+  model.SubMesh(&model.Material("empty", 0), {}, {});
+  for (const TLaterFormat& later : kLaterFormats) {
+    SCOPED_TRACE(later.Version);
+    TBytes mesh;
+    mesh.U8(0)
+        .Raw(SubMeshChunk("first", {{0, 1, 2}, {2, 1, 0}}, kTriangle, true, 2, true).Bytes)
+        .Raw(SubMeshChunk("empty", {}, {}, true, 0, true).Bytes)
+        .Raw(BoundsChunk(kBounds).Bytes)
+        .Chunk(0xA000, TBytes());
+    const std::string expected = TBytes().U16(0x1000).Text(later.Version).Chunk(0x3000, mesh).Bytes;
+    EXPECT_BYTES(Write(dir, model, true, true, kBounds, later.Format), expected);
+  }
+}
+
+TEST(BinaryMeshFormats, EmptyModelInALaterFormatIsHeaderMeshBoundsAndNameTable) {
+  TTempDir dir;
+  for (const TLaterFormat& later : kLaterFormats) {
+    SCOPED_TRACE(later.Version);
+    const std::string file = Write(dir, TModel(), false, false, kBounds, later.Format);
+    const std::size_t header = 2 + later.Version.size() + 1;
+    ASSERT_EQ(file.size(), header + 47);
+    EXPECT_EQ(file.substr(2, header - 2), std::string(later.Version) + "\n");
+    // mesh chunk: 6 + 1 + bounds 34 + name table 6, the table last and empty
+    EXPECT_BYTES(file.substr(header, 6), std::string("\x00\x30\x2F\x00\x00\x00", 6));
+    EXPECT_BYTES(file.substr(header + 41), std::string("\x00\xA0\x06\x00\x00\x00", 6));
+  }
+}
+
+TEST(BinaryMeshFormats, WithoutAFormatTheFileIsInTheOldestOne) {
+  TTempDir dir;
+  TModel model;
+  model.SubMesh(&model.Material("Stone", 1), kTriangle, {{2, 1, 0}});
+  const std::string name = dir.File("default.mesh");
+  WriteBinaryMesh(name, model.SubMeshes, kBounds, true, true);
+  EXPECT_EQ(TTempDir::Read(name), Write(dir, model, true, true, kBounds, TMeshFormat::V1_30));
+  EXPECT_EQ(TTempDir::Read(name).size(), 266u) << "no operation chunk, no name table";
 }
 
 // --- What goes into a vertex ---

@@ -486,6 +486,27 @@ TEST(PreviewCommand, APictureThatCannotBeWrittenIsRefusedBeforeRendering) {
   EXPECT_EQ(run.Status, 0) << run.Err;
 }
 
+TEST(PreviewCommand, RendersTheMeshOfEveryFormatAsTheSamePictureWithoutAWarning) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  std::string oldest;
+  for (const std::string version : {"1.30", "1.8", "1.100"}) {
+    SCOPED_TRACE(version);
+    const TRun mesh =
+        RunTool({"mesh", kExamples + "/crate.xml", dir.File(version + "/Crate.mesh"), "--mesh-version", version});
+    ASSERT_EQ(mesh.Status, 0) << mesh.Err;
+    const TProcess run = RunPreviewTool(
+        dir, {"preview", "--mesh", version + "/Crate.mesh", "-o", version + ".png", "--views", "1", "--size", "200x150"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "") << "not even the notice of an older format";
+    const std::string png = TTempDir::Read(dir.File(version + ".png"));
+    if (oldest.empty())
+      oldest = png;
+    else
+      EXPECT_TRUE(png == oldest) << "the picture differs from that of the 1.30 mesh";
+  }
+}
+
 TEST(PreviewCommand, PrintsOgreProblemsAsWarnings) {
   REQUIRE_RENDERER();
   TTempDir dir;

@@ -38,7 +38,9 @@
 namespace {
 
 constexpr std::string_view WarningPrefix = "Warning: ";
-constexpr std::string_view OldFormatNotice = "uses an old format [MeshSerializer_v1.30]";
+// Of a mesh in a format older than 1.12 writes, which our exporter writes on
+// purpose; which format it named is for the caller to judge.
+constexpr std::string_view OldFormatNotice = "uses an old format [MeshSerializer_v";
 
 std::string Vector(const Ogre::Vector3& v) {
   return FormatExactFloat(v.x) + "," + FormatExactFloat(v.y) + "," + FormatExactFloat(v.z);
