@@ -378,22 +378,27 @@ std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture
   return path;
 }
 
-// Why a texture's source is not read, as a warning; empty when it may be.
-// Only files inside the texture folder are read, also through links, and only
-// regular files: a scene must not copy a file such as a password list or a
-// device into the repository.
-std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const {
-  if (LeadsOutOfFolder(texture.FileName))
-    return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
-  if (!NameExists(source)) return "Texture file \"" + source + "\" not found.";
-  // The folder that the source directory and the name were joined in.
+// Why a texture's source was not read, as a warning. Only regular files
+// inside the texture folder are read and no link in it is followed: a scene
+// must not copy a file such as a password list or a device into the
+// repository. What a link leads to is looked at only to word the warning.
+std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source,
+                                                      TSourceFile found) const {
   const std::string folder = FolderOf(source.substr(0, source.size() - texture.FileName.size()));
-  if (!LiesInsideFolder(source, folder))
-    return FileExists(source) || DirectoryExists(source)
-               ? "Texture file \"" + texture.FileName + "\" is not read: a link leads it out of the texture folder."
-               : "Texture file \"" + source + "\" not found.";
-  if (!FileExists(source)) return "Texture file \"" + source + "\" is not a regular file.";
-  return {};
+  switch (found) {
+    case TSourceFile::sfOutside:
+      return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
+    case TSourceFile::sfLink:
+      if (!FileExists(source) && !DirectoryExists(source)) break;
+      return "Texture file \"" + texture.FileName + "\" is not read: " +
+             (LiesInsideFolder(source, folder) ? "it is a link, and links in the texture folder are not followed."
+                                               : "a link leads it out of the texture folder.");
+    case TSourceFile::sfNotRegular: return "Texture file \"" + source + "\" is not a regular file.";
+    case TSourceFile::sfUnreadable: return "Texture file \"" + source + "\" could not be read.";
+    case TSourceFile::sfMissing:
+    case TSourceFile::sfRead: break;
+  }
+  return "Texture file \"" + source + "\" not found.";
 }
 
 void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTransaction& transaction) {
@@ -409,16 +414,20 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTr
       if (!texture.IsColor) {
         const auto [placed, fresh] = placedFor.emplace(name, &texture.FileName);
         const std::string source = TextureSourcePath(texture);
-        const std::string problem = fresh ? TextureSourceProblem(texture, source) : std::string();
+        // The folder that the source directory and the name were joined in.
+        const std::string folder = FolderOf(source.substr(0, source.size() - texture.FileName.size()));
+        const TSourceFile found =
+            !fresh ? TSourceFile::sfRead
+            : LeadsOutOfFolder(texture.FileName)
+                ? TSourceFile::sfOutside
+                : transaction.Copy(folder, source.substr(folder.size()), directory + name);
         if (!fresh)
           Warn("Texture files \"" + *placed->second + "\" and \"" + texture.FileName +
                              "\" are both placed as " + name + "; only the first is copied.");
-        else if (!problem.empty())
-          Warn(problem);
-        else if (transaction.Copy(source, directory + name))
+        else if (found == TSourceFile::sfRead)
           FPlacedTextures.push_back(name);
         else
-          Warn("Texture file \"" + source + "\" could not be read.");
+          Warn(TextureSourceProblem(texture, source, found));
       }
     }
     SetProgress(i * 100 / count);
