@@ -6,6 +6,7 @@
 
 #include "asset/uRepository.h"
 #include "base/uException.h"
+#include "platform/uFileLock.h"
 #include "platform/uFileSystem.h"
 #include "platform/uFileTransaction.h"
 #include "preview/uPreviewRenderer.h"
@@ -55,8 +56,16 @@ void CheckOutput(const TPreviewAsset& asset, const std::string& output) {
                                                    {output, file == asset.MeshFile ? "mesh" : "material script"});
 }
 
+// The picture's temporary file bears a mark of the picture, so that the next
+// preview of the same picture removes what a killed one left, under the lock
+// that keeps two previews from writing one picture at once.
 void WriteFile(const std::string& target, const std::string& bytes) {
-  TFileTransaction transaction;
+  const std::string folder = AbsoluteDirectory(FolderOf(target), "");
+  const std::string name = FileNameOf(target);
+  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
+  if (!lock) RaiseError("The picture %s is being written by another process.", {target});
+  TFileTransaction transaction(folder + name);
+  transaction.RemoveStaleFiles(folder);
   const std::size_t file = transaction.Create(target);
   if (std::fwrite(bytes.data(), 1, bytes.size(), transaction.File(file)) != bytes.size())
     RaiseError("Cannot write file %s", {target});

@@ -328,11 +328,13 @@ struct TProcess {
 };
 
 // Runs the tool in `folder` without DISPLAY, so that it starts its own Xvfb,
-// and with the environment's `settings` ("NAME=VALUE").
+// and with the environment's `settings` ("NAME=VALUE"), through the
+// `launcher` command if one is given.
 TProcess RunPreviewTool(const TTempDir& folder, std::vector<std::string> arguments,
-                        const std::vector<std::string>& settings = {}) {
+                        const std::vector<std::string>& settings = {}, const std::vector<std::string>& launcher = {}) {
   std::vector<std::string> command = {"env", "-u", "DISPLAY"};
   command.insert(command.end(), settings.begin(), settings.end());
+  command.insert(command.end(), launcher.begin(), launcher.end());
   command.push_back(VELDARA_EXPORT_TOOL);
   arguments.insert(arguments.begin(), command.begin(), command.end());
   const std::string out = folder.File("tool.out"), err = folder.File("tool.err");
@@ -432,6 +434,45 @@ TEST(PreviewCommand, AFailedRenderIsAnErrorAndEndsItsXvfb) {
   EXPECT_NE(run.Err.find("\nerror: OGRE cannot load the mesh "), std::string::npos) << run.Err;
   ExpectXvfbEnded(run.Err);
   EXPECT_FALSE(std::filesystem::exists(dir.File("Tile.png")));
+}
+
+// The hidden temporary files of the picture in the folder.
+std::vector<std::string> TemporaryFiles(const TTempDir& dir) {
+  std::vector<std::string> found;
+  for (const std::string& name : TTempDir::Tree(dir.Path()))
+    if (name.ends_with(".tmp")) found.push_back(name);
+  return found;
+}
+
+TEST(PreviewCommand, APictureLeftHalfWrittenByAKilledPreviewIsRemovedByTheNext) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  ExportAsset(dir, kExamples + "/crate.xml", "Crate");
+  // A file size limit below the picture's (about 110 kB) kills the tool
+  // (SIGXFSZ) while it writes its PNG; it is above what its Xvfb writes (the
+  // keyboard map), and Mesa's shader cache stays off.
+  const std::vector<std::string> settings = {"MESA_SHADER_CACHE_DISABLE=true"};
+  const std::vector<std::string> limited = {"prlimit", "--fsize=65536"};
+  const auto preview = [&](const std::string& output, const std::vector<std::string>& launcher) {
+    std::vector<std::string> arguments = {"preview", "Repository", "Crate", "-o", output, "--size", "1600x1200"};
+    return RunPreviewTool(dir, arguments, settings, launcher);
+  };
+  const TProcess killed = preview("shot.png", limited);
+  ASSERT_EQ(killed.Status, 128 + SIGXFSZ) << killed.Err;
+  ASSERT_EQ(TemporaryFiles(dir).size(), 1u);
+  // Another picture's leftovers are not this preview's to remove.
+  const TProcess other = preview("other.png", limited);
+  ASSERT_EQ(other.Status, 128 + SIGXFSZ) << other.Err;
+  const std::vector<std::string> left = TemporaryFiles(dir);
+  ASSERT_EQ(left.size(), 2u);
+
+  const TProcess run = preview("shot.png", {});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(PngSize(TTempDir::Read(dir.File("shot.png"))), std::make_pair(1600, 1200));
+  const std::vector<std::string> remaining = TemporaryFiles(dir);
+  ASSERT_EQ(remaining.size(), 1u);
+  EXPECT_TRUE(remaining[0].starts_with(".other.png.")) << remaining[0];
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".shot.png.lock")));
 }
 
 TEST(PreviewCommand, WithoutDisplayAndXvfbSaysSo) {
