@@ -33,14 +33,18 @@ TFoundAsset FindAsset(const TAssetPreviewRequest& request) {
     found.Asset.MaterialScripts = {WithoutExtension(request.MeshFile) + ".material"};
     // The textures lie beside the mesh, whose folder the renderer searches anyway.
     found.Name = WithoutExtension(FileNameOf(request.MeshFile));
-    if (!FileExists(request.MeshFile)) RaiseError("There is no mesh file %s.", {request.MeshFile});
+    // What is there but no regular file is the renderer's to refuse, saying so.
+    if (!NameExists(request.MeshFile)) RaiseError("There is no mesh file %s.", {request.MeshFile});
   } else {
     const TAssetLayout layout(request.Repository, request.AssetName);
     found.Asset.MeshFile = layout.Folder("Meshes") + PathDelimiter + layout.BaseName() + ".mesh";
     found.Asset.MaterialScripts = {layout.PathOf("Materials\\" + layout.DefinitionName() + ".material")};
     found.Asset.TextureFolders = {layout.Folder("Textures")};
+    // Nothing is read through a link below the repository: its folders
+    // could lead anywhere.
+    found.Asset.Root = layout.Root();
     found.Name = layout.BaseName();
-    if (!FileExists(found.Asset.MeshFile))
+    if (!NameExists(found.Asset.MeshFile))
       RaiseError("The repository %s has no mesh for the asset \"%s\" (%s).",
                  {request.Repository, request.AssetName, found.Asset.MeshFile});
   }
