@@ -383,8 +383,7 @@ std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture
 // must not copy a file such as a password list or a device into the
 // repository. What a link leads to is looked at only to word the warning.
 std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source,
-                                                      TSourceFile found) const {
-  const std::string folder = FolderOf(source.substr(0, source.size() - texture.FileName.size()));
+                                                      const std::string& folder, TSourceFile found) const {
   switch (found) {
     case TSourceFile::sfOutside:
       return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
@@ -427,7 +426,7 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTr
         else if (found == TSourceFile::sfRead)
           FPlacedTextures.push_back(name);
         else
-          Warn(TextureSourceProblem(texture, source, found));
+          Warn(TextureSourceProblem(texture, source, folder, found));
       }
     }
     SetProgress(i * 100 / count);

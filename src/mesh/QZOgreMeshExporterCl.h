@@ -81,7 +81,8 @@ private:
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
   void Warn(const std::string& warning) const;
-  std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source, TSourceFile found) const;
+  std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source, const std::string& folder,
+                                   TSourceFile found) const;
 
   const TScene& FScene;
   const TMeshExportOptions FOptions;
