@@ -384,22 +384,26 @@ std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture
   return path;
 }
 
-// Why a texture's source is not read, as a warning; empty when it may be.
-// Only files inside the texture folder are read, also through links, and only
-// regular files: a scene must not copy a file such as a password list or a
-// device into the repository.
-std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const {
-  if (LeadsOutOfFolder(texture.FileName))
-    return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
-  if (!NameExists(source)) return "Texture file \"" + source + "\" not found.";
-  // The folder that the source directory and the name were joined in.
-  const std::string folder = FolderOf(source.substr(0, source.size() - texture.FileName.size()));
-  if (!LiesInsideFolder(source, folder))
-    return FileExists(source) || DirectoryExists(source)
-               ? "Texture file \"" + texture.FileName + "\" is not read: a link leads it out of the texture folder."
-               : "Texture file \"" + source + "\" not found.";
-  if (!FileExists(source)) return "Texture file \"" + source + "\" is not a regular file.";
-  return {};
+// Why a texture's source was not read, as a warning. Only regular files
+// inside the texture folder are read and no link in it is followed: a scene
+// must not copy a file such as a password list or a device into the
+// repository. What a link leads to is looked at only to word the warning.
+std::string QZOgreMeshExporterT::TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source,
+                                                      const std::string& folder, TSourceFile found) const {
+  switch (found) {
+    case TSourceFile::sfOutside:
+      return "Texture file \"" + texture.FileName + "\" is not read: its name leads out of the texture folder.";
+    case TSourceFile::sfLink:
+      if (!FileExists(source) && !DirectoryExists(source)) break;
+      return "Texture file \"" + texture.FileName + "\" is not read: " +
+             (LiesInsideFolder(source, folder) ? "it is a link, and links in the texture folder are not followed."
+                                               : "a link leads it out of the texture folder.");
+    case TSourceFile::sfNotRegular: return "Texture file \"" + source + "\" is not a regular file.";
+    case TSourceFile::sfUnreadable: return "Texture file \"" + source + "\" could not be read.";
+    case TSourceFile::sfMissing:
+    case TSourceFile::sfRead: break;
+  }
+  return "Texture file \"" + source + "\" not found.";
 }
 
 void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTransaction& transaction) {
@@ -419,20 +423,26 @@ void QZOgreMeshExporterT::CopyTextureFiles(const std::string& directory, TFileTr
         const QZOgreTextureT& first = *placed->second;
         const std::string firstName = TextureTargetName(first.FileName);
         const std::string source = TextureSourcePath(texture);
-        const std::string problem = TextureSourceProblem(texture, source);
+        // The folder that the source directory and the name were joined in.
+        const std::string folder = FolderOf(source.substr(0, source.size() - texture.FileName.size()));
         // Two names in other letter case may both be placed when their bytes
-        // are the same: whichever Windows keeps, it is the right file.
-        if (!fresh && (firstName == name || !problem.empty() ||
-                       !SameFileContents(TextureSourcePath(first), source)))
+        // are the same: whichever Windows keeps, it is the right file. Only
+        // regular files are compared, so that no pipe is waited for.
+        const std::string firstSource = TextureSourcePath(first);
+        const bool twin = !fresh && firstName != name && FileExists(firstSource) && FileExists(source) &&
+                          SameFileContents(firstSource, source);
+        const TSourceFile found = !fresh && !twin               ? TSourceFile::sfRead  // not even looked at
+                                  : LeadsOutOfFolder(texture.FileName) ? TSourceFile::sfOutside
+                                  : transaction.Copy(folder, source.substr(folder.size()), directory + name);
+        if (!fresh && (!twin || found != TSourceFile::sfRead)) {
           Warn("Texture files \"" + first.FileName + "\" and \"" + texture.FileName + "\" are both placed as " +
                firstName + "; only the first is copied.");
-        else if (!problem.empty())
-          Warn(problem);
-        else if (transaction.Copy(source, directory + name)) {
+        } else if (found == TSourceFile::sfRead) {
           FPlacedTextures.push_back(name);
           FPlacedSources.push_back(source);
-        } else
-          Warn("Texture file \"" + source + "\" could not be read.");
+        } else {
+          Warn(TextureSourceProblem(texture, source, folder, found));
+        }
       }
     }
     SetProgress(i * 100 / count);

@@ -13,6 +13,7 @@
 #include "mesh/MeshExportOptions.h"
 #include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreMeshModelCl.h"
+#include "platform/uFileSystem.h"
 
 class TFileTransaction;
 class TScene;
@@ -83,7 +84,8 @@ private:
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
   void Warn(const std::string& warning) const;
-  std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source) const;
+  std::string TextureSourceProblem(const QZOgreTextureT& texture, const std::string& source, const std::string& folder,
+                                   TSourceFile found) const;
 
   const TScene& FScene;
   const TMeshExportOptions FOptions;

@@ -21,7 +21,7 @@ bool PlatformClose(std::FILE* file) {
 }
 
 std::FILE* PlatformCreateNew(const char* path);
-std::FILE* PlatformOpenRead(const char* path);
+std::FILE* PlatformOpenRead(const char* folder, const char* name, TSourceFile& found);
 bool PlatformSync(std::FILE* file);
 bool PlatformReplace(const char* from, const char* to);
 bool PlatformSyncFolder(const char* path);
@@ -76,6 +76,22 @@ bool LeadsOutOfFolder(std::string_view path) {
   return false;
 }
 
+namespace {
+// The parts of a name to open inside a folder, without empty and "." parts,
+// which stay where they are.
+std::vector<std::string> NameParts(std::string_view name) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = std::min(name.find_first_of(LocalPathDelimiters, start), name.size());
+    const std::string_view part = name.substr(start, end - start);
+    if (!part.empty() && part != ".") parts.emplace_back(part);
+    start = end + 1;
+  }
+  return parts;
+}
+}  // namespace
+
 bool HasZeroByte(const std::string& path) { return std::find(path.begin(), path.end(), '\0') != path.end(); }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
@@ -118,14 +134,67 @@ bool PlatformReplace(const char* from, const char* to) {
 
 bool PlatformSyncFolder(const char*) { return true; }
 
-// Names such as "CON", "NUL" or "COM1" open devices wherever they stand: only
-// a file on a disk is a file to copy.
-std::FILE* PlatformOpenRead(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
-    std::fclose(file);
+// Each part is opened as itself, a reparse point (a symbolic link, a
+// junction) not followed, and refused if it is one. The folders on the way
+// stay open meanwhile without sharing deletion, so that nobody can rename
+// them or put a link in their place before the file itself is open. Names
+// such as "CON", "NUL" or "COM1" open devices wherever they stand: only a
+// file on a disk is a file to copy.
+std::FILE* PlatformOpenRead(const char* folder, const char* name, TSourceFile& found) {
+  const std::vector<std::string> parts = NameParts(name);
+  std::vector<HANDLE> held;
+  struct TRelease {
+    std::vector<HANDLE>& Handles;
+    ~TRelease() {
+      for (HANDLE handle : Handles) CloseHandle(handle);
+    }
+  } release{held};
+  // Until the file is open, a failure is a part that is no regular file.
+  found = TSourceFile::sfNotRegular;
+  if (parts.empty()) return nullptr;  // the folder itself
+  std::string path = *folder ? folder : ".";
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const bool last = i + 1 == parts.size();
+    if (parts[i] == "..") {
+      found = TSourceFile::sfOutside;
+      return nullptr;
+    }
+    if (path.back() != '\\' && path.back() != '/') path += '\\';
+    path += parts[i];
+    const DWORD sharing = last ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    handle = CreateFileA(path.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      found = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME
+                  ? TSourceFile::sfMissing
+                  : TSourceFile::sfUnreadable;
+      return nullptr;
+    }
+    held.push_back(handle);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information)) return nullptr;
+    const bool directory = information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      found = TSourceFile::sfLink;
+      return nullptr;
+    }
+    if (last == directory) {
+      found = last ? TSourceFile::sfNotRegular : TSourceFile::sfMissing;
+      return nullptr;
+    }
+  }
+  held.pop_back();  // the file's own handle now belongs to the stream
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    found = TSourceFile::sfUnreadable;
     return nullptr;
   }
+  std::FILE* file = _fdopen(descriptor, "rb");
+  if (!file) _close(descriptor);
+  found = file ? TSourceFile::sfRead : TSourceFile::sfUnreadable;
   return file;
 }
 
@@ -285,21 +354,53 @@ bool PlatformSyncFolder(const char* path) {
   return close(descriptor) == 0 && synced;
 }
 
-// Opened without blocking, so that a pipe with no writer cannot stop us, and
-// refused unless it is a regular file: reading a device such as /dev/zero
-// would never end.
-std::FILE* PlatformOpenRead(const char* path) {
-  const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) return nullptr;
+// Why the part at `name` inside the open folder could not be opened, from
+// what stands there now (a link not followed).
+TSourceFile WhyNotOpened(int folder, const std::string& name, bool last) {
+  struct stat status;
+  if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? TSourceFile::sfMissing : TSourceFile::sfUnreadable;
+  if (S_ISLNK(status.st_mode)) return TSourceFile::sfLink;
+  return !last && !S_ISDIR(status.st_mode) ? TSourceFile::sfMissing : TSourceFile::sfUnreadable;
+}
+
+// Part by part, each opened relative to the folder opened before it with
+// O_NOFOLLOW: the kernel refuses a link at that very step, so no name swapped
+// meanwhile can lead the read elsewhere. The file is opened without
+// blocking, so that a pipe with no writer cannot stop us, and refused unless
+// the descriptor is a regular file: reading a device such as /dev/zero would
+// never end.
+std::FILE* PlatformOpenRead(const char* folder, const char* name, TSourceFile& found) {
+  const std::vector<std::string> parts = NameParts(name);
+  int descriptor = open(*folder ? folder : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) {
+    found = errno == ENOENT || errno == ENOTDIR ? TSourceFile::sfMissing : TSourceFile::sfUnreadable;
+    return nullptr;
+  }
+  found = TSourceFile::sfRead;
+  for (std::size_t i = 0; i < parts.size() && found == TSourceFile::sfRead; ++i) {
+    const bool last = i + 1 == parts.size();
+    const int next = parts[i] == ".." ? -1
+                                      : openat(descriptor, parts[i].c_str(),
+                                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC | (last ? O_NONBLOCK : O_DIRECTORY));
+    if (next < 0) found = parts[i] == ".." ? TSourceFile::sfOutside : WhyNotOpened(descriptor, parts[i], last);
+    close(descriptor);
+    descriptor = next;
+  }
+  if (found != TSourceFile::sfRead) return nullptr;
   struct stat status;
   const int flags = fcntl(descriptor, F_GETFL);
-  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+  if (parts.empty() || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
       fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(descriptor);
+    found = TSourceFile::sfNotRegular;
     return nullptr;
   }
   std::FILE* file = fdopen(descriptor, "rb");
-  if (!file) close(descriptor);
+  if (!file) {
+    close(descriptor);
+    found = TSourceFile::sfUnreadable;
+  }
   return file;
 }
 }  // namespace
@@ -398,9 +499,14 @@ std::string FileNameOf(const std::string& path, std::string_view delimiters) {
 }
 
 namespace {
+// A regular file opened for reading as texture sources are: no link taken as
+// the file, no pipe waited for.
 struct TReadFile {
-  std::FILE* File;
-  explicit TReadFile(const std::string& path) : File(HasZeroByte(path) ? nullptr : FileOperations.OpenRead(path.c_str())) {}
+  std::FILE* File = nullptr;
+  explicit TReadFile(const std::string& path) {
+    TSourceFile found = TSourceFile::sfMissing;
+    if (!HasZeroByte(path)) File = FileOperations.OpenRead(FolderOf(path).c_str(), FileNameOf(path).c_str(), found);
+  }
   ~TReadFile() {
     if (File) FileOperations.Close(File);
   }

@@ -15,6 +15,16 @@ inline constexpr char PathDelimiter = '\\';
 inline constexpr char PathDelimiter = '/';
 #endif
 
+// What became of opening a file to read inside a folder.
+enum class TSourceFile {
+  sfRead,        // opened (for a copy: read to its end)
+  sfMissing,     // no such name, or a part before the last is no folder
+  sfOutside,     // a ".." part
+  sfLink,        // a part of the name is a link (or, on Windows, another reparse point)
+  sfNotRegular,  // a folder, a pipe, a device
+  sfUnreadable   // the system refuses to open or read it
+};
+
 // The calls through which every file the core writes is created, filled,
 // flushed to the disk, closed and moved into place, and through which a copy
 // reads its source. They are plain function pointers, called once per file or
@@ -26,9 +36,14 @@ struct TFileOperations {
   // A new, empty file for writing; nullptr when a file (or a link, which is
   // never followed) of that name exists already or the system refuses.
   std::FILE* (*CreateNew)(const char* path);
-  // A regular file for reading; nullptr when it is missing or not a regular
+  // A regular file for reading: `name` taken inside `folder` ("" for the
+  // current one), its parts separated by "/" (on Windows also "\\"). No link
+  // is followed at any part of the name, and the checks are made on what is
+  // opened, part by part, so that swapping a name for a link meanwhile cannot
+  // lead the read out of the folder (the folder itself is taken as it is
+  // named). nullptr, with the reason in `found`, when it is not a regular
   // file (a device, a pipe, a directory), so that a copy never waits on one.
-  std::FILE* (*OpenRead)(const char* path);
+  std::FILE* (*OpenRead)(const char* folder, const char* name, TSourceFile& found);
   // Reads up to `capacity` bytes and stores how many in `count` (0 at the
   // end of the file); false when reading failed.
   bool (*Read)(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count);

@@ -100,10 +100,11 @@ void TFileTransaction::Abandon(std::size_t file) {
   staged.Finished = false;
 }
 
-bool TFileTransaction::Copy(const std::string& source, const std::string& target) {
-  if (HasZeroByte(source)) return false;
-  std::FILE* from = FileOperations.OpenRead(source.c_str());
-  if (!from) return false;
+TSourceFile TFileTransaction::Copy(const std::string& folder, const std::string& name, const std::string& target) {
+  if (HasZeroByte(folder) || HasZeroByte(name)) return TSourceFile::sfMissing;
+  TSourceFile found = TSourceFile::sfRead;
+  std::FILE* from = FileOperations.OpenRead(folder.c_str(), name.c_str(), found);
+  if (!from) return found;
   struct TCloser {
     std::FILE* File;
     ~TCloser() { FileOperations.Close(File); }
@@ -114,7 +115,7 @@ bool TFileTransaction::Copy(const std::string& source, const std::string& target
     std::size_t count = 0;
     if (!FileOperations.Read(buffer, sizeof buffer, from, count)) {
       Abandon(file);
-      return false;
+      return TSourceFile::sfUnreadable;
     }
     if (count == 0) break;
     if (FileOperations.Write(buffer, count, File(file)) != count) {
@@ -123,7 +124,7 @@ bool TFileTransaction::Copy(const std::string& source, const std::string& target
     }
   }
   Finish(file);
-  return true;
+  return TSourceFile::sfRead;
 }
 
 void TFileTransaction::Commit() {

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/uFileSystem.h"
+
 class TFileTransaction {
 public:
   explicit TFileTransaction(std::string_view owner = {});
@@ -37,10 +39,11 @@ public:
   // The file will not be written after all: closed and removed.
   void Abandon(std::size_t file);
 
-  // Copies `source` into a new file for `target`. False, with nothing
-  // staged, when the source cannot be opened or read (it is missing or not a
-  // regular file); the target side's failures raise like Create and Finish.
-  bool Copy(const std::string& source, const std::string& target);
+  // Copies the file `name` inside `folder` (opened as OpenRead of
+  // uFileSystem.h opens it: no link followed) into a new file for `target`.
+  // Anything but sfRead, with nothing staged, when the source cannot be
+  // opened or read; the target side's failures raise like Create and Finish.
+  TSourceFile Copy(const std::string& folder, const std::string& name, const std::string& target);
 
   // Moves every finished file into place. Raises "The file %s is read-only."
   // for a target marked read-only and "Cannot write file %s" for one where a

@@ -6,6 +6,7 @@
 
 #include "asset/uRepository.h"
 #include "base/uException.h"
+#include "platform/uFileLock.h"
 #include "platform/uFileSystem.h"
 #include "platform/uFileTransaction.h"
 #include "preview/uPreviewRenderer.h"
@@ -32,14 +33,18 @@ TFoundAsset FindAsset(const TAssetPreviewRequest& request) {
     found.Asset.MaterialScripts = {WithoutExtension(request.MeshFile) + ".material"};
     // The textures lie beside the mesh, whose folder the renderer searches anyway.
     found.Name = WithoutExtension(FileNameOf(request.MeshFile));
-    if (!FileExists(request.MeshFile)) RaiseError("There is no mesh file %s.", {request.MeshFile});
+    // What is there but no regular file is the renderer's to refuse, saying so.
+    if (!NameExists(request.MeshFile)) RaiseError("There is no mesh file %s.", {request.MeshFile});
   } else {
     const TAssetLayout layout(request.Repository, request.AssetName);
     found.Asset.MeshFile = layout.Folder("Meshes") + PathDelimiter + layout.BaseName() + ".mesh";
     found.Asset.MaterialScripts = {layout.PathOf("Materials\\" + layout.DefinitionName() + ".material")};
     found.Asset.TextureFolders = {layout.Folder("Textures")};
+    // Nothing is read through a link below the repository: its folders
+    // could lead anywhere.
+    found.Asset.Root = layout.Root();
     found.Name = layout.BaseName();
-    if (!FileExists(found.Asset.MeshFile))
+    if (!NameExists(found.Asset.MeshFile))
       RaiseError("The repository %s has no mesh for the asset \"%s\" (%s).",
                  {request.Repository, request.AssetName, found.Asset.MeshFile});
   }
@@ -65,8 +70,16 @@ void CheckOutput(const TPreviewAsset& asset, const std::string& output) {
                                                    {output, file == asset.MeshFile ? "mesh" : "material script"});
 }
 
+// The picture's temporary file bears a mark of the picture, so that the next
+// preview of the same picture removes what a killed one left, under the lock
+// that keeps two previews from writing one picture at once.
 void WriteFile(const std::string& target, const std::string& bytes) {
-  TFileTransaction transaction;
+  const std::string folder = AbsoluteDirectory(FolderOf(target), "");
+  const std::string name = FileNameOf(target);
+  const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
+  if (!lock) RaiseError("The picture %s is being written by another process.", {target});
+  TFileTransaction transaction(folder + name);
+  transaction.RemoveStaleFiles(folder);
   const std::size_t file = transaction.Create(target);
   if (std::fwrite(bytes.data(), 1, bytes.size(), transaction.File(file)) != bytes.size())
     RaiseError("Cannot write file %s", {target});

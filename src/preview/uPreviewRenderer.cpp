@@ -7,14 +7,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <map>
+#include <cctype>
 #include <string_view>
 
 #include "base/uException.h"
 #include "platform/uFileSystem.h"
+#include "preview/uMeshBounds.h"
 #include "preview/uPlatformMaterialScript.h"
+#include "preview/uPreviewFiles.h"
 
 // VELDARA_OGRE_PLUGIN_DIR: the folder of OGRE's plug-ins, from OGRE's CMake configuration.
 
@@ -48,12 +49,45 @@ constexpr float kFill = 0.9f;
 
 Ogre::ColourValue Colour(const TRgb& rgb) { return Ogre::ColourValue(rgb.R / 255.0f, rgb.G / 255.0f, rgb.B / 255.0f); }
 
-// The folder of a file as OGRE's resource locations take it: absolute, without
-// a trailing delimiter.
-std::string AbsoluteFolderOf(const std::string& path) {
-  std::string folder = std::filesystem::absolute(FolderOf(path) + ".").lexically_normal().string();
-  if (folder.size() > 1 && folder.back() == PathDelimiter) folder.pop_back();
-  return folder;
+// Reads the file `name` in `folder` for OGRE: inside the asset's root, with
+// no link followed below it, when the folder lies there; else inside the
+// folder itself.
+TPreviewFile ReadAssetFile(const TPreviewAsset& asset, const std::string& folder, const std::string& name,
+                           const std::string& shown) {
+  const std::string& root = asset.Root;
+  if (!root.empty() && folder.compare(0, root.size(), root) == 0) {
+    std::string below = folder.substr(root.size());
+    if (!below.empty() && below.back() != PathDelimiter) below += PathDelimiter;
+    return ReadPreviewFile(root, below + name, shown);
+  }
+  return ReadPreviewFile(folder, name, shown);
+}
+
+// A stream over bytes that stay where they are.
+Ogre::DataStreamPtr StreamOver(const std::string& name, std::string& bytes) {
+  return std::make_shared<Ogre::MemoryDataStream>(name, bytes.data(), bytes.size(), false, true);
+}
+
+// Hands OGRE the mesh's bytes whenever it loads the mesh.
+struct TMeshBytesLoader : Ogre::ManualResourceLoader {
+  std::string Bytes;
+  void loadResource(Ogre::Resource* resource) override {
+    Ogre::DataStreamPtr stream = StreamOver(resource->getName(), Bytes);
+    Ogre::MeshSerializer().importMesh(stream, static_cast<Ogre::Mesh*>(resource));
+  }
+};
+
+// Every pass of the materials that the render's scripts defined.
+template <typename Visit>
+void ForEachPass(Visit&& visit) {
+  auto materials = Ogre::MaterialManager::getSingleton().getResourceIterator();
+  while (materials.hasMoreElements()) {
+    const Ogre::ResourcePtr resource = materials.getNext();
+    if (resource->getGroup() != kGroup) continue;
+    const Ogre::MaterialPtr material = Ogre::static_pointer_cast<Ogre::Material>(resource);
+    for (Ogre::Technique* technique : material->getTechniques())
+      for (Ogre::Pass* pass : technique->getPasses()) visit(*material, *pass);
+  }
 }
 
 // Where the camera of a view stands and how near and far the mesh is from it,
@@ -175,8 +209,14 @@ struct TPreviewRenderer::TImpl : Ogre::LogListener {
 
   void Start();
   void Stop() noexcept;
+  // The loaded mesh's bytes; outlives the resource group, which holds the mesh.
+  TMeshBytesLoader MeshLoader;
+
   void Render(const TPreviewAsset& asset, const TPreviewOptions& options, TPreviewResult& result);
-  void ParseScript(const std::string& fileName, TPreviewResult& result);
+  void ParseScript(const TPreviewAsset& asset, const std::string& fileName, TPreviewResult& result);
+  void LimitTextureUnits(TPreviewResult& result);
+  void LoadTextures(const TPreviewAsset& asset, TPreviewResult& result);
+  Ogre::MeshPtr LoadMesh(const TPreviewAsset& asset);
 };
 
 void TPreviewRenderer::TImpl::Start() {
@@ -212,25 +252,107 @@ void TPreviewRenderer::TImpl::Stop() noexcept {
   LogManager.reset();
 }
 
-void TPreviewRenderer::TImpl::ParseScript(const std::string& fileName, TPreviewResult& result) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    result.Warnings.push_back("Cannot open the material script " + fileName + ".");
+void TPreviewRenderer::TImpl::ParseScript(const TPreviewAsset& asset, const std::string& fileName,
+                                          TPreviewResult& result) {
+  const TPreviewFile file =
+      ReadAssetFile(asset, FolderOf(fileName), FileNameOf(fileName), "The material script " + fileName);
+  if (!file.Problem.empty()) {
+    result.Warnings.push_back(file.Problem);
     return;
   }
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  TPlatformMaterialScript script = PlatformMaterialScript(text);
+  TPlatformMaterialScript script = PlatformMaterialScript(file.Bytes);
   result.Warnings.insert(result.Warnings.end(), script.Problems.begin(), script.Problems.end());
   // The stream's name is the file's, which the compiler quotes in its messages;
   // it reads the text in place.
-  Ogre::DataStreamPtr stream = std::make_shared<Ogre::MemoryDataStream>(FileNameOf(fileName), script.Text.data(),
-                                                                        script.Text.size(), false, true);
+  Ogre::DataStreamPtr stream = StreamOver(FileNameOf(fileName), script.Text);
   try {
     Ogre::MaterialManager::getSingleton().parseScript(stream, kGroup);
   } catch (const Ogre::Exception& e) {
     // A second definition of a material name, for one, is thrown, not logged.
     result.Warnings.push_back(e.getDescription());
     result.Errors.push_back(e.getDescription());
+  }
+}
+
+// The render system draws only so many texture units in a pass; OpenGL's
+// state cache writes past its arrays for more. The units beyond are left out.
+void TPreviewRenderer::TImpl::LimitTextureUnits(TPreviewResult& result) {
+  const unsigned short units = Root->getRenderSystem()->getCapabilities()->getNumTextureUnits();
+  ForEachPass([&](const Ogre::Material& material, Ogre::Pass& pass) {
+    const unsigned short count = pass.getNumTextureUnitStates();
+    if (count <= units) return;
+    while (pass.getNumTextureUnitStates() > units) pass.removeTextureUnitState(units);
+    result.Warnings.push_back("The material \"" + material.getName() + "\" has " + std::to_string(count) +
+                              " layers in a pass, but OpenGL draws only " + std::to_string(units) +
+                              " here: the preview leaves the others out.");
+  });
+}
+
+// The textures that the materials name, read from the texture folders and
+// then the mesh's own, handed to OGRE as pictures decoded from memory. A
+// texture in none of them is left to OGRE, which reports it; one that is
+// refused or cannot be decoded is reported, and its units draw no texture.
+void TPreviewRenderer::TImpl::LoadTextures(const TPreviewAsset& asset, TPreviewResult& result) {
+  std::vector<std::string> folders = asset.TextureFolders;
+  folders.push_back(FolderOf(asset.MeshFile));
+  std::map<std::string, bool> usable;  // by name: read and decoded, or not
+  const auto load = [&](const std::string& name) {
+    for (const std::string& folder : folders) {
+      TPreviewFile file = ReadAssetFile(asset, folder, name, "The texture " + folder + PathDelimiter + name);
+      if (file.Missing) continue;
+      if (!file.Problem.empty()) {
+        result.Warnings.push_back(file.Problem);
+        return false;
+      }
+      const std::size_t dot = name.rfind('.');
+      std::string type = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+      for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      try {
+        Ogre::Image image;
+        image.load(StreamOver(name, file.Bytes), type);
+        // The script's texture units may have declared the texture already.
+        Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
+        Ogre::TexturePtr texture = textures.getByName(name, kGroup);
+        if (!texture) texture = textures.create(name, kGroup);
+        texture->loadImage(image);
+        return true;
+      } catch (const Ogre::Exception& e) {
+        result.Warnings.push_back("Cannot decode the texture " + folder + PathDelimiter + name + ": " +
+                                  e.getDescription());
+        return false;
+      }
+    }
+    return true;  // OGRE says that it is missing
+  };
+  ForEachPass([&](const Ogre::Material&, Ogre::Pass& pass) {
+    for (Ogre::TextureUnitState* unit : pass.getTextureUnitStates()) {
+      bool drawn = true;
+      for (unsigned int frame = 0; frame < unit->getNumFrames(); ++frame) {
+        const std::string& name = unit->getFrameTextureName(frame);
+        if (name.empty()) continue;
+        auto [known, fresh] = usable.emplace(name, true);
+        if (fresh) known->second = load(name);
+        drawn = drawn && known->second;
+      }
+      if (!drawn) unit->setBlank();
+    }
+  });
+}
+
+// The mesh, read and checked before OGRE reads it from memory.
+Ogre::MeshPtr TPreviewRenderer::TImpl::LoadMesh(const TPreviewAsset& asset) {
+  TPreviewFile file =
+      ReadAssetFile(asset, FolderOf(asset.MeshFile), FileNameOf(asset.MeshFile), "The mesh " + asset.MeshFile);
+  if (!file.Problem.empty()) RaiseError("%s", {file.Problem});
+  const std::string problem = MeshBoundsProblem(file.Bytes, asset.MeshFile);
+  if (!problem.empty()) RaiseError("%s", {problem});
+  MeshLoader.Bytes = std::move(file.Bytes);
+  try {
+    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(FileNameOf(asset.MeshFile), kGroup, &MeshLoader);
+    mesh->load();
+    return mesh;
+  } catch (const Ogre::Exception& e) {
+    RaiseError("OGRE cannot load the mesh %s: %s", {asset.MeshFile, e.getDescription()});
   }
 }
 
@@ -250,41 +372,22 @@ void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewO
       if (groups.resourceGroupExists(kGroup)) groups.destroyResourceGroup(kGroup);
     } catch (...) {
     }
+    MeshLoader.Bytes = std::string();
     Recording = nullptr;
   };
   Recording = &result;
   try {
+    // No resource location: OGRE opens no file itself, it is handed each one.
     groups.createResourceGroup(kGroup, false);
-    // Only the locations are declared; initialising the group would also
-    // compile every script that lies there, with OGRE's own reading of names.
-    const std::string meshFolder = AbsoluteFolderOf(asset.MeshFile);
-    groups.addResourceLocation(meshFolder, "FileSystem", kGroup);
-    for (const std::string& folder : asset.TextureFolders) {
-      const std::string textures = std::filesystem::absolute(folder).lexically_normal().string();
-      if (std::filesystem::path(textures) != std::filesystem::path(meshFolder))
-        groups.addResourceLocation(textures, "FileSystem", kGroup);
-    }
-    for (const std::string& script : asset.MaterialScripts) ParseScript(script, result);
-
-    if (options.Culling == TPreviewCulling::pcNone) {
-      auto materials = Ogre::MaterialManager::getSingleton().getResourceIterator();
-      while (materials.hasMoreElements()) {
-        const Ogre::ResourcePtr resource = materials.getNext();
-        if (resource->getGroup() != kGroup) continue;
-        for (Ogre::Technique* technique : Ogre::static_pointer_cast<Ogre::Material>(resource)->getTechniques())
-          for (Ogre::Pass* pass : technique->getPasses()) {
-            pass->setCullingMode(Ogre::CULL_NONE);
-            pass->setManualCullingMode(Ogre::MANUAL_CULL_NONE);
-          }
-      }
-    }
-
-    Ogre::MeshPtr mesh;
-    try {
-      mesh = Ogre::MeshManager::getSingleton().load(FileNameOf(asset.MeshFile), kGroup);
-    } catch (const Ogre::Exception& e) {
-      RaiseError("OGRE cannot load the mesh %s: %s", {asset.MeshFile, e.getDescription()});
-    }
+    for (const std::string& script : asset.MaterialScripts) ParseScript(asset, script, result);
+    LimitTextureUnits(result);
+    if (options.Culling == TPreviewCulling::pcNone)
+      ForEachPass([](const Ogre::Material&, Ogre::Pass& pass) {
+        pass.setCullingMode(Ogre::CULL_NONE);
+        pass.setManualCullingMode(Ogre::MANUAL_CULL_NONE);
+      });
+    LoadTextures(asset, result);
+    const Ogre::MeshPtr mesh = LoadMesh(asset);
     const Ogre::AxisAlignedBox box = mesh->getBounds();
     if (box.isNull() || box.isInfinite()) RaiseError("The mesh %s has no bounding box to frame.", {asset.MeshFile});
 

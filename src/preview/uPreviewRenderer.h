@@ -19,12 +19,19 @@
 
 // What to render: a binary mesh, the material scripts that define its
 // materials, and the folders its textures are looked up in besides the
-// mesh's own.
+// mesh's own. OGRE is handed the files from memory and never opens one
+// itself: each is read only if it is a regular file of at most
+// kMaxPreviewFileBytes (uPreviewFiles.h), reached without following a link below Root (or,
+// without a Root, below its own folder for the mesh and the scripts, and
+// below the texture folder for a texture).
 struct TPreviewAsset {
   std::string MeshFile;
   std::vector<std::string> MaterialScripts;
   std::vector<std::string> TextureFolders;
+  // The folder that every path above lies in, ending with a delimiter; empty: none.
+  std::string Root;
 };
+
 
 struct TRgb {
   std::uint8_t R = 0, G = 0, B = 0;

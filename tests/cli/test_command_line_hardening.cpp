@@ -110,7 +110,7 @@ TEST(CommandLineAssetNames, NamesTheRepositoryCannotCarryAreRefusedBeforeAnythin
   for (const TCase& c : cases) {
     const TRun run = RunTool({"export", kCrate, "--repository", repository, "--asset", c.Name});
     EXPECT_EQ(run.Status, 2) << c.Name;
-    EXPECT_EQ(run.Err, "error: The asset name \"" + c.Shown + "\" " + c.Problem + "\n") << c.Name;
+    EXPECT_EQ(run.Err, "error: The asset name \"" + c.Shown + "\" " + c.Problem + "\n" + kExportUsage) << c.Name;
   }
   EXPECT_EQ(TTempDir::Tree(dir.Path()), before);
 }
@@ -139,7 +139,7 @@ TEST(CommandLineAssetNames, NameAndCategoryReachTheDefinitionsInLatin1) {
                                 "Props \xE2\x9C\x93"});
   EXPECT_EQ(refused.Status, 2);
   EXPECT_EQ(refused.Err, "error: The category \"Props \xE2\x9C\x93\" holds a character (U+2713) that the asset "
-                         "definitions cannot hold: they are ISO-8859-1 (Latin-1).\n");
+                         "definitions cannot hold: they are ISO-8859-1 (Latin-1).\n" + kExportUsage);
   EXPECT_FALSE(fs::exists(repository + "/Meshes/Crate.mesh"));
 }
 #endif

@@ -6,11 +6,16 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>     // AT_FDCWD
 #include <sys/stat.h>  // mkfifo
 #endif
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>  // renameat2
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/ErrorOf.h"
@@ -368,26 +373,84 @@ TEST(HostilePaths, TexturesAreReadOnlyInsideTheTextureFolderAndCopiedFlat) {
               "Texture file \"" + textures[i].first + "\" is not read: its name leads out of the texture folder.");
 }
 
-TEST(HostilePaths, ALinkThatLeadsOutOfTheTextureFolderIsNotFollowed) {
+TEST(HostilePaths, NoLinkInTheTextureFolderIsFollowed) {
   TExport exported;
   TTempDir outside;
   TTempDir::Write(outside.File("secret.png"), "secret");
+  TTempDir::Write(outside.File("inner.png"), "secret");
   fs::create_symlink(outside.File("secret.png"), exported.Sources + "secret.png");
   fs::create_directory_symlink(outside.Path(), exported.Sources + "linked");
-  // A link that stays inside is an ordinary texture.
+  // A link that stays inside is refused as well, at the file and at a folder
+  // on the way: following it safely would mean resolving it ourselves.
   TTempDir::Write(exported.Sources + "real.png", "real");
+  fs::create_directories(exported.Sources + "sub");
+  TTempDir::Write(exported.Sources + "sub/deep.png", "deep");
   fs::create_symlink(exported.Sources + "real.png", exported.Sources + "alias.png");
-  auto scene = ReadScene(
-      Scene(Material("M", Layer("secret.png") + Layer("linked/secret.png", "add") + Layer("alias.png", "add")), 3));
+  fs::create_directory_symlink(exported.Sources + "sub", exported.Sources + "same");
+  fs::create_symlink(exported.Sources + "nowhere.png", exported.Sources + "dangling.png");
+  auto scene = ReadScene(Scene(Material("M", Layer("secret.png") + Layer("linked/inner.png", "add") +
+                                                 Layer("alias.png", "add") + Layer("same/deep.png", "add") +
+                                                 Layer("dangling.png", "add") + Layer("real.png", "add")),
+                               6));
   exported.Run(*scene);
+  const std::string notFollowed = "\" is not read: it is a link, and links in the texture folder are not followed.";
   EXPECT_EQ(exported.Warnings,
             (std::vector<std::string>{
                 "Texture file \"secret.png\" is not read: a link leads it out of the texture folder.",
-                "Texture files \"secret.png\" and \"linked/secret.png\" are both placed as secret.png; only the "
-                "first is copied."}));
+                "Texture file \"linked/inner.png\" is not read: a link leads it out of the texture folder.",
+                "Texture file \"alias.png" + notFollowed, "Texture file \"same/deep.png" + notFollowed,
+                "Texture file \"" + exported.Sources + "dangling.png\" not found."}));
   EXPECT_EQ(FilesBelow(exported.Dir.File("out")),
-            (std::vector<std::string>{"Materials/A.material", "Meshes/A.mesh", "Textures/alias.png"}));
-  EXPECT_EQ(TTempDir::Read(exported.Dir.File("out/Textures/alias.png")), "real");
+            (std::vector<std::string>{"Materials/A.material", "Meshes/A.mesh", "Textures/real.png"}));
+  EXPECT_EQ(TTempDir::Read(exported.Dir.File("out/Textures/real.png")), "real");
+}
+
+// The folder is checked on what is opened, not on the name before: a name
+// swapped between a picture and a link leading out while exports run never
+// copies what the link leads to, whether the link stands for the file or
+// for a folder on the way to it.
+TEST(HostilePaths, ANameSwappedWithALinkWhileExportsRunNeverCopiesWhatItLeadsTo) {
+  TExport exported;
+  TTempDir outside;
+  TTempDir::Write(outside.File("secret.txt"), "secret");
+  TTempDir::Write(outside.File("lid.png"), "secret");
+  fs::create_directories(exported.Sources + "sub");
+  TTempDir::Write(exported.Sources + "crate wood.png", "wood");
+  TTempDir::Write(exported.Sources + "sub/lid.png", "lid");
+  fs::create_symlink(outside.File("secret.txt"), exported.Sources + "swap.png");
+  fs::create_directory_symlink(outside.Path(), exported.Sources + "swap-sub");
+  // Each exchange of two names is one step (renameat2), so both names always exist.
+  std::atomic<bool> stop = false;
+  std::thread swapper([&] {
+    const std::string file = exported.Sources + "crate wood.png", fileLink = exported.Sources + "swap.png";
+    const std::string folder = exported.Sources + "sub", folderLink = exported.Sources + "swap-sub";
+    while (!stop) {
+      renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, fileLink.c_str(), RENAME_EXCHANGE);
+      renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, folderLink.c_str(), RENAME_EXCHANGE);
+    }
+  });
+  auto scene = ReadScene(Scene(Material("M", Layer("crate wood.png") + Layer("sub\\lid.png", "add")), 2));
+  // Blanks become underscores in the repository.
+  const std::string wood = exported.Dir.File("out/Textures/crate_wood.png");
+  const std::string lid = exported.Dir.File("out/Textures/lid.png");
+  int exports = 0, woodCopied = 0, lidCopied = 0, secretsCopied = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (std::chrono::steady_clock::now() < end) {
+    fs::remove(wood);
+    fs::remove(lid);
+    exported.Run(*scene);
+    ++exports;
+    const std::string copiedWood = TTempDir::Read(wood), copiedLid = TTempDir::Read(lid);
+    woodCopied += copiedWood == "wood";
+    lidCopied += copiedLid == "lid";
+    secretsCopied += (copiedWood == "secret") + (copiedLid == "secret");
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_EQ(secretsCopied, 0) << "of " << exports << " exports";
+  // The race was run: the genuine files were copied when they stood there.
+  EXPECT_GT(woodCopied, 0);
+  EXPECT_GT(lidCopied, 0);
 }
 #endif
 

@@ -90,10 +90,10 @@ TEST(FileLayerFaults, EachFailedStepOfACopyLeavesTheEarlierTarget) {
       // A source that cannot be read is the caller's to report; a target
       // that cannot be written is an error.
       if (fault == TFileFault::ffRead)
-        EXPECT_FALSE(transaction.Copy(dir.File("source.png"), dir.File("target.png")));
+        EXPECT_EQ(transaction.Copy(dir.Path().string(), "source.png", dir.File("target.png")), TSourceFile::sfUnreadable);
       else
         EXPECT_NE(ErrorOf([&] {
-                    transaction.Copy(dir.File("source.png"), dir.File("target.png"));
+                    transaction.Copy(dir.Path().string(), "source.png", dir.File("target.png"));
                     transaction.Commit();
                   }),
                   "");
@@ -105,7 +105,7 @@ TEST(FileLayerFaults, EachFailedStepOfACopyLeavesTheEarlierTarget) {
   TTempDir dir;
   TTempDir::Write(dir.File("source.png"), Pattern(200000));
   TFileTransaction transaction;
-  EXPECT_TRUE(transaction.Copy(dir.File("source.png"), dir.File("target.png")));
+  EXPECT_EQ(transaction.Copy(dir.Path().string(), "source.png", dir.File("target.png")), TSourceFile::sfRead);
   transaction.Commit();
   EXPECT_EQ(TTempDir::Read(dir.File("target.png")), Pattern(200000));
 }
@@ -117,7 +117,9 @@ TEST(FileLayerFaults, PathsWithAZeroByteAreNeverOpened) {
   EXPECT_EQ(ErrorOf([&] { TBufferedFileStream stream(name, 16); }), "Cannot create file " + name);
   TTempDir::Write(dir.File("source"), "bytes");
   TFileTransaction transaction;
-  EXPECT_EQ(ErrorOf([&] { transaction.Copy(dir.File("source"), name); }), "Cannot create file " + name);
-  EXPECT_FALSE(transaction.Copy(name, dir.File("target")));
+  EXPECT_EQ(ErrorOf([&] { transaction.Copy(dir.Path().string(), "source", name); }), "Cannot create file " + name);
+  // Cut at its zero byte, the name would be the existing "source".
+  EXPECT_EQ(transaction.Copy(dir.Path().string(), std::string("source\0.png", 11), dir.File("target")),
+            TSourceFile::sfMissing);
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"source"});
 }

@@ -169,7 +169,7 @@ TEST(FileTransaction, NothingPlantedBesideATargetIsWrittenThrough) {
   TTempDir::Write(dir.File("source.png"), "source");
   {
     TFileTransaction transaction;
-    ASSERT_TRUE(transaction.Copy(dir.File("source.png"), dir.File("x.png")));
+    ASSERT_EQ(transaction.Copy(dir.Path().string(), "source.png", dir.File("x.png")), TSourceFile::sfRead);
     transaction.Commit();
   }
   EXPECT_EQ(TTempDir::Read(dir.File("x.png")), "source");

@@ -26,7 +26,8 @@ TPreviewAsset ExportInto(const TTempDir& dir, const std::string& scene, const st
   if (optimize) arguments.push_back("--optimize");
   const TRun run = RunTool(arguments);
   EXPECT_EQ(run.Status, 0) << run.Err;
-  return {repository + "/Meshes/Level.mesh", {repository + "/Materials/Level.material"}, {repository + "/Textures"}};
+  return {repository + "/Meshes/Level.mesh", {repository + "/Materials/Level.material"}, {repository + "/Textures"},
+          repository + "/"};
 }
 
 TPreviewImage Render(const TPreviewAsset& asset) {

@@ -8,7 +8,9 @@
 // - a flat colour layer appears in the picture with its colour;
 // - OGRE logs no error (nor warning) about our files;
 // - the preview command writes its PNG, reports OGRE's problems as warnings
-//   and ends its private Xvfb whatever happens.
+//   and ends its private Xvfb whatever happens;
+// - hostile files (not regular, behind links, with boxes OGRE cannot take,
+//   with more layers than OpenGL draws) end in a message, never a signal.
 
 #include <gtest/gtest.h>
 
@@ -18,9 +20,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -33,6 +40,7 @@
 #include "../support/TempDir.h"
 #include "PreviewTestSupport.h"
 #include "base/uException.h"
+#include "platform/uFileSystem.h"
 
 extern char** environ;
 
@@ -50,7 +58,7 @@ TPreviewAsset ExportAsset(const TTempDir& dir, const std::string& sceneFile, con
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "") << "the export warns";
   return {repository + "/Meshes/" + name + ".mesh", {repository + "/Materials/" + name + ".material"},
-          {repository + "/Textures"}};
+          {repository + "/Textures"}, repository + "/"};
 }
 
 TPreviewAsset ExportDocument(const TTempDir& dir, const std::string& document, const std::string& name) {
@@ -273,7 +281,7 @@ TEST(ColourRender, EveryNameThatOgreWouldReadAsSyntaxReachesItWhole) {
     const TRun run = RunTool({"mesh", scene, mesh});
     ASSERT_EQ(run.Status, 0) << run.Err;
     ASSERT_NE(TTempDir::Read(dir.File("bare/Bare.material")).find("material " + name + "\r\n"), std::string::npos);
-    const TPreviewResult result = Render({mesh, {dir.File("bare/Bare.material")}, {dir.File("bare")}}, ColourOptions());
+    const TPreviewResult result = Render({mesh, {dir.File("bare/Bare.material")}, {dir.File("bare")}, ""}, ColourOptions());
     EXPECT_TRUE(result.Warnings.empty()) << Lines(result.Warnings);
     ExpectOnlyColour(result.Image, ColourOptions().Background, kTileColour);
   }
@@ -382,11 +390,13 @@ struct TProcess {
 };
 
 // Runs the tool in `folder` without DISPLAY, so that it starts its own Xvfb,
-// and with the environment's `settings` ("NAME=VALUE").
+// and with the environment's `settings` ("NAME=VALUE"), through the
+// `launcher` command if one is given.
 TProcess RunPreviewTool(const TTempDir& folder, std::vector<std::string> arguments,
-                        const std::vector<std::string>& settings = {}) {
+                        const std::vector<std::string>& settings = {}, const std::vector<std::string>& launcher = {}) {
   std::vector<std::string> command = {"env", "-u", "DISPLAY"};
   command.insert(command.end(), settings.begin(), settings.end());
+  command.insert(command.end(), launcher.begin(), launcher.end());
   command.push_back(VELDARA_EXPORT_TOOL);
   arguments.insert(arguments.begin(), command.begin(), command.end());
   const std::string out = folder.File("tool.out"), err = folder.File("tool.err");
@@ -531,6 +541,45 @@ TEST(PreviewCommand, AFailedRenderIsAnErrorAndEndsItsXvfb) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("Tile.png")));
 }
 
+// The hidden temporary files of the picture in the folder.
+std::vector<std::string> TemporaryFiles(const TTempDir& dir) {
+  std::vector<std::string> found;
+  for (const std::string& name : TTempDir::Tree(dir.Path()))
+    if (name.ends_with(".tmp")) found.push_back(name);
+  return found;
+}
+
+TEST(PreviewCommand, APictureLeftHalfWrittenByAKilledPreviewIsRemovedByTheNext) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  ExportAsset(dir, kExamples + "/crate.xml", "Crate");
+  // A file size limit below the picture's (about 110 kB) kills the tool
+  // (SIGXFSZ) while it writes its PNG; it is above what its Xvfb writes (the
+  // keyboard map), and Mesa's shader cache stays off.
+  const std::vector<std::string> settings = {"MESA_SHADER_CACHE_DISABLE=true"};
+  const std::vector<std::string> limited = {"prlimit", "--fsize=65536"};
+  const auto preview = [&](const std::string& output, const std::vector<std::string>& launcher) {
+    std::vector<std::string> arguments = {"preview", "Repository", "Crate", "-o", output, "--size", "1600x1200"};
+    return RunPreviewTool(dir, arguments, settings, launcher);
+  };
+  const TProcess killed = preview("shot.png", limited);
+  ASSERT_EQ(killed.Status, 128 + SIGXFSZ) << killed.Err;
+  ASSERT_EQ(TemporaryFiles(dir).size(), 1u);
+  // Another picture's leftovers are not this preview's to remove.
+  const TProcess other = preview("other.png", limited);
+  ASSERT_EQ(other.Status, 128 + SIGXFSZ) << other.Err;
+  const std::vector<std::string> left = TemporaryFiles(dir);
+  ASSERT_EQ(left.size(), 2u);
+
+  const TProcess run = preview("shot.png", {});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(PngSize(TTempDir::Read(dir.File("shot.png"))), std::make_pair(1600, 1200));
+  const std::vector<std::string> remaining = TemporaryFiles(dir);
+  ASSERT_EQ(remaining.size(), 1u);
+  EXPECT_TRUE(remaining[0].starts_with(".other.png.")) << remaining[0];
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".shot.png.lock")));
+}
+
 TEST(PreviewCommand, WithoutDisplayAndXvfbSaysSo) {
   TTempDir dir;
   TTempDir::Write(dir.File("Any.mesh"), "not a mesh");
@@ -548,6 +597,152 @@ TEST(PreviewCommand, ADisplayThatDoesNotOpenIsAnError) {
   EXPECT_EQ(run.Status, 1) << run.Err;
   EXPECT_EQ(run.Err, "error: Cannot open the display " + dir.File("no-display:0") +
                          " that DISPLAY names (unset DISPLAY to render on a private Xvfb).\n");
+}
+
+// ---- Hostile files ----
+
+// Runs the preview of the repository's asset, killed after a minute: a
+// preview that waits on a pipe fails instead of hanging the tests.
+TProcess RunBoundedPreview(const TTempDir& dir, const std::string& asset) {
+  return RunPreviewTool(dir, {"preview", "Repository", asset, "-o", "view.png", "--size", "160x120"}, {},
+                        {"timeout", "-s", "KILL", "60"});
+}
+
+TEST(HostilePreview, FilesThatAreNoRegularFilesOrLeadOutAreRefusedWithAMessage) {
+  REQUIRE_RENDERER();
+  struct TCase {
+    std::string Name;
+    std::function<void(const TTempDir& dir, const TPreviewAsset& asset)> Plant;
+    int Status;
+    std::string Message;  // a part of the line
+  };
+  const auto replaceBy = [](const std::string& path, const std::function<void(const std::string&)>& make) {
+    std::filesystem::remove(path);
+    make(path);
+  };
+  const auto fifo = [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); };
+  const auto folder = [](const std::string& path) { std::filesystem::create_directory(path); };
+  // A copy outside the repository, reached through a link.
+  const auto outside = [](const TTempDir& dir, const std::string& path) {
+    const std::string copy = dir.File("outside-" + std::filesystem::path(path).filename().string());
+    std::filesystem::rename(path, copy);
+    std::filesystem::create_symlink(copy, path);
+  };
+  const std::vector<TCase> cases = {
+      {"a script that is a folder",
+       [&](const TTempDir&, const TPreviewAsset& a) { replaceBy(a.MaterialScripts[0], folder); }, 0,
+       "warning: The material script Repository/Materials/Crate.material is not a regular file."},
+      {"a script that is a pipe", [&](const TTempDir&, const TPreviewAsset& a) { replaceBy(a.MaterialScripts[0], fifo); },
+       0, "warning: The material script Repository/Materials/Crate.material is not a regular file."},
+      {"a script behind a link out", [&](const TTempDir& d, const TPreviewAsset& a) { outside(d, a.MaterialScripts[0]); },
+       0, "Crate.material is reached through a link, which the preview does not follow."},
+      {"a texture that is a pipe",
+       [&](const TTempDir&, const TPreviewAsset& a) { replaceBy(a.TextureFolders[0] + "/crate_wood.png", fifo); }, 0,
+       "warning: The texture Repository/Textures/crate_wood.png is not a regular file."},
+      {"a texture that links to /dev/zero",
+       [&](const TTempDir&, const TPreviewAsset& a) {
+         replaceBy(a.TextureFolders[0] + "/crate_wood.png",
+                   [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); });
+       },
+       0, "crate_wood.png is reached through a link, which the preview does not follow."},
+      {"a texture folder that links out",
+       [&](const TTempDir& d, const TPreviewAsset& a) { outside(d, a.TextureFolders[0]); }, 0,
+       "crate_wood.png is reached through a link, which the preview does not follow."},
+      {"a mesh that is a pipe", [&](const TTempDir&, const TPreviewAsset& a) { replaceBy(a.MeshFile, fifo); }, 1,
+       "error: The mesh Repository/Meshes/Crate.mesh is not a regular file."},
+      {"a mesh that is a folder", [&](const TTempDir&, const TPreviewAsset& a) { replaceBy(a.MeshFile, folder); }, 1,
+       "error: The mesh Repository/Meshes/Crate.mesh is not a regular file."},
+      {"a mesh folder that links out",
+       [&](const TTempDir& d, const TPreviewAsset& a) {
+         outside(d, std::filesystem::path(a.MeshFile).parent_path().string());
+       },
+       1,
+       "error: The mesh Repository/Meshes/Crate.mesh is reached through a link, which the preview does not follow."},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempDir dir;
+    const TPreviewAsset asset = ExportAsset(dir, kExamples + "/crate.xml", "Crate");
+    c.Plant(dir, asset);
+    const TProcess run = RunBoundedPreview(dir, "Crate");
+    EXPECT_EQ(run.Status, c.Status) << run.Err;
+    EXPECT_NE(run.Err.find(c.Message), std::string::npos) << run.Err;
+    EXPECT_EQ(std::filesystem::exists(dir.File("view.png")), c.Status == 0);
+  }
+}
+
+// The bounds chunk of a mesh we wrote: its id 0x9000 and its length, 34
+// bytes, little-endian; the box's six floats follow.
+std::size_t BoundsAt(const std::string& mesh) {
+  const std::size_t at = mesh.find(std::string("\x00\x90\x22\x00\x00\x00", 6));
+  return at == std::string::npos ? at : at + 6;
+}
+
+TEST(HostilePreview, BoundingBoxesThatOgreOrTheCamerasCannotTakeAreRefused) {
+  REQUIRE_RENDERER();
+  const float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
+  struct TCase {
+    std::string Name;
+    std::array<float, 6> Box;  // minimum x, y, z, maximum x, y, z
+    std::string Message;
+  };
+  for (const TCase& c :
+       {TCase{"minimum above maximum", {0, 0, 0, -1, 1, 1}, "has a bounding box whose minimum exceeds its maximum."},
+        TCase{"NaN", {0, nan, 0, 1, 1, 1}, "has a bounding box with a corner that is no finite number."},
+        TCase{"infinity", {-infinity, 0, 0, infinity, 1, 1}, "has a bounding box with a corner that is no finite number."},
+        TCase{"beyond the limit", {0, 0, 0, 2e9f, 1, 1}, "is too large to frame"}}) {
+    SCOPED_TRACE(c.Name);
+    TTempDir dir;
+    const TPreviewAsset asset = ExportAsset(dir, kExamples + "/tile.xml", "Tile");
+    std::string mesh = TTempDir::Read(asset.MeshFile);
+    const std::size_t at = BoundsAt(mesh);
+    ASSERT_NE(at, std::string::npos);
+    std::memcpy(mesh.data() + at, c.Box.data(), sizeof c.Box);
+    TTempDir::Write(asset.MeshFile, mesh);
+    const TProcess run = RunBoundedPreview(dir, "Tile");
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find("error: The mesh Repository/Meshes/Tile.mesh " + c.Message), std::string::npos) << run.Err;
+  }
+  // A tile as wide as the editor lets a scene make it: exported whole, but
+  // no camera can frame it.
+  TTempDir dir;
+  ExportDocument(dir, ShapeDocument(Cube(1e19), "Huge", kTileColour), "Huge");
+  const TProcess run = RunBoundedPreview(dir, "Huge");
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_NE(run.Err.find("error: The mesh Repository/Meshes/Huge.mesh is too large to frame: its bounding box "
+                         "reaches beyond 1000000000 units from the origin."),
+            std::string::npos)
+      << run.Err;
+}
+
+TEST(HostilePreview, LayersBeyondWhatOpenGLDrawsAreLeftOutWithAWarning) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  std::string document = ShapeDocument(Cube(60), "Layered", kTileColour);
+  const std::size_t start = document.find("<layer "), end = document.find("</layer>") + 8;
+  const std::string layer = document.substr(start, end - start);
+  std::string layers;
+  std::string coordinates;
+  for (int i = 0; i < 64; ++i) {
+    layers += layer;
+    coordinates += " u" + std::to_string(i) + "=\"0\" v" + std::to_string(i) + "=\"0\"";
+  }
+  document.replace(start, end - start, layers);
+  // Each layer has coordinates of its own at each corner.
+  const std::string first = " u0=\"0\" v0=\"0\"";
+  for (std::size_t at = document.find(first); at != std::string::npos; at = document.find(first, at + coordinates.size()))
+    document.replace(at, first.size(), coordinates);
+  const TPreviewAsset asset = ExportDocument(dir, document, "Layered");
+  const TPreviewResult result = Render(asset, ColourOptions());
+  EXPECT_TRUE(AnyHolds(result.Warnings, "The material \"Layered_Layered\" has 64 layers in a pass, but OpenGL "
+                                        "draws only "))
+      << Lines(result.Warnings);
+  // The picture shows the cube.
+  ASSERT_EQ(result.Image.Width, ColourOptions().Width);
+  int covered = 0;
+  for (int y = 0; y < result.Image.Height; ++y)
+    for (int x = 0; x < result.Image.Width; ++x) covered += result.Image.At(x, y) != ColourOptions().Background;
+  EXPECT_GT(covered, result.Image.Width * result.Image.Height / 25);
 }
 
 }  // namespace

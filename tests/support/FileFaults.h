@@ -81,9 +81,12 @@ private:
     if (file) State().Files[file] = {Affects(path), 0, Normal(path)};
     return file;
   }
-  static std::FILE* OpenRead(const char* path) {
-    std::FILE* file = PlatformFileOperations.OpenRead(path);
-    if (file) State().Files[file] = {Affects(path), 0, Normal(path)};
+  static std::FILE* OpenRead(const char* folder, const char* name, TSourceFile& found) {
+    std::FILE* file = PlatformFileOperations.OpenRead(folder, name, found);
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
+    path += name;
+    if (file) State().Files[file] = {Affects(path.c_str()), 0, Normal(path.c_str())};
     return file;
   }
   static bool Sync(std::FILE* file) {
