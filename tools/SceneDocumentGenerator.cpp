@@ -192,6 +192,17 @@ void WriteLights(TDocument& doc, int count) {
   }
   doc.Line(1, "</lights>");
 }
+// The scene's settings and materials, and the opening of its primitives.
+void WriteSceneStart(TDocument& doc, const char* name, uint32_t seed) {
+  doc.Line(0, "<scene>");
+  doc.Line(1, "<settings name=\"%s\" author=\"generator\" comments=\"seed %" PRIu32 "\" shadowOpacity=\"50\">", name,
+           seed);
+  doc.Line(2, "<ambient r=\"64\" g=\"64\" b=\"72\" />");
+  doc.Line(1, "</settings>");
+  WriteMaterials(doc);
+  doc.Line(1, "<primitives>");
+}
+
 // Tiles of 100 x 100 quads side by side, a square of them as near as the
 // count allows, one material, and the level's lights.
 std::string GenerateTerrainDocument(const TSceneDocumentOptions& options) {
@@ -200,13 +211,7 @@ std::string GenerateTerrainDocument(const TSceneDocumentOptions& options) {
   const int64_t tiles = std::max<int64_t>(1, (options.Polygons + kSide * kSide / 2) / (kSide * kSide));
   const auto across = static_cast<int64_t>(std::ceil(std::sqrt(static_cast<double>(tiles))));
   doc.Text().reserve(static_cast<std::size_t>(tiles) * kSide * kSide * 330);
-  doc.Line(0, "<scene>");
-  doc.Line(1, "<settings name=\"Generated terrain\" author=\"generator\" comments=\"seed %" PRIu32 "\" shadowOpacity=\"50\">",
-           options.Seed);
-  doc.Line(2, "<ambient r=\"64\" g=\"64\" b=\"72\" />");
-  doc.Line(1, "</settings>");
-  WriteMaterials(doc);
-  doc.Line(1, "<primitives>");
+  WriteSceneStart(doc, "Generated terrain", options.Seed);
   for (int64_t t = 0; t < tiles; ++t)
     WriteTerrainTile(doc, t, static_cast<int>(t % across) * kSide, static_cast<int>(t / across) * kSide, kSide, kSide);
   doc.Line(1, "</primitives>");
@@ -230,13 +235,7 @@ std::string GenerateSceneDocument(const TSceneDocumentOptions& options) {
       0, (options.Polygons - int64_t{terrainCells} * terrainCells - buildings * 4 * kAlong * kUp) / 6 - collisionBoxes);
   doc.Text().reserve(static_cast<std::size_t>(options.Polygons) * 330);
 
-  doc.Line(0, "<scene>");
-  doc.Line(1, "<settings name=\"Generated level\" author=\"generator\" comments=\"seed %" PRIu32 "\" shadowOpacity=\"50\">",
-           options.Seed);
-  doc.Line(2, "<ambient r=\"64\" g=\"64\" b=\"72\" />");
-  doc.Line(1, "</settings>");
-  WriteMaterials(doc);
-  doc.Line(1, "<primitives>");
+  WriteSceneStart(doc, "Generated level", options.Seed);
   int64_t id = 0;
   constexpr int kTile = 128;
   for (int y = 0; y < terrainCells; y += kTile)
