@@ -474,17 +474,28 @@ void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewO
 }
 
 TPreviewRenderer::TPreviewRenderer() : F(std::make_unique<TImpl>()) {
+  // What went wrong is copied out and the exception given up before OGRE
+  // stops: stopping unloads the OpenGL plug-in, and an exception that the
+  // plug-in threw (its "Couldn't open X display", say) may need the plug-in's
+  // code to be destroyed. Only our own exceptions leave.
+  std::string problem;
   try {
     F->Start();
+    return;
   } catch (const Ogre::Exception& e) {
-    std::string reasons = e.getDescription();
-    for (const std::string& problem : F->SetupProblems) reasons += " " + problem;
-    F->Stop();
-    RaiseError("OGRE's OpenGL render system cannot start: %s", {reasons});
+    problem = "OGRE's OpenGL render system cannot start: " + e.getDescription();
+    for (const std::string& setup : F->SetupProblems) problem += " " + setup;
+  } catch (const TException& e) {
+    problem = e.Message();
+  } catch (const std::bad_alloc&) {
+    problem = "Out of memory.";
+  } catch (const std::exception& e) {
+    problem = std::string("OGRE's OpenGL render system cannot start: ") + e.what();
   } catch (...) {
-    F->Stop();
-    throw;
+    problem = "OGRE's OpenGL render system cannot start.";
   }
+  F->Stop();
+  throw TException(problem);
 }
 
 TPreviewRenderer::~TPreviewRenderer() { F->Stop(); }
