@@ -141,10 +141,11 @@ TEST(CommandLineMesh, ExportsTheExampleWithItsTextures) {
   const TRun run = RunTool({"mesh", kExample, output});
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
-  // The tool prints the folder it resolved, with the platform's delimiter.
+  // The tool prints the folder it resolved, with the platform's delimiter,
+  // for the mesh as for every other file.
   const std::string folder = dir.File("out") + PathDelimiter;
-  EXPECT_EQ(run.Out, output + "\n" + folder + "Courtyard.material\n" + folder + "stone_wall.png\n" + folder +
-                         "lm_courtyard.png\n");
+  EXPECT_EQ(run.Out, folder + "Courtyard.mesh\n" + folder + "Courtyard.material\n" + folder + "stone_wall.png\n" +
+                         folder + "lm_courtyard.png\n");
   EXPECT_EQ(TTempDir::Read(folder + "stone_wall.png"), TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/stone wall.png"));
   EXPECT_EQ(TTempDir::Read(output).substr(2, 22), "[MeshSerializer_v1.30]");
 }
