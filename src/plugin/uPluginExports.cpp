@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "plugin/uPlugin.h"
+#include "host/uPlugin.h"
 #include "ui/MainFm.h"
 #include "ui/uForms.h"
 

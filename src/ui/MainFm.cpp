@@ -13,7 +13,7 @@
 #include "base/uException.h"
 #include "base/uNumbers.h"
 #include "platform/uIniFile.h"
-#include "plugin/uPlugin.h"
+#include "host/uPlugin.h"
 #include "scene/uXMLSceneReader.h"
 #include "ui/MainFmLayout.h"
 #include "ui/uDialogText.h"

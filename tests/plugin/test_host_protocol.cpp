@@ -10,7 +10,7 @@
 
 #include "../support/TempDir.h"
 #include "base/uException.h"
-#include "plugin/uPlugin.h"
+#include "host/uPlugin.h"
 #include "scene/uXMLSceneReader.h"
 #include "xml/uXMLReader.h"
 

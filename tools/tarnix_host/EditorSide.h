@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/uPlugin.h"
+#include "host/uPlugin.h"
 
 struct THostState {
   // The scene document as the editor replies it: the file's bytes padded the

@@ -39,7 +39,7 @@
 #include "DialogDriver.h"
 #include "EditorSide.h"
 #include "ExportRun.h"
-#include "plugin/uPlugin.h"
+#include "host/uPlugin.h"
 #include "ui/MainFmLayout.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/uPlugin.h"
+#include "host/uPlugin.h"
 
 #include <algorithm>
 #include <memory>
