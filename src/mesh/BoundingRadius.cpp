@@ -1,7 +1,6 @@
 #include "mesh/BoundingRadius.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>

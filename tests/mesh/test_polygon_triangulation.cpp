@@ -192,10 +192,15 @@ TEST(PolygonTriangulation, LShapesCombsAndRepeatedPositions) {
 TEST(PolygonTriangulation, ABowTieIsFanned) {
   // Self-intersecting: its shoelace sum is 0, so it counts as convex.
   EXPECT_EQ(Triangulate(Flat({{0, 0}, {2, 2}, {2, 0}, {0, 2}})), Fan(4));
-  // One that is not balanced has no ear everywhere; what ear clipping cannot
-  // place is fanned, and every corner is still used.
-  const TTriangles twisted = Triangulate(Flat({{0, 0}, {3, 3}, {3, 0}, {0, 1}, {-1, 2}}));
-  EXPECT_EQ(twisted.size(), 3u);
+  // One that is not balanced is cut as far as ears go and the rest fanned,
+  // as the plain rule does, and every corner is still used.
+  const auto twisted = Flat({{0, 0}, {3, 3}, {3, 0}, {0, 1}, {-1, 2}});
+  const TTriangles triangles = Triangulate(twisted);
+  EXPECT_EQ(triangles, ByTheRule(twisted));
+  for (int32_t corner = 0; corner < 5; ++corner)
+    EXPECT_TRUE(std::any_of(triangles.begin(), triangles.end(), [&](const TCornerTriangle& t) {
+      return t[0] == corner || t[1] == corner || t[2] == corner;
+    })) << corner;
 }
 
 TEST(PolygonTriangulation, RandomSimplePolygonsAreTiledFacingTheirWay) {
