@@ -45,7 +45,7 @@ struct TDrawStatistics {
 TDrawStatistics Measure(const TScene& scene, bool optimize) {
   TMeshExportOptions options;
   options.FilterPrimitive = KVMeshExporterT::AcceptPrimitive;
-  options.OptimizeForDrawing = optimize;
+  options.Target.OptimizeForDrawing = optimize;
   QZOgreMeshExporterT exporter(scene, options);
   exporter.Build();
   const auto& subMeshes = exporter.GetBinarySubMeshes();
@@ -86,7 +86,7 @@ double ExportSeconds(TScene& scene, bool optimize, int runs, const std::string& 
     TAssetExportOptions options;
     options.Repository = folder;
     options.AssetName = "Level";
-    options.OptimizeForDrawing = optimize;
+    options.Target.OptimizeForDrawing = optimize;
     KVMeshExporterT exporter(std::move(options));
     const auto start = std::chrono::steady_clock::now();
     exporter.Export(scene);

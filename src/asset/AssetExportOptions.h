@@ -1,28 +1,28 @@
 #pragma once
-// Which asset of which repository an export writes, and from where it reads
-// the texture files; fixed when the exporter is made.
+// Everything an asset export is told by its front end, in one value: which
+// asset of which repository, at which scale, for which reader, and where the
+// texture files are read from.
 
 #include <functional>
 #include <string>
 
-#include "base/ReportSinks.h"
-#include "mesh/QZOgreBinaryMeshWriter.h"
-#include "mesh/QZOgreMaterialWriter.h"
+#include "mesh/MeshExportOptions.h"
 
 struct TAssetExportOptions {
   std::string AssetName;
   std::string Repository;
   std::string Category;
-  // How the material script names its materials (see QZOgreMaterialWriter.h).
-  TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
-  // The binary mesh's format (see QZOgreBinaryMeshWriter.h).
-  TMeshFormat MeshFormat = TMeshFormat::V1_30;
-  // Merged, cut and ordered sub-meshes: fewer draw calls (see MeshExportOptions.h).
-  bool OptimizeForDrawing = false;
+  // Millimetres per editor unit: positions and light ranges are multiplied
+  // by it as the scene is read. 1 keeps the editor's numbers.
+  float Scale = 1.0f;
+  // The material names' form, the mesh format and the drawing order (see
+  // MeshExportOptions.h).
+  TMeshTarget Target;
+  // The repository's own folders are made first when missing; the asset's
+  // folders below Meshes, Physics and AssetDefinitions never are, so that a
+  // mistyped asset name does not start a new tree.
+  bool CreateRepositoryFolders = false;
   // Where the editor keeps its texture files, given by the front end (see
   // MeshExportOptions.h).
   std::function<std::string()> TextureSource;
-  // Progress of the mesh export: the step's text and how far it is, in
-  // percent. Front ends show it; the export itself only reports.
-  TProgressSink OnProgress;
 };

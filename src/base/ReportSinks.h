@@ -10,3 +10,16 @@
 
 using TWarningSink = std::function<void(const std::string& warning)>;
 using TProgressSink = std::function<void(const std::string& step, int percent)>;
+
+// Both sinks of one job, either of which may be unset: nothing is then shown.
+struct TReportSinks {
+  TWarningSink Warnings;
+  TProgressSink Progress;
+
+  void Warn(const std::string& warning) const {
+    if (Warnings) Warnings(warning);
+  }
+  void Report(const std::string& step, int percent) const {
+    if (Progress) Progress(step, percent);
+  }
+};

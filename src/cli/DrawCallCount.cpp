@@ -8,7 +8,7 @@ namespace {
 std::size_t SubMeshCount(const TScene& scene, bool optimize) {
   TMeshExportOptions options;
   options.FilterPrimitive = KVMeshExporterT::AcceptPrimitive;
-  options.OptimizeForDrawing = optimize;
+  options.Target.OptimizeForDrawing = optimize;
   QZOgreMeshExporterT exporter(scene, options);
   exporter.Build();
   return exporter.GetBinarySubMeshes().size();

@@ -84,9 +84,16 @@ void QZOgreMeshExporterT::Export(const std::string& fileName, TFileTransaction* 
     WriteXMLMesh(fileName, transaction);
   else
     WriteBinaryMesh(fileName, transaction);
-  if (FOptions.ExportMaterials)
-    WriteMaterialFile(GetMaterialPath(fileName) + MaterialScriptName(FileNameOf(fileName)), transaction);
-  if (FOptions.CopyTextures) CopyTextureFiles(GetTexturePath(fileName), *transaction);
+  if (FOptions.ExportMaterials) {
+    const std::string folder = MaterialFolder(fileName);
+    CreateDirectories(folder);
+    WriteMaterialFile(folder + MaterialScriptName(FileNameOf(fileName)), transaction);
+  }
+  if (FOptions.CopyTextures) {
+    const std::string folder = TextureFolder(fileName);
+    CreateDirectories(folder);
+    CopyTextureFiles(folder, *transaction);
+  }
   if (own) own->Commit();
 }
 
@@ -99,7 +106,7 @@ void QZOgreMeshExporterT::Build() {
   RemoveUnusedTextures();
   CheckNames();
   SplitSubMeshes();
-  if (FOptions.OptimizeForDrawing) {
+  if (FOptions.Target.OptimizeForDrawing) {
     SetStatus("Optimising for drawing...");
     OptimiseForDrawing(FSubMeshes);
   }
@@ -116,7 +123,7 @@ void QZOgreMeshExporterT::CheckNames() const {
     // Names reach the mesh's XML form, which cannot hold control characters.
     if (HasNonXMLControlCharacter(material->Name))
       RaiseError("Material \"%s\" has a control character in its name.", {VisibleText(material->Name)});
-    if (FOptions.ExportMaterials) ScriptMaterialName(material->Name, FOptions.MaterialNameForm);
+    if (FOptions.ExportMaterials) ScriptMaterialName(material->Name, FOptions.Target.MaterialNameForm);
   }
   if (!FOptions.ExportMaterials && !FOptions.CopyTextures) return;
   for (const auto& texture : FTextures) {
@@ -343,21 +350,17 @@ void QZOgreMeshExporterT::SplitSubMeshes() {
 
 TMeshBounds QZOgreMeshExporterT::CalculateBounds() const { return MeshBounds(FSubMeshes); }
 
-std::string QZOgreMeshExporterT::GetMaterialPath(const std::string& meshFileName) const {
-  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), FOptions.MaterialDirectory);
-  CreateDirectories(path);
-  return path;
+std::string QZOgreMeshExporterT::MaterialFolder(const std::string& meshFileName) const {
+  return AbsoluteDirectory(FolderOf(meshFileName), FOptions.MaterialDirectory);
 }
 
-std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName) const {
-  const std::string path = AbsoluteDirectory(FolderOf(meshFileName), FOptions.TextureDirectory);
-  CreateDirectories(path);
-  return path;
+std::string QZOgreMeshExporterT::TextureFolder(const std::string& meshFileName) const {
+  return AbsoluteDirectory(FolderOf(meshFileName), FOptions.TextureDirectory);
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
   ::WriteBinaryMesh(fileName, GetBinarySubMeshes(), CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps,
-                    transaction, FOptions.MeshFormat);
+                    transaction, FOptions.Target.MeshFormat);
 }
 
 const std::vector<std::unique_ptr<QZOgreSubMeshT>>& QZOgreMeshExporterT::GetBinarySubMeshes() {
@@ -375,7 +378,7 @@ void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName, TFileTr
   const int count = static_cast<int>(FMaterials.size());
   WriteMaterialScript(
       fileName, FMaterials, FOptions.ExportLightmaps, [&](int i) { SetProgress(i * 100 / count); }, transaction,
-      FOptions.MaterialNameForm);
+      FOptions.Target.MaterialNameForm);
 }
 
 std::string QZOgreMeshExporterT::TextureSourcePath(const QZOgreTextureT& texture) const {

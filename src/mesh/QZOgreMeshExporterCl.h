@@ -42,10 +42,10 @@ public:
   void Build();
   TMeshBounds CalculateBounds() const;
 
-  // Directories of the script and the texture copies for a mesh file, created
-  // with their parents; they end with a path delimiter.
-  std::string GetMaterialPath(const std::string& meshFileName) const;
-  std::string GetTexturePath(const std::string& meshFileName) const;
+  // Folders of the script and the texture copies for a mesh file, ending
+  // with a path delimiter; Export creates them with their parents.
+  std::string MaterialFolder(const std::string& meshFileName) const;
+  std::string TextureFolder(const std::string& meshFileName) const;
 
   // Cuts sub-meshes with more vertices than 16-bit indices address into
   // several of the same material first (see SubMeshCutting.h).

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "asset/uRepository.h"
+#include "asset/AssetLayout.h"
 #include "base/uException.h"
 #include "platform/uFileLock.h"
 #include "platform/uFileSystem.h"
@@ -37,8 +37,8 @@ TFoundAsset FindAsset(const TAssetPreviewRequest& request) {
     if (!NameExists(request.MeshFile)) RaiseError("There is no mesh file %s.", {request.MeshFile});
   } else {
     const TAssetLayout layout(request.Repository, request.AssetName);
-    found.Asset.MeshFile = layout.Folder("Meshes") + PathDelimiter + layout.BaseName() + ".mesh";
-    found.Asset.MaterialScripts = {layout.PathOf("Materials\\" + layout.DefinitionName() + ".material")};
+    found.Asset.MeshFile = layout.MeshFile();
+    found.Asset.MaterialScripts = {layout.MaterialFile()};
     found.Asset.TextureFolders = {layout.Folder("Textures")};
     // Nothing is read through a link below the repository: its folders
     // could lead anywhere.

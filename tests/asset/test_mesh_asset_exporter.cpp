@@ -8,7 +8,9 @@
 #include "../support/FileFaults.h"
 #include "../support/NativePath.h"
 #include "../support/TempDir.h"
-#include "asset/KVMeshExporterCl.h"
+#include "../support/SceneText.h"
+#include "asset/AssetExportJob.h"
+#include "asset/AssetLayout.h"
 #include "platform/uFileLock.h"
 #include "scene/uScene.h"
 #include "scene/uXMLSceneReader.h"
@@ -48,6 +50,23 @@ std::string CrateDocument(bool collision = true) {
          "</primitives></scene>";
 }
 
+// One export job's options and sinks, and what its last run wrote.
+struct TAssetRun {
+  TAssetExportOptions Options;
+  TReportSinks Sinks;
+  TAssetExportResult Result;
+
+  void Export(const std::string& document) { Result = ExportAsset(SceneText(document), Options, Sinks); }
+  // The names of the texture files written, in the definition's order.
+  std::vector<std::string> TextureFiles() const {
+    const std::string folder = TAssetLayout(Options.Repository, Options.AssetName).Folder("Textures");
+    std::vector<std::string> names;
+    for (const std::string& file : Result.WrittenFiles)
+      if (file.rfind(folder, 0) == 0) names.push_back(file.substr(folder.size() + 1));
+    return names;
+  }
+};
+
 struct TRepository {
   TTempDir Dir;
   std::string Root = Dir.File("Repo");
@@ -61,46 +80,42 @@ struct TRepository {
       for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(Root + "/" + folder);
   }
 
-  KVMeshExporterT Exporter(const std::string& asset = "Crate", const std::string& category = "Props",
-                           TWarningSink warnings = {}) const {
-    TAssetExportOptions options;
-    options.AssetName = asset;
-    options.Repository = Root;
-    options.Category = category;
+  TAssetRun Exporter(const std::string& asset = "Crate", const std::string& category = "Props",
+                     TWarningSink warnings = {}) const {
+    TAssetRun run;
+    run.Options.AssetName = asset;
+    run.Options.Repository = Root;
+    run.Options.Category = category;
     const std::string sources = Sources;
-    options.TextureSource = [sources] { return sources; };
-    return KVMeshExporterT(std::move(options), std::move(warnings));
+    run.Options.TextureSource = [sources] { return sources; };
+    run.Sinks.Warnings = std::move(warnings);
+    return run;
   }
 
   std::string Read(const std::string& relative) const { return TTempDir::Read(Root + "/" + relative); }
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Root + "/" + relative); }
 };
 
-// An exporter only asked for its paths.
-KVMeshExporterT AssetPaths(const std::string& asset, const std::string& repository) {
-  TAssetExportOptions options;
-  options.AssetName = asset;
-  options.Repository = repository;
-  return KVMeshExporterT(std::move(options));
+// The layout of an asset, only asked for its paths.
+TAssetLayout AssetPaths(const std::string& asset, const std::string& repository) {
+  return TAssetLayout(repository, asset);
 }
-
-std::unique_ptr<TScene> ReadScene(const std::string& document) { return TXMLSceneReader().ReadSceneText(document); }
 
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n";
 }  // namespace
 
 TEST(AssetExport, TheCrateExampleEndToEnd) {
   TRepository repository;
-  auto scene = ReadScene(CrateDocument());
-  KVMeshExporterT exporter = repository.Exporter();
-  exporter.Export(*scene);
+  const std::string scene = CrateDocument();
+  TAssetRun exporter = repository.Exporter();
+  exporter.Export(scene);
 
   const std::string r = repository.Root + "/";
-  EXPECT_EQ(exporter.GetWrittenFiles(),
+  EXPECT_EQ(exporter.Result.WrittenFiles,
             NativePaths({r + "Meshes/Crate.mesh", r + "Materials/Crate.material", r + "Textures/wood.jpg",
                          r + "Textures/metal_plate.png", r + "Physics/Crate.physics",
                          r + "AssetDefinitions/Crate_Mesh.asset", r + "AssetDefinitions/Crate_Material.asset"}));
-  for (const std::string& file : exporter.GetWrittenFiles()) EXPECT_TRUE(std::filesystem::exists(file)) << file;
+  for (const std::string& file : exporter.Result.WrittenFiles) EXPECT_TRUE(std::filesystem::exists(file)) << file;
   EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "metal");
 
   EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Mesh.asset"),
@@ -158,9 +173,9 @@ TEST(AssetExport, TheCrateExampleEndToEnd) {
 
 TEST(AssetExport, WithoutCollisionVolumesThereIsNoPhysics) {
   TRepository repository;
-  auto scene = ReadScene(CrateDocument(false));
-  KVMeshExporterT exporter = repository.Exporter("Crate", "");
-  exporter.Export(*scene);
+  const std::string scene = CrateDocument(false);
+  TAssetRun exporter = repository.Exporter("Crate", "");
+  exporter.Export(scene);
   EXPECT_FALSE(repository.Exists("Physics/Crate.physics"));
   const std::string definition = repository.Read("AssetDefinitions/Crate_Mesh.asset");
   EXPECT_EQ(definition.find("Physics"), std::string::npos);
@@ -169,9 +184,9 @@ TEST(AssetExport, WithoutCollisionVolumesThereIsNoPhysics) {
 
 TEST(AssetExport, AnAllCollisionSceneStillWritesEverything) {
   TRepository repository;
-  auto scene = ReadScene("<scene><primitives>" + Box("vdcv_a", "none") + Box("vdcv_b", "none", 4) + "</primitives></scene>");
-  KVMeshExporterT exporter = repository.Exporter();
-  exporter.Export(*scene);
+  const std::string scene = "<scene><primitives>" + Box("vdcv_a", "none") + Box("vdcv_b", "none", 4) + "</primitives></scene>";
+  TAssetRun exporter = repository.Exporter();
+  exporter.Export(scene);
   EXPECT_TRUE(repository.Exists("Meshes/Crate.mesh"));
   EXPECT_EQ(repository.Read("Materials/Crate.material"), "");
   EXPECT_EQ(repository.Read("Physics/Crate.physics").find("<shape>") != std::string::npos, true);
@@ -182,16 +197,16 @@ TEST(AssetExport, AnAllCollisionSceneStillWritesEverything) {
 
 TEST(AssetExport, MissingFoldersStopTheExportBeforeAnythingIsWritten) {
   TRepository repository(false);
-  auto scene = ReadScene(CrateDocument());
-  KVMeshExporterT exporter = repository.Exporter();
-  EXPECT_EQ(ErrorOf([&] { exporter.Export(*scene); }),
+  const std::string scene = CrateDocument();
+  TAssetRun exporter = repository.Exporter();
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(scene); }),
             "The repository has no folder " + NativePath(repository.Root + "/Meshes") + ".");
   EXPECT_FALSE(std::filesystem::exists(repository.Root)) << "nothing was written";
 
   std::filesystem::create_directories(repository.Root + "/Meshes");
   std::filesystem::create_directories(repository.Root + "/AssetDefinitions");
-  KVMeshExporterT second = repository.Exporter();
-  EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
+  TAssetRun second = repository.Exporter();
+  EXPECT_EQ(ErrorOf([&] { second.Export(CrateDocument()); }),
             "The repository has no folder " + NativePath(repository.Root + "/Physics") + ".");
   EXPECT_FALSE(repository.Exists("Meshes/Crate.mesh"));
   EXPECT_FALSE(std::filesystem::exists(repository.Root + "/Materials")) << "no folder was made either";
@@ -204,9 +219,9 @@ TEST(AssetExport, AssetNamesWithBlanksAndDirectories) {
   std::filesystem::create_directories(repository.Root + "/Meshes/sub");
   std::filesystem::create_directories(repository.Root + "/Physics/sub");
   std::filesystem::create_directories(repository.Root + "/AssetDefinitions/sub");
-  auto scene = ReadScene(CrateDocument());
-  KVMeshExporterT exporter = repository.Exporter("sub/Big Crate");
-  exporter.Export(*scene);
+  const std::string scene = CrateDocument();
+  TAssetRun exporter = repository.Exporter("sub/Big Crate");
+  exporter.Export(scene);
   EXPECT_TRUE(repository.Exists("Meshes/sub/Big Crate.mesh"));
   EXPECT_TRUE(repository.Exists("Materials/sub/Big Crate.material")) << "where the definition points";
   EXPECT_TRUE(repository.Exists("Textures/wood.jpg"));
@@ -221,60 +236,60 @@ TEST(AssetExport, AssetNamesWithBlanksAndDirectories) {
 
 #ifndef _WIN32
 TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
-  EXPECT_EQ(AssetPaths("A", "/data/repo").GetMeshFileName(), "/data/repo/Meshes/A.mesh");
-  const KVMeshExporterT exporter = AssetPaths("A", "/data/repo/");
-  EXPECT_EQ(exporter.GetMeshFileName(), "/data/repo/Meshes/A.mesh");
-  EXPECT_EQ(exporter.GetPhysicsFileName(), "/data/repo/Physics/A.physics");
-  EXPECT_EQ(exporter.GetMeshAssetFileName(), "/data/repo/AssetDefinitions/A_Mesh.asset");
-  EXPECT_EQ(exporter.GetMaterialAssetFileName(), "/data/repo/AssetDefinitions/A_Material.asset");
-  EXPECT_EQ(exporter.GetMeshTarget(), "Meshes\\A.mesh") << "definitions keep backslashes everywhere";
-  EXPECT_EQ(exporter.GetMaterialTarget(), "Materials\\A.material");
-  EXPECT_EQ(exporter.GetMaterialAssetTarget(), "AssetDefinitions\\A_Material.asset");
-  EXPECT_EQ(exporter.GetPhysicsTarget(), "Physics\\A.physics");
+  EXPECT_EQ(AssetPaths("A", "/data/repo").MeshFile(), "/data/repo/Meshes/A.mesh");
+  const TAssetLayout layout = AssetPaths("A", "/data/repo/");
+  EXPECT_EQ(layout.MeshFile(), "/data/repo/Meshes/A.mesh");
+  EXPECT_EQ(layout.PhysicsFile(), "/data/repo/Physics/A.physics");
+  EXPECT_EQ(layout.MeshDefinitionFile(), "/data/repo/AssetDefinitions/A_Mesh.asset");
+  EXPECT_EQ(layout.MaterialDefinitionFile(), "/data/repo/AssetDefinitions/A_Material.asset");
+  EXPECT_EQ(layout.MeshTarget(), "Meshes\\A.mesh") << "definitions keep backslashes everywhere";
+  EXPECT_EQ(layout.MaterialTarget(), "Materials\\A.material");
+  EXPECT_EQ(layout.MaterialDefinitionTarget(), "AssetDefinitions\\A_Material.asset");
+  EXPECT_EQ(layout.PhysicsTarget(), "Physics\\A.physics");
 }
 #else
 // On Windows the repository takes a backslash unless it already ends in one;
 // a slash does not count, and Windows reads the "/\\" that follows from it as
 // one delimiter. An empty repository starts every path at the drive's root.
 TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
-  EXPECT_EQ(AssetPaths("A", "C:\\data\\repo").GetMeshFileName(), "C:\\data\\repo\\Meshes\\A.mesh");
-  KVMeshExporterT exporter = AssetPaths("A", "C:\\data\\repo\\");
-  EXPECT_EQ(exporter.GetMeshFileName(), "C:\\data\\repo\\Meshes\\A.mesh");
-  EXPECT_EQ(exporter.GetPhysicsFileName(), "C:\\data\\repo\\Physics\\A.physics");
-  EXPECT_EQ(exporter.GetMeshAssetFileName(), "C:\\data\\repo\\AssetDefinitions\\A_Mesh.asset");
-  EXPECT_EQ(exporter.GetMaterialAssetFileName(), "C:\\data\\repo\\AssetDefinitions\\A_Material.asset");
-  exporter = AssetPaths("A", "");
-  EXPECT_EQ(exporter.GetMeshFileName(), "\\Meshes\\A.mesh");
-  EXPECT_EQ(exporter.GetMaterialAssetFileName(), "\\AssetDefinitions\\A_Material.asset");
-  exporter = AssetPaths("A", "C:/data/repo/");
-  EXPECT_EQ(exporter.GetMeshFileName(), "C:/data/repo/\\Meshes\\A.mesh");
-  exporter = AssetPaths("sub\\B", "D:\\assets");
-  EXPECT_EQ(exporter.GetMeshFileName(), "D:\\assets\\Meshes\\sub\\B.mesh");
-  EXPECT_EQ(exporter.GetMeshTarget(), "Meshes\\sub\\B.mesh");
-  EXPECT_EQ(exporter.GetMaterialAssetTarget(), "AssetDefinitions\\sub\\B_Material.asset");
+  EXPECT_EQ(AssetPaths("A", "C:\\data\\repo").MeshFile(), "C:\\data\\repo\\Meshes\\A.mesh");
+  TAssetLayout layout = AssetPaths("A", "C:\\data\\repo\\");
+  EXPECT_EQ(layout.MeshFile(), "C:\\data\\repo\\Meshes\\A.mesh");
+  EXPECT_EQ(layout.PhysicsFile(), "C:\\data\\repo\\Physics\\A.physics");
+  EXPECT_EQ(layout.MeshDefinitionFile(), "C:\\data\\repo\\AssetDefinitions\\A_Mesh.asset");
+  EXPECT_EQ(layout.MaterialDefinitionFile(), "C:\\data\\repo\\AssetDefinitions\\A_Material.asset");
+  layout = AssetPaths("A", "");
+  EXPECT_EQ(layout.MeshFile(), "\\Meshes\\A.mesh");
+  EXPECT_EQ(layout.MaterialDefinitionFile(), "\\AssetDefinitions\\A_Material.asset");
+  layout = AssetPaths("A", "C:/data/repo/");
+  EXPECT_EQ(layout.MeshFile(), "C:/data/repo/\\Meshes\\A.mesh");
+  layout = AssetPaths("sub\\B", "D:\\assets");
+  EXPECT_EQ(layout.MeshFile(), "D:\\assets\\Meshes\\sub\\B.mesh");
+  EXPECT_EQ(layout.MeshTarget(), "Meshes\\sub\\B.mesh");
+  EXPECT_EQ(layout.MaterialDefinitionTarget(), "AssetDefinitions\\sub\\B_Material.asset");
 }
 #endif
 
 TEST(AssetExport, ASecondExportOverwritesAndKeepsTexturesOnce) {
   TRepository repository;
-  KVMeshExporterT first = repository.Exporter();
-  first.Export(*ReadScene(CrateDocument()));
+  TAssetRun first = repository.Exporter();
+  first.Export(CrateDocument());
   TTempDir::Write(repository.Sources + "metal plate.png", "newer");
-  KVMeshExporterT second = repository.Exporter();
-  second.Export(*ReadScene(CrateDocument()));
+  TAssetRun second = repository.Exporter();
+  second.Export(CrateDocument());
   EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "newer");
-  EXPECT_EQ(second.GetTextureFiles(), (std::vector<std::string>{"wood.jpg", "metal_plate.png"}));
+  EXPECT_EQ(second.TextureFiles(), (std::vector<std::string>{"wood.jpg", "metal_plate.png"}));
 }
 
 TEST(AssetExport, MissingTexturesAreWarnedAndLeftOutOfTheDefinition) {
   TRepository repository;
   std::filesystem::remove(repository.Sources + "wood.jpg");
   std::vector<std::string> warnings;
-  KVMeshExporterT exporter =
+  TAssetRun exporter =
       repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
-  exporter.Export(*ReadScene(CrateDocument()));
+  exporter.Export(CrateDocument());
   EXPECT_EQ(warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
-  EXPECT_EQ(exporter.GetTextureFiles(), (std::vector<std::string>{"metal_plate.png"}));
+  EXPECT_EQ(exporter.TextureFiles(), (std::vector<std::string>{"metal_plate.png"}));
   EXPECT_EQ(repository.Read("AssetDefinitions/Crate_Material.asset").find("wood"), std::string::npos);
 }
 
@@ -284,17 +299,17 @@ TEST(AssetExport, WarningsMetBeforeAFailureAreReported) {
   TRepository repository;
   std::filesystem::remove(repository.Sources + "wood.jpg");
   std::vector<std::string> warnings;
-  KVMeshExporterT exporter =
+  TAssetRun exporter =
       repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
   const TFileFaults faults(TFileFault::ffCreate, "Crate_Material.asset");
-  EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument())); }).substr(0, 19), "Cannot create file ");
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(CrateDocument()); }).substr(0, 19), "Cannot create file ");
   EXPECT_EQ(faults.Hits(), 1);
   EXPECT_EQ(warnings, (std::vector<std::string>{"Texture file \"" + repository.Sources + "wood.jpg\" not found."}));
-  EXPECT_TRUE(exporter.GetWrittenFiles().empty());
+  EXPECT_TRUE(exporter.Result.WrittenFiles.empty());
   EXPECT_FALSE(repository.Exists("Meshes/Crate.mesh"));
 }
 
-// The dialog calls the exporter directly: the repository's rules hold there
+// The dialog calls the job directly: the repository's rules hold there
 // as on the command line, before anything is written.
 TEST(AssetExport, TheExporterItselfRefusesUnfitNamesAndASecondExportOfTheAsset) {
   TRepository repository;
@@ -305,15 +320,15 @@ TEST(AssetExport, TheExporterItselfRefusesUnfitNamesAndASecondExportOfTheAsset) 
             "The asset name \"../Crate\" leads out of the repository: it may not be an absolute path, start with a "
             "drive or hold a \"..\" folder."},
            {"Crate", "Pro\x02ps", "The category \"Pro\\x02ps\" holds a control character."}}) {
-    KVMeshExporterT exporter = repository.Exporter(asset, category);
-    EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument())); }), message);
+    TAssetRun exporter = repository.Exporter(asset, category);
+    EXPECT_EQ(ErrorOf([&] { exporter.Export(CrateDocument()); }), message);
   }
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
   EXPECT_FALSE(std::filesystem::exists(repository.Root + "/Materials"));
 
   const auto running = TFileLock::TryAcquire(repository.Root + "/AssetDefinitions/.crate.lock");
-  KVMeshExporterT second = repository.Exporter();
-  EXPECT_EQ(ErrorOf([&] { second.Export(*ReadScene(CrateDocument())); }),
+  TAssetRun second = repository.Exporter();
+  EXPECT_EQ(ErrorOf([&] { second.Export(CrateDocument()); }),
             "The asset \"Crate\" is being exported by another process.");
   EXPECT_TRUE(std::filesystem::is_empty(repository.Root + "/Meshes"));
 }
@@ -330,21 +345,21 @@ TEST(AssetExport, NamesDifferingOnlyInLetterCaseShareOneLock) {
            {"Props/Level", {"props/level", "props\\LEVEL", "Props\\level"}},
            {"\xC4pfel", {"\xE4pfel", "\xC4PFEL"}}}) {
     SCOPED_TRACE(held);
-    KVMeshExporterT first = repository.Exporter(held);
-    first.Lock();
+    const auto first = TFileLock::TryAcquire(TAssetLayout(repository.Root, held).LockFile());
+    ASSERT_TRUE(first);
     for (const std::string& other : others) {
-      KVMeshExporterT second = repository.Exporter(other);
-      EXPECT_EQ(ErrorOf([&] { second.Lock(); }), "The asset \"" + other + "\" is being exported by another process.");
+      TAssetRun second = repository.Exporter(other);
+      EXPECT_EQ(ErrorOf([&] { second.Export(CrateDocument(false)); }),
+                "The asset \"" + other + "\" is being exported by another process.");
     }
     // Names that differ in more than letter case are other assets.
-    KVMeshExporterT another = repository.Exporter(held + "s");
-    EXPECT_NO_THROW(another.Lock());
+    TAssetRun another = repository.Exporter(held + "s");
+    EXPECT_NO_THROW(another.Export(CrateDocument(false)));
   }
   // The multiplication and division signs are no pair of letters.
-  KVMeshExporterT times = repository.Exporter("a\xD7");
-  times.Lock();
-  KVMeshExporterT divided = repository.Exporter("a\xF7");
-  EXPECT_NO_THROW(divided.Lock());
+  const auto times = TFileLock::TryAcquire(TAssetLayout(repository.Root, "a\xD7").LockFile());
+  TAssetRun divided = repository.Exporter("a\xF7");
+  EXPECT_NO_THROW(divided.Export(CrateDocument(false)));
 }
 
 TEST(AssetExport, ANameDifferingOnlyInLetterCaseFromAnAssetInTheRepositoryIsWarnedAbout) {
@@ -352,7 +367,7 @@ TEST(AssetExport, ANameDifferingOnlyInLetterCaseFromAnAssetInTheRepositoryIsWarn
   const auto exportAs = [&](const std::string& asset) {
     std::vector<std::string> warnings;
     repository.Exporter(asset, "Props", [&](const std::string& warning) { warnings.push_back(warning); })
-        .Export(*ReadScene(CrateDocument()));
+        .Export(CrateDocument());
     return warnings;
   };
   EXPECT_EQ(exportAs("Level"), std::vector<std::string>{});
@@ -386,7 +401,7 @@ TEST(SharedTextures, ReplacingATextureWithOtherBytesNamesTheOtherAssetsListingIt
   const auto exportAs = [&](const std::string& asset) {
     std::vector<std::string> warnings;
     repository.Exporter(asset, "Props", [&](const std::string& warning) { warnings.push_back(warning); })
-        .Export(*ReadScene(CrateDocument()));
+        .Export(CrateDocument());
     return warnings;
   };
   // The same bytes under the same name: nothing to say.
@@ -423,7 +438,7 @@ TEST(SharedTextures, ATextureThatNoOtherDefinitionListsIsStillWarnedAbout) {
     TTempDir::Write(repository.Root + "/Textures/metal_plate.png", "metal");
     std::vector<std::string> warnings;
     repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); })
-        .Export(*ReadScene(CrateDocument()));
+        .Export(CrateDocument());
     if (earlier == "wood")
       EXPECT_EQ(warnings, std::vector<std::string>{});
     else
@@ -436,13 +451,13 @@ TEST(SharedTextures, ATextureThatNoOtherDefinitionListsIsStillWarnedAbout) {
 // texture's warning comes before anything is committed.
 TEST(SharedTextures, AnExportStoppedAtTheWarningLeavesTheRepositoryAsItWas) {
   TRepository repository;
-  repository.Exporter("Alpha").Export(*ReadScene(CrateDocument()));
+  repository.Exporter("Alpha").Export(CrateDocument());
   const std::vector<std::string> before = TTempDir::Tree(repository.Root);
   const std::string mesh = repository.Read("Meshes/Alpha.mesh");
   TTempDir::Write(repository.Sources + "wood.jpg", "other wood");
-  KVMeshExporterT exporter =
+  TAssetRun exporter =
       repository.Exporter("Alpha", "Props", [](const std::string& warning) { throw TException(warning); });
-  EXPECT_EQ(ErrorOf([&] { exporter.Export(*ReadScene(CrateDocument(false))); }),
+  EXPECT_EQ(ErrorOf([&] { exporter.Export(CrateDocument(false)); }),
             "Texture wood.jpg replaces a different file of that name.");
   EXPECT_EQ(repository.Read("Textures/wood.jpg"), "wood");
   EXPECT_EQ(repository.Read("Meshes/Alpha.mesh"), mesh);
@@ -462,16 +477,16 @@ TEST(SharedTextures, NamesOfOneAssetDifferingOnlyInLetterCaseArePlacedOnceUnless
     document.replace(document.find("wood.jpg"), 8, "Wood.png");
     document.replace(document.find("metal plate.png"), 15, "wOOd.png");
     std::vector<std::string> warnings;
-    KVMeshExporterT exporter =
+    TAssetRun exporter =
         repository.Exporter("Crate", "Props", [&](const std::string& warning) { warnings.push_back(warning); });
-    exporter.Export(*ReadScene(document));
+    exporter.Export(document);
     if (sameBytes) {
       EXPECT_EQ(warnings, std::vector<std::string>{});
-      EXPECT_EQ(exporter.GetTextureFiles(), (std::vector<std::string>{"Wood.png", "wOOd.png"}));
+      EXPECT_EQ(exporter.TextureFiles(), (std::vector<std::string>{"Wood.png", "wOOd.png"}));
     } else {
       EXPECT_EQ(warnings, (std::vector<std::string>{"Texture files \"Wood.png\" and \"wOOd.png\" are both placed as "
                                                     "Wood.png; only the first is copied."}));
-      EXPECT_EQ(exporter.GetTextureFiles(), std::vector<std::string>{"Wood.png"});
+      EXPECT_EQ(exporter.TextureFiles(), std::vector<std::string>{"Wood.png"});
       EXPECT_FALSE(repository.Exists("Textures/wOOd.png"));
     }
     EXPECT_EQ(repository.Read("Textures/Wood.png"), "wood");

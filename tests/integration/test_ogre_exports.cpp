@@ -12,7 +12,8 @@
 #include "../support/TempDir.h"
 #include "OgreTools.h"
 #include "SceneDocumentGenerator.h"
-#include "asset/KVMeshExporterCl.h"
+#include "../support/SceneText.h"
+#include "asset/AssetExportJob.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "scene/uScene.h"
 #include "scene/uXMLSceneReader.h"
@@ -33,10 +34,10 @@ TExport Export(const std::string& document, const std::string& directory, const 
   result.Scene->CalculateNormals(66);
   TMeshExportOptions options;
   options.ExportNormals = true;
-  options.MaterialNameForm = TMaterialNameForm::Quoted;
+  options.Target.MaterialNameForm = TMaterialNameForm::Quoted;
   options.NamePrefix = "Court_";
   options.CopyTextures = false;
-  options.MeshFormat = format;
+  options.Target.MeshFormat = format;
   result.Exporter = std::make_unique<QZOgreMeshExporterT>(*result.Scene, options);
   result.Exporter->Export(directory + "/" + meshName);
   return result;
@@ -273,13 +274,12 @@ TEST(OgreReadsOurMaterials, ScriptCompilesToTheUnitsWeWrote) {
 std::string ExportDemoCrate(const TTempDir& dir, std::vector<std::string>& warnings) {
   const std::string root = dir.File("Repo");
   for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"}) std::filesystem::create_directories(root + "/" + folder);
-  auto scene = TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml"));
   TAssetExportOptions options;
   options.AssetName = "Crate";
   options.Repository = root;
   options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
-  KVMeshExporterT exporter(options, [&](const std::string& warning) { warnings.push_back(warning); });
-  exporter.Export(*scene);
+  ExportAsset(SceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/crate.xml")), options,
+              {[&](const std::string& warning) { warnings.push_back(warning); }, {}});
   return root;
 }
 
@@ -362,16 +362,14 @@ TEST(OgreReadsOurAssets, EverySampleInTheFormForLaterOgreLoadsWithoutComplaint) 
     const std::string root = dir.File("Repo");
     for (const char* folder : {"Meshes", "Physics", "AssetDefinitions"})
       std::filesystem::create_directories(root + "/" + folder);
-    auto scene =
-        TXMLSceneReader().ReadSceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/" + sample + ".xml"));
     TAssetExportOptions options;
     options.AssetName = "Sample";
     options.Repository = root;
-    options.MaterialNameForm = TMaterialNameForm::Quoted;
+    options.Target.MaterialNameForm = TMaterialNameForm::Quoted;
     options.TextureSource = [] { return std::string(VELDARA_EXAMPLES_DIR) + "/"; };
     std::vector<std::string> warnings;
-    KVMeshExporterT exporter(options, [&](const std::string& warning) { warnings.push_back(warning); });
-    exporter.Export(*scene);
+    ExportAsset(SceneText(TTempDir::Read(std::string(VELDARA_EXAMPLES_DIR) + "/" + sample + ".xml")), options,
+                {[&](const std::string& warning) { warnings.push_back(warning); }, {}});
     EXPECT_TRUE(warnings.empty());
     // Both fail on any error or unexpected warning of OGRE's.
     const std::string script = root + "/Materials/Sample.material";

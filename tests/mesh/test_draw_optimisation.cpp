@@ -249,7 +249,7 @@ TEST(DrawOptimisationExport, AGeneratedLevelDrawsTheSameTrianglesWithOneSubMeshP
   scene->CalculateNormals(ExportSmoothingAngle);
 
   TMeshExportOptions optimise;
-  optimise.OptimizeForDrawing = true;
+  optimise.Target.OptimizeForDrawing = true;
   QZOgreMeshExporterT plain(*scene, {}), optimised(*scene, optimise);
   plain.Build();
   optimised.Build();

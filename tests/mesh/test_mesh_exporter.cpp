@@ -344,7 +344,7 @@ TEST(MaterialScript, ANameTheQuotedFormCannotHoldStopsTheExportBeforeAnyFile) {
   TTempDir dir;
   auto scene = Scene(Material("m", "Say &quot;cheese&quot;", Texture("t.jpg")), Primitive("P", {{"m", {0, 1, 2}}}, 3));
   TMeshExportOptions options;
-  options.MaterialNameForm = TMaterialNameForm::Quoted;
+  options.Target.MaterialNameForm = TMaterialNameForm::Quoted;
   QZOgreMeshExporterT exporter(*scene, options);
   EXPECT_EQ(ErrorOf([&] { exporter.Export(dir.File("q.mesh")); }),
             "Material \"Say \"cheese\"\" cannot be named in a script for OGRE 1.7 or later.");
@@ -437,12 +437,16 @@ TEST(MeshExporterFiles, DirectoriesAreResolvedAndCreated) {
     std::replace(path.begin(), path.end(), '/', PathDelimiter);
     return path;
   };
-  const std::string path = exporter.GetMaterialPath(mesh);
+  const std::string path = exporter.MaterialFolder(mesh);
   EXPECT_EQ(path, native(dir.File("R/deep/er/Materials/")));
-  EXPECT_TRUE(std::filesystem::is_directory(path));
-  EXPECT_EQ(exporter.GetTexturePath(mesh), native(dir.File("R/Meshes/")));
+  EXPECT_FALSE(std::filesystem::exists(path)) << "asking for the folder does not make it";
+  EXPECT_EQ(exporter.TextureFolder(mesh), native(dir.File("R/Meshes/")));
   options.TextureDirectory = dir.File("elsewhere");
-  EXPECT_EQ(QZOgreMeshExporterT(*scene, options).GetTexturePath(mesh), native(dir.File("elsewhere/")));
+  EXPECT_EQ(QZOgreMeshExporterT(*scene, options).TextureFolder(mesh), native(dir.File("elsewhere/")));
+  std::filesystem::create_directories(dir.File("R/Meshes"));
+  QZOgreMeshExporterT(*scene, options).Export(mesh);
+  EXPECT_TRUE(std::filesystem::is_directory(path)) << "the export makes it";
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.File("R/deep/er/Materials/A.material")));
 }
 
 TEST(MeshExporterFiles, TextureTargetNames) {

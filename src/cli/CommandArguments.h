@@ -1,0 +1,56 @@
+#pragma once
+// The command line as parsed: one value with a field for every option of
+// every command, filled by the parser and read by the commands, so that an
+// option is declared once and used once.
+
+#include <ostream>
+#include <string>
+
+#include "base/uException.h"
+
+class TTerminalProgress;
+
+// Millimetres per editor unit unless --scale says otherwise; inspect's sizes
+// are those of an export at this scale.
+inline constexpr const char* kDefaultScale = "10";
+
+struct TCommandArguments {
+  std::string SceneFile;
+  // mesh: the mesh file; preview: the picture.
+  std::string Output;
+  std::string Repository;
+  std::string AssetName;
+  std::string Category;
+  std::string Scale = kDefaultScale;
+  std::string TextureDirectory;
+  std::string OgreVersion;
+  std::string MeshVersion;
+  bool Optimize = false;
+  bool AllPrimitives = false;
+  bool Strict = false;
+  bool Init = false;
+  bool Quiet = false;
+  // inspect
+  bool DrawCalls = false;
+  bool Json = false;
+  // preview
+  std::string MeshFile;
+  std::string Size = "800x600";
+  int Views = 4;
+  bool Timings = false;
+  // help
+  std::string HelpTopic;
+};
+
+// Where a command prints: its results, its warnings and errors, its progress line.
+struct TCommandStreams {
+  std::ostream& Out;
+  std::ostream& Err;
+  TTerminalProgress& Progress;
+};
+
+// An argument that cannot be used: the tool ends with status 2 and the usage
+// of the command.
+struct TUsageError : TException {
+  using TException::TException;
+};

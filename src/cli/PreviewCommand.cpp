@@ -1,0 +1,44 @@
+#include "cli/PreviewCommand.h"
+
+#include <string>
+
+#include "asset/uRepository.h"
+#include "cli/ExportOptions.h"
+#ifdef VELDARA_HAS_PREVIEW
+#include "preview/uAssetPreview.h"
+#endif
+
+namespace {
+// "WxH", each from 2 to 8192 pixels.
+void ParsePictureSize(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  const auto number = [&](const std::string& digits) {
+    if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+    return std::stoi(digits);
+  };
+  width = x == std::string::npos ? 0 : number(text.substr(0, x));
+  height = x == std::string::npos ? 0 : number(text.substr(x + 1));
+  if (width < 2 || height < 2 || width > 8192 || height > 8192)
+    throw TUsageError("Please specify the picture's size as WIDTHxHEIGHT, each from 2 to 8192 pixels.");
+}
+}  // namespace
+
+void RunPreviewCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {
+  const bool ofAsset = arguments.MeshFile.empty();
+  if (ofAsset && (arguments.Repository.empty() || arguments.AssetName.empty()))
+    throw TUsageError("Please specify a repository and an asset, or --mesh FILE.mesh.");
+  std::string assetName = arguments.AssetName;
+  if (ofAsset) assetName = Latin1Argument(assetName, "asset name");
+  if (ofAsset && !AssetNameProblem(assetName).empty()) throw TUsageError(AssetNameProblem(assetName));
+  int width = 0, height = 0;
+  ParsePictureSize(arguments.Size, width, height);
+#ifdef VELDARA_HAS_PREVIEW
+  RunAssetPreview({arguments.Repository, assetName, arguments.MeshFile, arguments.Output, width, height,
+                   arguments.Views, arguments.Timings},
+                  streams.Out, streams.Err);
+#else
+  static_cast<void>(streams);
+  RaiseError("This build of veldara-export has no preview: it renders with OGRE's OpenGL render system, which "
+             "only the Linux build includes.");
+#endif
+}
