@@ -32,6 +32,7 @@
 #include "asset/uRepository.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileSystem.h"
+#include "platform/uFileTransaction.h"
 #include "scene/uScene.h"
 #include "scene/uXMLSceneReader.h"
 
@@ -87,9 +88,13 @@ double ExportSeconds(TScene& scene, bool optimize, int runs, const std::string& 
     options.Repository = folder;
     options.AssetName = "Level";
     options.Target.OptimizeForDrawing = optimize;
-    KVMeshExporterT exporter(std::move(options));
+    const TReportSinks sinks;
+    KVMeshExporterT exporter(options, sinks);
     const auto start = std::chrono::steady_clock::now();
-    exporter.Export(scene);
+    scene.CalculateNormals(ExportSmoothingAngle);
+    TFileTransaction transaction("Level");
+    exporter.Write(scene, transaction);
+    transaction.Commit();
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::filesystem::remove_all(folder);
