@@ -8,7 +8,7 @@
 
 #include "base/uException.h"
 
-class TTerminalProgress;
+class TProgressLine;
 
 // Millimetres per editor unit unless --scale says otherwise; inspect's sizes
 // are those of an export at this scale.
@@ -46,7 +46,7 @@ struct TCommandArguments {
 struct TCommandStreams {
   std::ostream& Out;
   std::ostream& Err;
-  TTerminalProgress& Progress;
+  TProgressLine& Progress;
 };
 
 // An argument that cannot be used: the tool ends with status 2 and the usage

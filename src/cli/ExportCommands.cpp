@@ -8,7 +8,7 @@
 #include "asset/uRepository.h"
 #include "cli/ExportOptions.h"
 #include "cli/WarningPrinter.h"
-#include "cli/uTerminalProgress.h"
+#include "cli/ProgressLine.h"
 #include "platform/uFileSystem.h"
 
 namespace {

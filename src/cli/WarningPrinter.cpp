@@ -1,7 +1,7 @@
 #include "cli/WarningPrinter.h"
 
 #include "base/uException.h"
-#include "cli/uTerminalProgress.h"
+#include "cli/ProgressLine.h"
 
 TReportSinks TWarningPrinter::Sinks() {
   TReportSinks sinks;

@@ -9,11 +9,11 @@
 
 #include "base/ReportSinks.h"
 
-class TTerminalProgress;
+class TProgressLine;
 
 class TWarningPrinter {
 public:
-  TWarningPrinter(std::ostream& err, TTerminalProgress& progress, bool strict)
+  TWarningPrinter(std::ostream& err, TProgressLine& progress, bool strict)
       : FErr(err), FProgress(progress), FStrict(strict) {}
 
   // The job's sinks: its warnings printed, its progress shown on the line.
@@ -23,7 +23,7 @@ public:
 
 private:
   std::ostream& FErr;
-  TTerminalProgress& FProgress;
+  TProgressLine& FProgress;
   bool FStrict;
   std::size_t FCount = 0;
 };

@@ -3,5 +3,5 @@
 #include "cli/uCommandLine.h"
 
 int main(int argc, char** argv) {
-  return RunCommandLine(argc, argv, std::cout, std::cerr, TProgressTerminal::StandardError());
+  return RunCommandLine(argc, argv, std::cout, std::cerr, TProgressDevice::StandardError());
 }

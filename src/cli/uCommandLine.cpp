@@ -12,7 +12,7 @@
 #include "cli/InspectCommand.h"
 #include "cli/PreviewCommand.h"
 #include "cli/uArgumentText.h"
-#include "cli/uTerminalProgress.h"
+#include "cli/ProgressLine.h"
 
 namespace {
 constexpr int kFailure = 1;
@@ -35,7 +35,7 @@ std::string UsageLine(const std::string& command) {
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                   const TProgressTerminal& terminal) {
+                   const TProgressDevice& terminal) {
   CLI::App app{"Exports editor scenes as Veldara assets.", "veldara-export"};
   // Options are written "--name" on every platform. CLI11 would also take
   // "/name" for one on Windows, which turns an absolute path such as
@@ -163,7 +163,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
   // On a terminal, a job that runs for more than half a second shows its
   // step on one line of standard error, erased before any other output.
-  TTerminalProgress progress(err, terminal, arguments.Quiet);
+  TProgressLine progress(err, terminal, arguments.Quiet);
   const TCommandStreams streams{out, err, progress};
   try {
     if (inspect->parsed()) RunInspectCommand(arguments, streams);

@@ -4,11 +4,11 @@
 // Errors end standard error with a line "error: " and the message.
 
 // `terminal` tells whether `err` is a terminal, where `mesh` and `export`
-// show their progress (see uTerminalProgress.h); by default it is none.
+// show their progress (see ProgressLine.h); by default it is none.
 
 #include <ostream>
 
-#include "cli/uTerminalProgress.h"
+#include "cli/ProgressLine.h"
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                   const TProgressTerminal& terminal = TProgressTerminal::None());
+                   const TProgressDevice& terminal = TProgressDevice::None());

@@ -2,15 +2,19 @@
 // TMainForm: the modal export dialog that PluginExecute shows. The user names
 // the asset, picks the repository, the category and the scale, and whether
 // the mesh is optimised for drawing; OK checks the fields, stores them beside
-// the plug-in and runs one export of the editor's open scene. Progress and
-// errors appear in the status line; a successful export closes the dialog.
+// the plug-in (DialogSettings.h) and runs one export of the editor's open
+// scene (DialogExportRun.h). Progress and errors appear in the status line; a
+// successful export closes the dialog. The form and its event handlers are
+// MainFm.cpp's, its controls MainFmControls.cpp's.
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "ui/DialogExportRun.h"
+#include "ui/DialogPictures.h"
+#include "ui/DialogSettings.h"
 #include "ui/uForms.h"
 
 class TMainForm {
@@ -28,15 +32,6 @@ public:
   HWND Handle() const { return FHandle; }
 
 private:
-  // A windowless picture painted by the form, as the banner and the
-  // transparent layer over it. A transparent image leaves the pixels of its
-  // bottom-left pixel's colour unpainted.
-  struct TImage {
-    int Left = 0, Top = 0, Width = 0, Height = 0;
-    bool Transparent = false;
-    TGdiObject Bitmap;
-  };
-
   // Event handlers.
   void FormCreate();
   void btnOKClick();
@@ -45,34 +40,20 @@ private:
   void edRepositoryChange();
   void edScaleChange();
 
-  void DrawVersion();
+  // The fields from the settings stored beside the plug-in, and back.
   void LoadSettings();
-  void SaveSettings();
-  std::string GetSettingsFileName() const;
-  bool IsOptimizeChecked() const;
-  std::string GetDefaultRepository() const;
+  TDialogSettings Settings() const;
   void Validate();
   void ShowStatus(const std::string& text);
   void ShowError(const std::string& text, HWND edit);
-  void RunExport();
-  void ShowWarnings(const std::vector<std::string>& warnings);
-  // While an export runs: the step and its percentage in the status line,
-  // and the window messages that wait, handled every 100 ms or so, so that
-  // the dialog and the editor repaint and Windows does not take them for
-  // hung. The dialog's controls are disabled meanwhile and closing it is
-  // refused, so no message can start anything.
-  void ShowProgress(const std::string& step, int percent);
-  void HandlePendingMessages();
-  void BeginExport();
-  void EndExport();
+  // An export runs (see DialogExportRun.h): commands and closing are refused.
+  bool Exporting() const { return FExport && FExport->Running(); }
 
   void CreateControls();
   HWND CreateControl(const char* windowClass, const char* text, DWORD style, int left, int top, int width, int height,
                      int id);
   HWND CreateLabel(const char* text, int left, int top, int id);
   void CreateHints();
-  void CreateRefreshGlyph();
-  void LoadBanner();
   void PaintImages();
   void CloseModal(int result);
 
@@ -86,8 +67,7 @@ private:
   HWND FHints = nullptr;
   int FModalResult = 0;
 
-  TImage imgTopJPEG;
-  TImage imgTop;
+  TDialogBanner FBanner;
   HWND GroupBox2 = nullptr;
   HWND Label4 = nullptr;
   HWND edAssetName = nullptr;
@@ -113,16 +93,5 @@ private:
   // The revert button is writing the default: that is no change by the user.
   bool FRevertingRepository = false;
 
-  // An export runs: commands and closing are refused.
-  bool FExporting = false;
-  // The controls disabled for the export, each with whether it was enabled.
-  std::vector<std::pair<HWND, bool>> FDisabled;
-  HWND FFocusBeforeExport = nullptr;
-  // When waiting messages were last handled (GetTickCount).
-  DWORD FLastMessages = 0;
-  std::string FProgressStep;
-  std::string FProgressText;
-  // The editor asked to quit while the export ran: passed on after it.
-  bool FQuitPending = false;
-  WPARAM FQuitCode = 0;
+  std::optional<TDialogExportRun> FExport;
 };

@@ -45,6 +45,5 @@ inline constexpr int StatusBarHeight = 19;
 
 // Status texts.
 #define VELDARA_STATUS_READING "Reading Tarnix scene..."
-#define VELDARA_STATUS_EXPORTING "Exporting mesh..."
 #define VELDARA_ERROR_SCALE "Please specify a (valid) scale."
 #define VELDARA_ERROR_ASSET_NAME "Please specify an asset name."

@@ -1,5 +1,7 @@
 #include "ui/uForms.h"
 
+#include <commctrl.h>
+
 #include <new>
 #include <vector>
 
@@ -72,4 +74,9 @@ TMemoryDC::TMemoryDC(HGDIOBJ selected) : FDC(CreateCompatibleDC(nullptr)), FPrev
 TMemoryDC::~TMemoryDC() {
   SelectObject(FDC, FPrevious);
   DeleteDC(FDC);
+}
+
+void SetStatusText(HWND statusBar, const std::string& text) {
+  SendMessageA(statusBar, SB_SETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+  UpdateWindow(statusBar);
 }

@@ -42,6 +42,10 @@ std::string GetWindowTextString(HWND window);
 // only for a real one, as the dialog's change handlers expect.
 void SetWindowTextString(HWND window, const std::string& text);
 
+// Shows a text in a simple status bar and paints it at once: between two
+// rounds of messages an export paints nothing.
+void SetStatusText(HWND statusBar, const std::string& text);
+
 // Owns one GDI object (font, bitmap, brush) and deletes it at the end.
 class TGdiObject {
 public:

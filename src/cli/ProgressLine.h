@@ -14,7 +14,7 @@
 #include <ostream>
 #include <string>
 
-struct TProgressTerminal {
+struct TProgressDevice {
   using TClock = std::chrono::steady_clock;
 
   // Whether the stream the line goes to is a terminal.
@@ -23,23 +23,23 @@ struct TProgressTerminal {
 
   // Standard error of this process (isatty / _isatty) and the steady clock:
   // what the tool uses.
-  static TProgressTerminal StandardError();
+  static TProgressDevice StandardError();
   // No terminal: nothing is ever shown. What RunCommandLine assumes unless
   // told otherwise, as its streams may be anything.
-  static TProgressTerminal None();
+  static TProgressDevice None();
 };
 
-class TTerminalProgress {
+class TProgressLine {
 public:
   // How long a job runs before its progress shows.
   static constexpr std::chrono::milliseconds kDelay{500};
 
   // The clock starts now. A quiet printer, or one whose stream is no
   // terminal, never writes.
-  TTerminalProgress(std::ostream& err, const TProgressTerminal& terminal, bool quiet);
-  ~TTerminalProgress();
-  TTerminalProgress(const TTerminalProgress&) = delete;
-  TTerminalProgress& operator=(const TTerminalProgress&) = delete;
+  TProgressLine(std::ostream& err, const TProgressDevice& terminal, bool quiet);
+  ~TProgressLine();
+  TProgressLine(const TProgressLine&) = delete;
+  TProgressLine& operator=(const TProgressLine&) = delete;
 
   // The step's text and its percentage (0 to 100), as the exporter's
   // OnProgress reports them: shown once the delay is over, the line
@@ -54,9 +54,9 @@ public:
 
 private:
   std::ostream& FErr;
-  std::function<TProgressTerminal::TClock::time_point()> FNow;
+  std::function<TProgressDevice::TClock::time_point()> FNow;
   bool FEnabled;
-  TProgressTerminal::TClock::time_point FStart;
+  TProgressDevice::TClock::time_point FStart;
   bool FDelayOver = false;
   // The text on the terminal now; its length is what Erase overwrites.
   std::string FShown;

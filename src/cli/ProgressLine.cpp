@@ -1,4 +1,4 @@
-#include "cli/uTerminalProgress.h"
+#include "cli/ProgressLine.h"
 
 #include <algorithm>
 
@@ -10,21 +10,21 @@ namespace {
 constexpr std::size_t kLongestStatus = 70;
 }  // namespace
 
-TProgressTerminal TProgressTerminal::StandardError() {
+TProgressDevice TProgressDevice::StandardError() {
   return {StandardErrorIsTerminal, [] { return TClock::now(); }};
 }
 
-TProgressTerminal TProgressTerminal::None() {
+TProgressDevice TProgressDevice::None() {
   return {[] { return false; }, [] { return TClock::now(); }};
 }
 
-TTerminalProgress::TTerminalProgress(std::ostream& err, const TProgressTerminal& terminal, bool quiet)
+TProgressLine::TProgressLine(std::ostream& err, const TProgressDevice& terminal, bool quiet)
     : FErr(err),
-      FNow(terminal.Now ? terminal.Now : [] { return TProgressTerminal::TClock::now(); }),
+      FNow(terminal.Now ? terminal.Now : [] { return TProgressDevice::TClock::now(); }),
       FEnabled(!quiet && terminal.IsTerminal && terminal.IsTerminal()),
       FStart(FNow()) {}
 
-TTerminalProgress::~TTerminalProgress() {
+TProgressLine::~TProgressLine() {
   try {
     Erase();
   } catch (...) {
@@ -32,7 +32,7 @@ TTerminalProgress::~TTerminalProgress() {
   }
 }
 
-void TTerminalProgress::Report(const std::string& status, int percent) {
+void TProgressLine::Report(const std::string& status, int percent) {
   if (!FEnabled) return;
   if (!FDelayOver) {
     if (FNow() - FStart <= kDelay) return;
@@ -56,7 +56,7 @@ void TTerminalProgress::Report(const std::string& status, int percent) {
   FShown.append(blanks, ' ');
 }
 
-void TTerminalProgress::Erase() {
+void TProgressLine::Erase() {
   if (FShown.empty()) return;
   FErr << '\r' << std::string(FShown.size(), ' ') << '\r';
   FErr.flush();

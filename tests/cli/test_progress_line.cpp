@@ -14,7 +14,7 @@
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
 #include "cli/uCommandLine.h"
-#include "cli/uTerminalProgress.h"
+#include "cli/ProgressLine.h"
 
 using namespace std::chrono_literals;
 
@@ -24,22 +24,22 @@ const std::string kCourtyard = std::string(VELDARA_EXAMPLES_DIR) + "/courtyard.x
 
 // A terminal whose clock moves only when the test says so.
 struct TFakeTerminal {
-  TProgressTerminal::TClock::time_point Time{};
+  TProgressDevice::TClock::time_point Time{};
   bool Terminal = true;
 
-  TProgressTerminal Get() {
+  TProgressDevice Get() {
     return {[this] { return Terminal; }, [this] { return Time; }};
   }
 };
 
 // A terminal whose clock moves half a second with every look at it: every
 // report of a job comes after the delay.
-TProgressTerminal SlowTerminal() {
-  auto time = std::make_shared<TProgressTerminal::TClock::time_point>();
+TProgressDevice SlowTerminal() {
+  auto time = std::make_shared<TProgressDevice::TClock::time_point>();
   return {[] { return true; }, [time] { return *time += 600ms; }};
 }
 
-TRun RunOnTerminal(std::vector<std::string> args, const TProgressTerminal& terminal) {
+TRun RunOnTerminal(std::vector<std::string> args, const TProgressDevice& terminal) {
   args.insert(args.begin(), "veldara-export");
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -75,10 +75,10 @@ std::string AsShown(const std::string& written) {
 }
 }  // namespace
 
-TEST(TerminalProgress, NothingBeforeHalfASecond) {
+TEST(ProgressLine, NothingBeforeHalfASecond) {
   TFakeTerminal terminal;
   std::ostringstream err;
-  TTerminalProgress progress(err, terminal.Get(), false);
+  TProgressLine progress(err, terminal.Get(), false);
   EXPECT_TRUE(progress.Enabled());
   progress.Report("Processing materials...", 0);
   terminal.Time += 300ms;
@@ -89,10 +89,10 @@ TEST(TerminalProgress, NothingBeforeHalfASecond) {
   EXPECT_EQ(err.str(), "");
 }
 
-TEST(TerminalProgress, AfterHalfASecondOneLineIsRewrittenInPlace) {
+TEST(ProgressLine, AfterHalfASecondOneLineIsRewrittenInPlace) {
   TFakeTerminal terminal;
   std::ostringstream err;
-  TTerminalProgress progress(err, terminal.Get(), false);
+  TProgressLine progress(err, terminal.Get(), false);
   progress.Report("Processing materials...", 0);
   terminal.Time += 501ms;
   progress.Report("Processing primitives...", 5);
@@ -114,10 +114,10 @@ TEST(TerminalProgress, AfterHalfASecondOneLineIsRewrittenInPlace) {
   EXPECT_EQ(err.str().substr(err.str().size() - 30), "\r" + std::string(28, ' ') + "\r");
 }
 
-TEST(TerminalProgress, ErasedBeforeAWarningAndShownAgainAfterIt) {
+TEST(ProgressLine, ErasedBeforeAWarningAndShownAgainAfterIt) {
   TFakeTerminal terminal;
   std::ostringstream err;
-  TTerminalProgress progress(err, terminal.Get(), false);
+  TProgressLine progress(err, terminal.Get(), false);
   terminal.Time += 1s;
   progress.Report("Copying texture files...", 50);
   progress.Erase();
@@ -135,13 +135,13 @@ TEST(TerminalProgress, ErasedBeforeAWarningAndShownAgainAfterIt) {
   EXPECT_EQ(err.str(), erased);
 }
 
-TEST(TerminalProgress, NothingWhenNotATerminalOrQuiet) {
+TEST(ProgressLine, NothingWhenNotATerminalOrQuiet) {
   TFakeTerminal terminal;
   for (const bool quiet : {false, true}) {
     terminal.Terminal = quiet;  // a terminal, but quiet; no terminal, not quiet
     std::ostringstream err;
     {
-      TTerminalProgress progress(err, terminal.Get(), quiet);
+      TProgressLine progress(err, terminal.Get(), quiet);
       EXPECT_FALSE(progress.Enabled());
       terminal.Time += 10s;
       progress.Report("Processing primitives...", 50);
@@ -151,15 +151,15 @@ TEST(TerminalProgress, NothingWhenNotATerminalOrQuiet) {
   }
   // Nor without a terminal test at all.
   std::ostringstream err;
-  TTerminalProgress progress(err, TProgressTerminal{}, false);
+  TProgressLine progress(err, TProgressDevice{}, false);
   progress.Report("Processing primitives...", 50);
   EXPECT_EQ(err.str(), "");
 }
 
-TEST(TerminalProgress, TheLineStaysWithinEightyColumnsAndPrintable) {
+TEST(ProgressLine, TheLineStaysWithinEightyColumnsAndPrintable) {
   TFakeTerminal terminal;
   std::ostringstream err;
-  TTerminalProgress progress(err, terminal.Get(), false);
+  TProgressLine progress(err, terminal.Get(), false);
   terminal.Time += 1s;
   progress.Report(std::string(200, 'x') + "\n", 150);
   EXPECT_LT(err.str().size(), 80u);
@@ -168,11 +168,11 @@ TEST(TerminalProgress, TheLineStaysWithinEightyColumnsAndPrintable) {
   EXPECT_EQ(AsShown(err.str()), "a?b 0%");
 }
 
-TEST(TerminalProgress, TheDestructorErasesTheLine) {
+TEST(ProgressLine, TheDestructorErasesTheLine) {
   TFakeTerminal terminal;
   std::ostringstream err;
   {
-    TTerminalProgress progress(err, terminal.Get(), false);
+    TProgressLine progress(err, terminal.Get(), false);
     terminal.Time += 1s;
     progress.Report("Copying texture files...", 0);
   }
