@@ -50,8 +50,11 @@ private:
   bool Exporting() const { return FExport && FExport->Running(); }
 
   void CreateControls();
-  HWND CreateControl(const char* windowClass, const char* text, DWORD style, int left, int top, int width, int height,
-                     int id);
+  // A control's place in the form's client area, in the design's pixels.
+  struct TPlace {
+    int Left, Top, Width, Height;
+  };
+  HWND CreateControl(const char* windowClass, const char* text, DWORD style, TPlace place, int id);
   HWND CreateLabel(const char* text, int left, int top, int id);
   void CreateHints();
   void PaintImages();

@@ -1,3 +1,5 @@
+// The form's controls, made once with the form, in the design's places.
+
 #include "ui/MainFm.h"
 
 #include <commctrl.h>
@@ -10,8 +12,6 @@
 #include "ui/MainFmLayout.h"
 #include "ui/uDialogText.h"
 
-// The form's controls, made once with the form, in the design's places.
-
 namespace {
 
 using namespace MainFormDesign;
@@ -22,11 +22,10 @@ constexpr int kEightPointHeight = -11;
 
 }  // namespace
 
-HWND TMainForm::CreateControl(const char* windowClass, const char* text, DWORD style, int left, int top, int width,
-                              int height, int id) {
-  HWND control = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, left, top, width,
-                                 height, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(),
-                                 nullptr);
+HWND TMainForm::CreateControl(const char* windowClass, const char* text, DWORD style, TPlace place, int id) {
+  HWND control = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, place.Left, place.Top,
+                                 place.Width, place.Height, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 ModuleInstance(), nullptr);
   if (control == nullptr) RaiseError("Cannot create the control %s of the export dialog.", {text});
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
   return control;
@@ -40,7 +39,7 @@ HWND TMainForm::CreateLabel(const char* text, int left, int top, int id) {
   GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
   SelectObject(dc, previous);
   ReleaseDC(FHandle, dc);
-  return CreateControl("STATIC", text, SS_LEFT | SS_NOPREFIX, left, top, size.cx, size.cy, id);
+  return CreateControl("STATIC", text, SS_LEFT | SS_NOPREFIX, {left, top, size.cx, size.cy}, id);
 }
 
 void TMainForm::CreateControls() {
@@ -52,29 +51,29 @@ void TMainForm::CreateControls() {
   // Created in tab order: the dialog manager moves between controls in the
   // order in which they were created.
   const int gx = GroupLeft, gy = GroupTop;
-  GroupBox2 = CreateControl("BUTTON", " Asset Export ", BS_GROUPBOX, gx, gy, 585, 153, idGroupBox2);
+  GroupBox2 = CreateControl("BUTTON", " Asset Export ", BS_GROUPBOX, {gx, gy, 585, 153}, idGroupBox2);
   Label4 = CreateLabel("Asset Name", gx + 8, gy + 24, idLabel4);
-  edAssetName = CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, gx + 96, gy + 21, 481, 19,
-                              idEdAssetName);
+  edAssetName =
+      CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, {gx + 96, gy + 21, 481, 19}, idEdAssetName);
   Label5 = CreateLabel("Asset Repository", gx + 8, gy + 48, idLabel5);
-  edRepository = CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, gx + 96, gy + 45, 433, 19,
-                               idEdRepository);
-  btnBrowseRepository = CreateControl("BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, gx + 532, gy + 45, 21, 19,
-                                      idBtnBrowseRepository);
-  btnRefreshRepository = CreateControl("BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, gx + 556, gy + 45, 21, 19,
-                                       idBtnRefreshRepository);
+  edRepository =
+      CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, {gx + 96, gy + 45, 433, 19}, idEdRepository);
+  btnBrowseRepository =
+      CreateControl("BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, {gx + 532, gy + 45, 21, 19}, idBtnBrowseRepository);
+  btnRefreshRepository = CreateControl("BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP,
+                                       {gx + 556, gy + 45, 21, 19}, idBtnRefreshRepository);
   Label2 = CreateLabel("Category", gx + 8, gy + 72, idLabel2);
   Label1 = CreateLabel("Scale", gx + 8, gy + 96, idLabel1);
-  edScale = CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, gx + 96, gy + 93, 145, 19, idEdScale);
-  lblScaleInfo = CreateControl("STATIC", "<scale description>", SS_LEFT | SS_NOPREFIX, gx + 256, gy + 96, 321, 13,
+  edScale = CreateControl("EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, {gx + 96, gy + 93, 145, 19}, idEdScale);
+  lblScaleInfo = CreateControl("STATIC", "<scale description>", SS_LEFT | SS_NOPREFIX, {gx + 256, gy + 96, 321, 13},
                                idLblScaleInfo);
   // In the group's free row below the scale, in line with the fields; next
   // after the scale in the tab order.
-  chkOptimize = CreateControl("BUTTON", VELDARA_OPTIMIZE_CAPTION, WS_TABSTOP | BS_AUTOCHECKBOX, gx + 96, gy + 120, 145,
-                              17, idChkOptimize);
+  chkOptimize = CreateControl("BUTTON", VELDARA_OPTIMIZE_CAPTION, WS_TABSTOP | BS_AUTOCHECKBOX,
+                              {gx + 96, gy + 120, 145, 17}, idChkOptimize);
   // The height covers the opened list; the closed box takes its height from the font.
-  cbCategory = CreateControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, gx + 96, gy + 68, 145, 21 + 120,
-                             idCbCategory);
+  cbCategory = CreateControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                             {gx + 96, gy + 68, 145, 21 + 120}, idCbCategory);
   for (const std::string_view category : AssetCategories)
     SendMessageA(cbCategory, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(category).c_str()));
   SendMessageA(cbCategory, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
@@ -83,8 +82,8 @@ void TMainForm::CreateControls() {
   // tab order, so its place in the stacking order does not change that.
   SetWindowPos(GroupBox2, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-  btnOK = CreateControl("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 434, 243, 75, 25, idBtnOK);
-  btnCancel = CreateControl("BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 514, 243, 75, 25, idBtnCancel);
+  btnOK = CreateControl("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, {434, 243, 75, 25}, idBtnOK);
+  btnCancel = CreateControl("BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, {514, 243, 75, 25}, idBtnCancel);
 
   sbInfo = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, ClientHeight - StatusBarHeight,
                            ClientWidth, StatusBarHeight, FHandle,
@@ -100,9 +99,9 @@ void TMainForm::CreateControls() {
 }
 
 void TMainForm::CreateHints() {
-  FHints = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
-                           ModuleInstance(), nullptr);
+  FHints =
+      CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr, ModuleInstance(), nullptr);
   if (FHints == nullptr) return;  // the dialog works without its hints
   const std::pair<HWND, const char*> hints[] = {
       {btnBrowseRepository, "Browse for an asset repository"},

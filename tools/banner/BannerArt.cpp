@@ -11,6 +11,10 @@ struct TColor {
   double R, G, B;
 };
 
+struct TPoint {
+  double X, Y;
+};
+
 TColor Mix(TColor a, TColor b, double t) { return {a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t}; }
 
 // A 5 x 7 capital font, one string of five columns per row: just the letters
@@ -75,7 +79,8 @@ public:
 
   // An anti-aliased line of the given width: each pixel is covered by the
   // share of its 4 x 4 sample points that lie within half the width.
-  void Line(double x0, double y0, double x1, double y1, double width, TColor color) {
+  void Line(TPoint from, TPoint to, double width, TColor color) {
+    const double x0 = from.X, y0 = from.Y, x1 = to.X, y1 = to.Y;
     const int minX = static_cast<int>(std::floor(std::min(x0, x1) - width));
     const int maxX = static_cast<int>(std::ceil(std::max(x0, x1) + width));
     const int minY = static_cast<int>(std::floor(std::min(y0, y1) - width));
@@ -96,7 +101,7 @@ public:
       }
   }
 
-  void Dot(double cx, double cy, double radius, TColor color) { Line(cx, cy, cx, cy + 1e-9, radius * 2.0, color); }
+  void Dot(double cx, double cy, double radius, TColor color) { Line({cx, cy}, {cx, cy + 1e-9}, radius * 2.0, color); }
 
   std::vector<uint8_t> Bytes() const {
     std::vector<uint8_t> bytes;
@@ -145,8 +150,8 @@ std::vector<uint8_t> RenderBanner() {
   for (std::size_t i = 0; i < corners.size(); ++i) {
     const auto& [x0, y0] = corners[i];
     const auto& [x1, y1] = corners[(i + 1) % corners.size()];
-    canvas.Line(x0, y0, x1, y1, 1.6, wire);
-    canvas.Line(cx, cy, x0, y0, 1.0, wire);
+    canvas.Line({x0, y0}, {x1, y1}, 1.6, wire);
+    canvas.Line({cx, cy}, {x0, y0}, 1.0, wire);
   }
   for (const auto& [x, y] : corners) canvas.Dot(x, y, 2.2, {255, 255, 255});
   canvas.Dot(cx, cy, 2.6, {255, 255, 255});

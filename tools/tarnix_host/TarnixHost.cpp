@@ -236,10 +236,14 @@ struct TOptions {
 TOptions gOptions;
 std::string gSettingsFile;
 
-std::string Settings(const std::string& asset, const std::string& repository, const std::string& category,
-                     const std::string& scale, const std::string& optimize) {
-  return "asset=" + asset + " repository=" + repository + " category=" + category + " scale=" + scale +
-         " optimize=" + optimize;
+// The five settings the dialog stores, as StoredSettings shows them.
+struct TStoredSettings {
+  std::string Asset, Repository, Category, Scale, Optimize;
+};
+
+std::string Settings(const TStoredSettings& stored) {
+  return "asset=" + stored.Asset + " repository=" + stored.Repository + " category=" + stored.Category +
+         " scale=" + stored.Scale + " optimize=" + stored.Optimize;
 }
 
 // The five keys of the settings file as Windows reads them; "?" for a missing one.
@@ -467,7 +471,7 @@ void FirstRun(FARPROC execute) {
     Check(IsWindowVisible(form) != 0, "a failed export leaves the dialog open");
     Check(ControlsEnabled(c, true), "every control is enabled again after a failed export");
     Check(!CloseItemGrayed(form), "the close button is enabled again after a failed export");
-    CheckEqual(StoredSettings(), Settings("Crate", "", "Props", "10", "0"),
+    CheckEqual(StoredSettings(), Settings({"Crate", "", "Props", "10", "0"}),
                "a valid OK stores the fields, the reverted repository as empty");
 
     // The repository the user types is stored; this export succeeds and the
@@ -493,7 +497,7 @@ void FirstRun(FARPROC execute) {
     if (!gOptions.WarningsFile.empty()) WriteFile(gOptions.WarningsFile, warnings);
   });
 
-  CheckEqual(StoredSettings(), Settings("Crate", gOptions.Repository, "Props", "10", "0"),
+  CheckEqual(StoredSettings(), Settings({"Crate", gOptions.Repository, "Props", "10", "0"}),
              "the settings file holds the fields of the successful export");
 }
 
@@ -620,7 +624,7 @@ void FifthRun(FARPROC execute) {
     }, 60s);
     Check(!IsWindowVisible(form), "the optimised export succeeds and closes the dialog");
   });
-  CheckEqual(StoredSettings(), Settings("Crate", gOptions.OptimizedRepository, "Props", "10", "1"),
+  CheckEqual(StoredSettings(), Settings({"Crate", gOptions.OptimizedRepository, "Props", "10", "1"}),
              "the settings file keeps the option on");
 }
 
