@@ -40,7 +40,7 @@ bench: setup
 	./build/release/bench/xml_parse_benchmark
 	./build/release/bench/weld_benchmark
 	./build/release/bench/mesh_export_benchmark
-	./build/release/bench/draw_optimisation_benchmark
+	./build/release/bench/draw_optimization_benchmark
 	bash bench/lookup-scaling.sh
 	bash bench/run-benchmarks.sh
 

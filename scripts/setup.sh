@@ -23,7 +23,7 @@ demo_packages=(
   libgl1 libglx-mesa0 libgl1-mesa-dri xvfb xauth
   # The banner generator encodes its JPEG with the build machine's libjpeg.
   libjpeg62-turbo-dev
-  # The option that optimises a mesh for drawing orders its triangles and
+  # The option that optimizes a mesh for drawing orders its triangles and
   # vertices with meshoptimizer (the Windows build cross-builds its own).
   libmeshoptimizer-dev
   # inspect --json writes its document with nlohmann-json (header-only; the

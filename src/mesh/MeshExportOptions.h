@@ -19,7 +19,7 @@ struct TMeshTarget {
   TMeshFormat MeshFormat = TMeshFormat::V1_30;
   // One sub-mesh per material across primitives (cut where 16-bit indices
   // end), each ordered for the vertex cache and fetching: fewer draw calls
-  // for the same picture (see DrawOptimisation.h). Off, the output is one
+  // for the same picture (see DrawOptimization.h). Off, the output is one
   // sub-mesh per material of every primitive, as it always was.
   bool OptimizeForDrawing = false;
 };

@@ -7,7 +7,7 @@
 
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
-#include "mesh/DrawOptimisation.h"
+#include "mesh/DrawOptimization.h"
 #include "mesh/PolygonTriangulation.h"
 #include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
@@ -108,7 +108,7 @@ void QZOgreMeshExporterT::Build() {
   SplitSubMeshes();
   if (FOptions.Target.OptimizeForDrawing) {
     SetStatus("Optimising for drawing...");
-    OptimiseForDrawing(FSubMeshes);
+    OptimizeForDrawing(FSubMeshes);
   }
 }
 

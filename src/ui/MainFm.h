@@ -1,7 +1,7 @@
 #pragma once
 // TMainForm: the modal export dialog that PluginExecute shows. The user names
 // the asset, picks the repository, the category and the scale, and whether
-// the mesh is optimised for drawing; OK checks the fields, stores them beside
+// the mesh is optimized for drawing; OK checks the fields, stores them beside
 // the plug-in (DialogSettings.h) and runs one export of the editor's open
 // scene (DialogExportRun.h). Progress and errors appear in the status line; a
 // successful export closes the dialog. The form and its event handlers are

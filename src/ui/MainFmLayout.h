@@ -40,7 +40,7 @@ inline constexpr int GroupTop = 80;
 inline constexpr int StatusBarHeight = 19;
 }  // namespace MainFormDesign
 
-// The check box below the scale: the mesh optimised for drawing.
+// The check box below the scale: the mesh optimized for drawing.
 #define VELDARA_OPTIMIZE_CAPTION "Optimise for drawing"
 
 // Status texts.

@@ -79,30 +79,30 @@ TEST(CommandLineOptimize, ExportChangesOnlyTheMeshIntoFewerSubMeshes) {
     return run;
   };
   const TRun plainRun = exportInto("plain", false);
-  const TRun optimisedRun = exportInto("optimised", true);
-  EXPECT_EQ(optimisedRun.Err, plainRun.Err);
+  const TRun optimizedRun = exportInto("optimized", true);
+  EXPECT_EQ(optimizedRun.Err, plainRun.Err);
 
-  const auto plain = Files(dir.File("plain")), optimised = Files(dir.File("optimised"));
-  ASSERT_EQ(plain.size(), optimised.size());
+  const auto plain = Files(dir.File("plain")), optimized = Files(dir.File("optimized"));
+  ASSERT_EQ(plain.size(), optimized.size());
   for (std::size_t i = 0; i < plain.size(); ++i) {
-    EXPECT_EQ(optimised[i].first, plain[i].first);
+    EXPECT_EQ(optimized[i].first, plain[i].first);
     if (plain[i].first == "Meshes/Level.mesh")
-      EXPECT_NE(optimised[i].second, plain[i].second);
+      EXPECT_NE(optimized[i].second, plain[i].second);
     else
-      EXPECT_EQ(optimised[i].second, plain[i].second) << plain[i].first << " must not change";
+      EXPECT_EQ(optimized[i].second, plain[i].second) << plain[i].first << " must not change";
   }
 
   const int plainSubMeshes = SubMeshChunks(TTempDir::Read(dir.File("plain/Meshes/Level.mesh")));
-  const int optimisedSubMeshes = SubMeshChunks(TTempDir::Read(dir.File("optimised/Meshes/Level.mesh")));
+  const int optimizedSubMeshes = SubMeshChunks(TTempDir::Read(dir.File("optimized/Meshes/Level.mesh")));
   const std::size_t materials = Occurrences(TTempDir::Read(dir.File("plain/Materials/Level.material")), "material ");
   EXPECT_GT(plainSubMeshes, static_cast<int>(4 * materials));
-  EXPECT_EQ(optimisedSubMeshes, static_cast<int>(materials)) << "one sub-mesh per material";
+  EXPECT_EQ(optimizedSubMeshes, static_cast<int>(materials)) << "one sub-mesh per material";
 
   // inspect counts what the exports wrote.
   const TRun inspect = RunTool({"inspect", scene, "--draw-calls"});
   ASSERT_EQ(inspect.Status, 0) << inspect.Err;
   const std::string counts = "\nDraw calls (sub-meshes of the exported mesh): " + std::to_string(plainSubMeshes) +
-                             "\nDraw calls with --optimize: " + std::to_string(optimisedSubMeshes) + "\n";
+                             "\nDraw calls with --optimize: " + std::to_string(optimizedSubMeshes) + "\n";
   ASSERT_GE(inspect.Out.size(), counts.size());
   EXPECT_EQ(inspect.Out.substr(inspect.Out.size() - counts.size()), counts);
   EXPECT_EQ(inspect.Out.substr(0, inspect.Out.size() - counts.size()), RunTool({"inspect", scene}).Out);
@@ -118,11 +118,11 @@ TEST(CommandLineOptimize, MeshMergesTheSubMeshesOfOneMaterialInTheXMLFormToo) {
     EXPECT_EQ(run.Status, 0) << run.Err;
     return Occurrences(TTempDir::Read(dir.File(output)), "<submesh ");
   };
-  const std::size_t plain = subMeshes("plain.mesh.xml", false), optimised = subMeshes("optimised.mesh.xml", true);
+  const std::size_t plain = subMeshes("plain.mesh.xml", false), optimized = subMeshes("optimized.mesh.xml", true);
   const std::size_t materials = Occurrences(TTempDir::Read(dir.File("plain.material")), "material ");
   EXPECT_GT(plain, 4 * materials);
-  EXPECT_EQ(optimised, materials);
-  EXPECT_EQ(TTempDir::Read(dir.File("plain.material")), TTempDir::Read(dir.File("optimised.material")));
+  EXPECT_EQ(optimized, materials);
+  EXPECT_EQ(TTempDir::Read(dir.File("plain.material")), TTempDir::Read(dir.File("optimized.material")));
 
   EXPECT_NE(RunTool({"mesh", "--help"}).Out.find("--optimize"), std::string::npos);
   EXPECT_NE(RunTool({"export", "--help"}).Out.find("--optimize"), std::string::npos);

@@ -41,16 +41,16 @@ TPreviewImage Render(const TPreviewAsset& asset) {
   return result.Image;
 }
 
-// The plain and the optimised export of the scene, rendered and compared.
+// The plain and the optimized export of the scene, rendered and compared.
 void ExpectTheSamePicture(const std::string& scene) {
   TTempDir dir;
   const TPreviewImage plain = Render(ExportInto(dir, scene, "Plain", false));
-  const TPreviewImage optimised = Render(ExportInto(dir, scene, "Optimised", true));
+  const TPreviewImage optimized = Render(ExportInto(dir, scene, "Optimized", true));
   // The pixel comparison of the culling tests: the same outline, and the
   // same surface but where coplanar faces tie in depth and the one drawn
   // later wins, which a new order may change.
   const TCullingComparison comparison =
-      CompareCulling(plain, optimised, ComparisonOptions(TPreviewCulling::pcAsMaterials).Background);
+      CompareCulling(plain, optimized, ComparisonOptions(TPreviewCulling::pcAsMaterials).Background);
   EXPECT_TRUE(comparison.Same()) << comparison.Describe();
   EXPECT_GT(comparison.Covered, 480 * 360 / 25) << comparison.Describe();
 }
@@ -66,7 +66,7 @@ TEST_P(OptimizedSampleRender, DrawsThePlainExportsPicture) {
 INSTANTIATE_TEST_SUITE_P(Examples, OptimizedSampleRender, testing::Values("crate", "courtyard"));
 
 // A field of 8 x 8 closed shapes, each a primitive of its own, sharing three
-// colour materials: the optimised mesh has three sub-meshes for 64 primitives.
+// colour materials: the optimized mesh has three sub-meshes for 64 primitives.
 std::string FieldDocument() {
   const TShape kinds[] = {Cube(40), Sphere(25, 12, 8), Cylinder(20, 50, 16), Prism(40)};
   std::string materials, primitives;

@@ -7,7 +7,7 @@
 #include <memory>
 
 namespace {
-// Volatile, so that neither the store nor the loss of the pointer is optimised away.
+// Volatile, so that neither the store nor the loss of the pointer is optimized away.
 char* volatile Lost = nullptr;
 }  // namespace
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The command line cross-built for Windows does under Wine what the native
 # one does: the same summary from `inspect`, the same files from `mesh` and
-# `export` (byte for byte), also optimised for drawing, the same warnings and
+# `export` (byte for byte), also optimized for drawing, the same warnings and
 # the same refusals.
 #
 #   cli_compare_test.sh SOURCE_DIR BUILD_DIR WINDOWS_TOOL NATIVE_TOOL
@@ -61,7 +61,7 @@ for sample in crate tile courtyard; do
   fi
 done
 
-# Optimised for drawing: the same bytes from both, on samples and on a
+# Optimized for drawing: the same bytes from both, on samples and on a
 # generated level of many primitives sharing a few materials, whose merged
 # terrain material passes what 16-bit indices address and is cut. The
 # ordering computes in floating point: the SSE2 arithmetic of both builds

@@ -99,13 +99,13 @@ fi
 echo "== the plug-in's repository against the native tool's"
 diff -r "$work/repo-native" "$repo_plugin"
 find "$repo_plugin" -type f | sort | sed "s|$repo_plugin/|  same: |"
-echo "== the plug-in's optimised export against the native tool's --optimize"
+echo "== the plug-in's optimized export against the native tool's --optimize"
 diff -r "$work/repo-native-optimized" "$repo_optimized"
 if cmp -s "$work/repo-native/Meshes/Crate.mesh" "$repo_optimized/Meshes/Crate.mesh"; then
-  echo "the check box changed nothing: the optimised mesh is the plain one" >&2
+  echo "the check box changed nothing: the optimized mesh is the plain one" >&2
   exit 1
 fi
-echo "  same: the optimised asset, byte for byte"
+echo "  same: the optimized asset, byte for byte"
 if [ -n "$(ls -A "$repo_default/Meshes")" ]; then
   echo "the plug-in wrote into the default repository, not the one typed" >&2
   exit 1

@@ -363,7 +363,7 @@ void FirstRun(FARPROC execute) {
     CheckEqual(std::to_string(Send(c.cbCategory, CB_GETCOUNT)), "5", "five categories");
     Check((GetWindowLongA(c.cbCategory, GWL_STYLE) & 3) == CBS_DROPDOWNLIST, "the category list takes no free text");
 
-    // Tab order: asset, repository, browse, revert, scale, optimise, category, OK, Cancel.
+    // Tab order: asset, repository, browse, revert, scale, optimize, category, OK, Cancel.
     const HWND order[] = {c.edAssetName, c.edRepository, c.btnBrowseRepository, c.btnRefreshRepository, c.edScale,
                           c.chkOptimize, c.cbCategory,   c.btnOK,               c.btnCancel};
     bool tabOrder = true;
@@ -605,7 +605,7 @@ void FourthRun(FARPROC execute) {
 }
 
 // Fifth run: the option stored as on checks the box, and the export it runs
-// writes the mesh optimised for drawing into the second repository, which
+// writes the mesh optimized for drawing into the second repository, which
 // the test script compares with what the tool's --optimize writes.
 void FifthRun(FARPROC execute) {
   WriteFile(gSettingsFile, "[export]\r\nasset=Crate\r\nrepository=" + gOptions.OptimizedRepository +
@@ -622,7 +622,7 @@ void FifthRun(FARPROC execute) {
       if (FindThreadWindow("#32770") != nullptr) AnswerMessageBox(1s);
       return false;
     }, 60s);
-    Check(!IsWindowVisible(form), "the optimised export succeeds and closes the dialog");
+    Check(!IsWindowVisible(form), "the optimized export succeeds and closes the dialog");
   });
   CheckEqual(StoredSettings(), Settings({"Crate", gOptions.OptimizedRepository, "Props", "10", "1"}),
              "the settings file keeps the option on");

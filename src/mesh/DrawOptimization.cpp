@@ -1,4 +1,4 @@
-#include "mesh/DrawOptimisation.h"
+#include "mesh/DrawOptimization.h"
 
 #include <meshoptimizer.h>
 
@@ -62,7 +62,7 @@ void OrderForDrawing(QZOgreSubMeshT& subMesh) {
   for (const QZOgreFaceInfoT& face : subMesh.Faces)
     for (const int32_t index : face.Indices) indices.push_back(static_cast<unsigned int>(index));
 
-  // The optimiser hands each triangle on with its three indices as they were,
+  // The optimizer hands each triangle on with its three indices as they were,
   // so the winding stays; only the triangles' order changes.
   std::vector<unsigned int> ordered(indices.size());
   meshopt_optimizeVertexCache(ordered.data(), indices.data(), indices.size(), vertexCount);
@@ -80,7 +80,7 @@ void OrderForDrawing(QZOgreSubMeshT& subMesh) {
       subMesh.Faces[f].Indices[k] = static_cast<int32_t>(remap[ordered[f * 3 + k]]);
 }
 
-void OptimiseForDrawing(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
+void OptimizeForDrawing(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
   MergeByMaterial(subMeshes);
   // Merging may pass what 16-bit indices address; the cut comes before the
   // ordering so that each piece is ordered for itself.

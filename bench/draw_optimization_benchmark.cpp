@@ -1,4 +1,4 @@
-// What optimising for drawing gives and costs, as a Markdown table for
+// What optimizing for drawing gives and costs, as a Markdown table for
 // bench/RESULTS.md: for generated levels and a terrain, the sub-meshes (draw
 // calls) of the exported mesh, the average cache miss ratio (vertex shader
 // runs per triangle) with a 16- and a 32-entry post-transform cache, the
@@ -6,7 +6,7 @@
 // without and with the option, and the time of the asset export without and
 // with it (the scene read once beforehand: reading does not depend on it).
 //
-//   draw_optimisation_benchmark [RUNS] [SIZE...]
+//   draw_optimization_benchmark [RUNS] [SIZE...]
 //
 // RUNS (default 3) exports of each kind per scene, the median counts; SIZEs
 // are generated levels' polygons (default 100000 1000000). The terrain is a
@@ -139,11 +139,11 @@ void Row(const std::string& name, const std::string& document, int runs) {
   const TDrawStatistics before = Measure(*scene, false), after = Measure(*scene, true);
   const std::string folder = (std::filesystem::temp_directory_path() / "veldara-draw-benchmark").string();
   const double plain = ExportSeconds(*scene, false, runs, folder);
-  const double optimised = ExportSeconds(*scene, true, runs, folder);
+  const double optimized = ExportSeconds(*scene, true, runs, folder);
   std::printf("| %s | %zu | %zu | %.3f | %.3f | %.3f | %.3f | %.0f%% | %.3f | %.3f | %.2f | %.2f | %+.2f | %+.0f%% |\n",
               name.c_str(), before.SubMeshes, after.SubMeshes, before.Acmr16, after.Acmr16, before.Acmr32,
               after.Acmr32, 100.0 * (before.Acmr16 - after.Acmr16) / before.Acmr16, before.Overfetch,
-              after.Overfetch, plain, optimised, optimised - plain, 100.0 * (optimised - plain) / plain);
+              after.Overfetch, plain, optimized, optimized - plain, 100.0 * (optimized - plain) / plain);
   std::fflush(stdout);
 }
 }  // namespace

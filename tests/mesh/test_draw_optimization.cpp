@@ -1,4 +1,4 @@
-// Optimised for drawing, the sub-meshes of one material become one, cut
+// Optimized for drawing, the sub-meshes of one material become one, cut
 // again where 16-bit indices end, and each is ordered for the vertex cache
 // and for fetching. What is drawn must not change: the same triangles, each
 // with its corners in the same turn (its winding), the same vertex values.
@@ -14,7 +14,7 @@
 
 #include "../support/MeshModelBuilder.h"
 #include "SceneDocumentGenerator.h"
-#include "mesh/DrawOptimisation.h"
+#include "mesh/DrawOptimization.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "mesh/SubMeshCutting.h"
 #include "scene/uXMLSceneReader.h"
@@ -98,7 +98,7 @@ bool SameSubMeshes(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& a,
 }
 }  // namespace
 
-TEST(DrawOptimisationMerge, OneSubMeshPerMaterialInTheOrderTheMaterialsFirstAppear) {
+TEST(DrawOptimizationMerge, OneSubMeshPerMaterialInTheOrderTheMaterialsFirstAppear) {
   TModel model;
   QZOgreMaterialT& stone = model.Material("Stone", 1);
   QZOgreMaterialT& wood = model.Material("Wood", 1);
@@ -120,7 +120,7 @@ TEST(DrawOptimisationMerge, OneSubMeshPerMaterialInTheOrderTheMaterialsFirstAppe
     for (const QZOgreFaceInfoT& face : subMesh->Faces) EXPECT_EQ(face.Material, nullptr);
 }
 
-TEST(DrawOptimisationMerge, EqualVerticesOfOneMaterialAreWeldedAcrossPrimitivesOthersAreNot) {
+TEST(DrawOptimizationMerge, EqualVerticesOfOneMaterialAreWeldedAcrossPrimitivesOthersAreNot) {
   TModel model;
   QZOgreMaterialT& stone = model.Material("Stone", 1);
   QZOgreMaterialT& wood = model.Material("Wood", 1);
@@ -144,7 +144,7 @@ TEST(DrawOptimisationMerge, EqualVerticesOfOneMaterialAreWeldedAcrossPrimitivesO
   EXPECT_EQ(DrawnTriangles(model.SubMeshes), before);
 }
 
-TEST(DrawOptimisationMerge, SubMeshesOfDistinctMaterialsStayAsTheyAre) {
+TEST(DrawOptimizationMerge, SubMeshesOfDistinctMaterialsStayAsTheyAre) {
   TModel model;
   Grid(model, &model.Material("Stone", 1), 2, 0);
   Grid(model, &model.Material("Wood", 1), 2, 0);
@@ -154,11 +154,11 @@ TEST(DrawOptimisationMerge, SubMeshesOfDistinctMaterialsStayAsTheyAre) {
   EXPECT_EQ(model.SubMeshes[0].get(), first);
 
   std::vector<std::unique_ptr<QZOgreSubMeshT>> none;
-  OptimiseForDrawing(none);
+  OptimizeForDrawing(none);
   EXPECT_TRUE(none.empty());
 }
 
-TEST(DrawOptimisationOrder, KeepsEveryTriangleAndItsWindingAndNumbersVerticesByFirstUse) {
+TEST(DrawOptimizationOrder, KeepsEveryTriangleAndItsWindingAndNumbersVerticesByFirstUse) {
   TModel model;
   QZOgreSubMeshT& grid = Grid(model, &model.Material("Stone", 1), 24, 0);
   // A cache-hostile order: every other row first, each row backwards.
@@ -189,7 +189,7 @@ TEST(DrawOptimisationOrder, KeepsEveryTriangleAndItsWindingAndNumbersVerticesByF
   EXPECT_EQ(next, 25 * 25);
 }
 
-TEST(DrawOptimisationOrder, DropsUnusedVerticesAndHandlesTheSmallestSubMeshes) {
+TEST(DrawOptimizationOrder, DropsUnusedVerticesAndHandlesTheSmallestSubMeshes) {
   TModel model;
   QZOgreMaterialT& stone = model.Material("Stone", 0);
   QZOgreSubMeshT& one = model.SubMesh(&stone, {{9, 9, 9, 0, 0, 0, {}}, {0, 0, 0, 0, 0, 1, {}}, {1, 0, 0, 0, 0, 1, {}},
@@ -207,7 +207,7 @@ TEST(DrawOptimisationOrder, DropsUnusedVerticesAndHandlesTheSmallestSubMeshes) {
   EXPECT_TRUE(empty.Faces.empty());
 }
 
-TEST(DrawOptimisationCut, AMergedSubMeshBeyondSixteenBitsIsCutIntoPiecesOfTheSameMaterial) {
+TEST(DrawOptimizationCut, AMergedSubMeshBeyondSixteenBitsIsCutIntoPiecesOfTheSameMaterial) {
   TModel model;
   QZOgreMaterialT& ground = model.Material("Ground", 1);
   QZOgreMaterialT& rock = model.Material("Rock", 1);
@@ -215,7 +215,7 @@ TEST(DrawOptimisationCut, AMergedSubMeshBeyondSixteenBitsIsCutIntoPiecesOfTheSam
   for (int i = 0; i < 160; ++i) Grid(model, &ground, 20, static_cast<float>(i));
   Grid(model, &rock, 3, 0);
   const auto before = DrawnTriangles(model.SubMeshes);
-  OptimiseForDrawing(model.SubMeshes);
+  OptimizeForDrawing(model.SubMeshes);
   ASSERT_EQ(model.SubMeshes.size(), 3u);
   EXPECT_EQ(model.SubMeshes[0]->Material, &ground);
   EXPECT_EQ(model.SubMeshes[1]->Material, &ground);
@@ -228,34 +228,34 @@ TEST(DrawOptimisationCut, AMergedSubMeshBeyondSixteenBitsIsCutIntoPiecesOfTheSam
   EXPECT_EQ(DrawnTriangles(model.SubMeshes), before);
 }
 
-TEST(DrawOptimisationCut, ExactlySixteenBitsOfVerticesStayOneSubMesh) {
+TEST(DrawOptimizationCut, ExactlySixteenBitsOfVerticesStayOneSubMesh) {
   TModel model;
   QZOgreMaterialT& ground = model.Material("Ground", 1);
   // 16,384 quads of 4 distinct vertices each: 65,536 vertices, the most
   // that 16-bit indices address; one quad more needs a second sub-mesh.
   for (int i = 0; i < 16384; ++i) Grid(model, &ground, 1, static_cast<float>(i));
-  OptimiseForDrawing(model.SubMeshes);
+  OptimizeForDrawing(model.SubMeshes);
   ASSERT_EQ(model.SubMeshes.size(), 1u);
   EXPECT_EQ(model.SubMeshes[0]->Vertices.size(), kShortIndexVertexLimit);
   Grid(model, &ground, 1, -1);
-  OptimiseForDrawing(model.SubMeshes);
+  OptimizeForDrawing(model.SubMeshes);
   EXPECT_EQ(model.SubMeshes.size(), 2u);
 }
 
-TEST(DrawOptimisationExport, AGeneratedLevelDrawsTheSameTrianglesWithOneSubMeshPerMaterial) {
+TEST(DrawOptimizationExport, AGeneratedLevelDrawsTheSameTrianglesWithOneSubMeshPerMaterial) {
   TSceneDocumentOptions options;
   options.Polygons = 8000;
   const std::unique_ptr<TScene> scene = TXMLSceneReader().ReadSceneText(GenerateSceneDocument(options));
   scene->CalculateNormals(ExportSmoothingAngle);
 
-  TMeshExportOptions optimise;
-  optimise.Target.OptimizeForDrawing = true;
-  QZOgreMeshExporterT plain(*scene, {}), optimised(*scene, optimise);
+  TMeshExportOptions optimize;
+  optimize.Target.OptimizeForDrawing = true;
+  QZOgreMeshExporterT plain(*scene, {}), optimized(*scene, optimize);
   plain.Build();
-  optimised.Build();
+  optimized.Build();
   // Many small primitives sharing a few materials: far more sub-meshes than materials.
   ASSERT_GT(plain.GetSubMeshes().size(), 4 * plain.GetMaterials().size());
-  EXPECT_EQ(optimised.GetSubMeshes().size(), optimised.GetMaterials().size());
+  EXPECT_EQ(optimized.GetSubMeshes().size(), optimized.GetMaterials().size());
   // The materials are the exporter's own in both; compare them by name.
   const auto named = [](const QZOgreMeshExporterT& exporter) {
     std::vector<std::tuple<std::string, std::array<TCorner, 3>>> triangles;
@@ -264,15 +264,15 @@ TEST(DrawOptimisationExport, AGeneratedLevelDrawsTheSameTrianglesWithOneSubMeshP
     std::sort(triangles.begin(), triangles.end());
     return triangles;
   };
-  EXPECT_EQ(named(optimised), named(plain));
-  const TMeshBounds a = plain.CalculateBounds(), b = optimised.CalculateBounds();
+  EXPECT_EQ(named(optimized), named(plain));
+  const TMeshBounds a = plain.CalculateBounds(), b = optimized.CalculateBounds();
   EXPECT_EQ(std::tie(a.MinX, a.MinY, a.MinZ, a.MaxX, a.MaxY, a.MaxZ, a.Radius),
             std::tie(b.MinX, b.MinY, b.MinZ, b.MaxX, b.MaxY, b.MaxZ, b.Radius));
 
   // The same input gives the same sub-meshes, vertex for vertex.
-  QZOgreMeshExporterT again(*scene, optimise);
+  QZOgreMeshExporterT again(*scene, optimize);
   again.Build();
-  std::vector<std::unique_ptr<QZOgreSubMeshT>> first = Copy(optimised.GetSubMeshes());
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> first = Copy(optimized.GetSubMeshes());
   for (std::size_t i = 0; i < first.size(); ++i) first[i]->Material = again.GetSubMeshes().at(i)->Material;
   EXPECT_TRUE(SameSubMeshes(first, again.GetSubMeshes()));
 }

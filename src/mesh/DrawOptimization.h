@@ -2,7 +2,7 @@
 // Fewer and cheaper draw calls. OGRE draws every sub-mesh with a call of its
 // own, and the export makes one sub-mesh per material of every primitive, so
 // a level of many small primitives costs thousands of calls for a few dozen
-// materials. Optimised for drawing, the sub-meshes of one material become one
+// materials. Optimized for drawing, the sub-meshes of one material become one
 // (cut again where 16-bit indices end), and each one's triangles are ordered
 // for the post-transform vertex cache and its vertices for fetching.
 //
@@ -20,7 +20,7 @@
 // Merges, cuts and orders: what the export's option asks for. The sub-meshes
 // are those of the export after its split by material (one material each,
 // faces without material of their own).
-void OptimiseForDrawing(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes);
+void OptimizeForDrawing(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes);
 
 // One sub-mesh per material, in the order in which the materials first
 // appear: the faces of the sub-meshes in their order, the vertices welded.
