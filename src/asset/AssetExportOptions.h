@@ -17,6 +17,8 @@ struct TAssetExportOptions {
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
   // The binary mesh's format (see QZOgreBinaryMeshWriter.h).
   TMeshFormat MeshFormat = TMeshFormat::V1_30;
+  // Levels of detail beyond the full mesh (see MeshExportOptions.h); 0: none.
+  int LodLevels = 0;
   // Merged, cut and ordered sub-meshes: fewer draw calls (see MeshExportOptions.h).
   bool OptimizeForDrawing = false;
   // Where the editor keeps its texture files, given by the front end (see

@@ -126,6 +126,7 @@ void KVMeshExporterT::ExportMesh(TScene& scene, TFileTransaction& transaction) {
   options.NamePrefix = FOptions.AssetName + "_";
   options.MaterialNameForm = FOptions.MaterialNameForm;
   options.MeshFormat = FOptions.MeshFormat;
+  options.LodLevels = FOptions.LodLevels;
   options.ExportNormals = true;
   options.OptimizeForDrawing = FOptions.OptimizeForDrawing;
   options.FilterPrimitive = AcceptPrimitive;

@@ -18,6 +18,7 @@
 #include "cli/uSceneJson.h"
 #include "cli/uSceneSummary.h"
 #include "cli/uTerminalProgress.h"
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileLock.h"
 #include "platform/uFileSystem.h"
@@ -61,11 +62,12 @@ std::string TextureFolder(const std::string& sceneFile, const std::string& given
   return given;
 }
 
-// What the files are written for: the material names' form and the binary
-// mesh's format.
+// What the files are written for: the material names' form, the binary
+// mesh's format and its levels of detail.
 struct TOgreTarget {
   TMaterialNameForm NameForm = TMaterialNameForm::Platform;
   TMeshFormat MeshFormat = TMeshFormat::V1_30;
+  int LodLevels = 0;
 };
 
 // "--ogre-version": names in quotes for OGRE 1.7 and later, the platform's
@@ -99,10 +101,20 @@ TMeshFormat ParseMeshVersion(const std::string& text) {
   throw TUsageError("Please specify a mesh version: 1.30, 1.8, 1.10 or 1.100.");
 }
 
-// The target of --ogre-version, its mesh format replaced by --mesh-version's when given.
-TOgreTarget ParseTarget(const std::string& ogreVersion, const std::string& meshVersion) {
+// "--lod": levels of detail beyond the full mesh, a whole number from 0 to 8.
+int ParseLodLevels(const std::string& text) {
+  if (text.size() != 1 || text[0] < '0' || text[0] > '0' + kMostDetailLevels)
+    throw TUsageError("Please specify the levels of detail as a whole number from 0 to " +
+                      std::to_string(kMostDetailLevels) + ".");
+  return text[0] - '0';
+}
+
+// The target of --ogre-version, its mesh format replaced by --mesh-version's
+// when given, with the levels of detail of --lod.
+TOgreTarget ParseTarget(const std::string& ogreVersion, const std::string& meshVersion, const std::string& lod) {
   TOgreTarget target = ParseOgreVersion(ogreVersion);
   if (!meshVersion.empty()) target.MeshFormat = ParseMeshVersion(meshVersion);
+  target.LodLevels = ParseLodLevels(lod);
   return target;
 }
 
@@ -205,6 +217,7 @@ void RunMesh(const std::string& sceneFile, const std::string& output, const std:
   options.ExportNormals = true;
   options.MaterialNameForm = target.NameForm;
   options.MeshFormat = target.MeshFormat;
+  options.LodLevels = target.LodLevels;
   options.OptimizeForDrawing = optimize;
   // The visible mesh, as the asset's: collision volumes are the physics
   // file's, and drawn they would hide what they stand for.
@@ -273,6 +286,7 @@ void RunExport(const std::string& sceneFile, const std::string& repository, cons
   options.Category = category;
   options.MaterialNameForm = target.NameForm;
   options.MeshFormat = target.MeshFormat;
+  options.LodLevels = target.LodLevels;
   options.OptimizeForDrawing = optimize;
   options.TextureSource = [sourceDirectory] { return sourceDirectory; };
   options.OnProgress = [&](const std::string& status, int percent) { progress.Report(status, percent); };
@@ -302,6 +316,15 @@ std::string UsageLine(const std::string& command) {
   };
   const auto line = lines.find(command);
   return "usage: veldara-export " + (line != lines.end() ? line->second : "export|mesh|inspect|preview|help ...");
+}
+
+// The preview's "--lod": a level of a mesh, whose count OGRE keeps in 16 bits.
+int ParseDetailLevel(const std::string& text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoi(text) > 65534)
+    throw TUsageError("Please specify the level of detail as a whole number: 0 for the full mesh, 1 for the first "
+                      "level beyond it, and so on.");
+  return std::stoi(text);
 }
 
 // "WxH", each from 2 to 8192 pixels.
@@ -365,6 +388,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       "the binary mesh's format: 1.30 (default, read by every OGRE), 1.8 (as OGRE 1.8 and 1.9 write it), "
       "1.10 or 1.100 (the same format, as OGRE 1.10 and later write it)";
   mesh->add_option("--mesh-version", meshVersion, meshVersionHelp)->type_name("VERSION");
+  std::string lod = "0";
+  const char* const lodHelp =
+      "levels of detail beyond the full mesh, each with about half the triangles of the one before, drawn from "
+      "distances set by the mesh's bounding radius (0 to 8, default 0: none)";
+  mesh->add_option("--lod", lod, lodHelp)->type_name("N");
   bool quiet = false;
   mesh->add_flag("--quiet", quiet, "show no progress line on a terminal");
   bool optimize = false;
@@ -396,6 +424,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       ->type_name("DIR");
   exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp)->type_name("VERSION");
   exportCommand->add_option("--mesh-version", meshVersion, meshVersionHelp)->type_name("VERSION");
+  exportCommand->add_option("--lod", lod, lodHelp)->type_name("N");
   exportCommand->footer("Example: veldara-export export crate.xml --repository Repository --asset Props/Crate --init");
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
@@ -424,6 +453,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       ->type_name("NUMBER")
       ->check(CLI::IsMember({1, 4}));
   preview->add_flag("--timings", timings, "print how long start-up and rendering took on standard error");
+  std::string previewLod = "0";
+  preview->add_option("--lod", previewLod, "the level of detail to draw: 0 for the full mesh (default), 1 for the "
+                                           "first level beyond it (see --lod of mesh and export), and so on")
+      ->type_name("K");
   preview->footer("Example: veldara-export preview Repository Props/Crate -o crate.png --views 1");
 
   std::string helpTopic;
@@ -489,9 +522,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
     if (exportCommand->parsed())
       RunExport(sceneFile, repository, assetName, category, scale,
-                textureDirectory, ParseTarget(ogreVersion, meshVersion), optimize, init, strict, out, err, progress);
+                textureDirectory, ParseTarget(ogreVersion, meshVersion, lod), optimize, init, strict, out, err, progress);
     if (mesh->parsed())
-      RunMesh(sceneFile, output, scale, textureDirectory, ParseTarget(ogreVersion, meshVersion), optimize, allPrimitives, strict,
+      RunMesh(sceneFile, output, scale, textureDirectory, ParseTarget(ogreVersion, meshVersion, lod), optimize, allPrimitives, strict,
               out, err, progress);
     progress.Erase();
     if (preview->parsed()) {
@@ -501,8 +534,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       if (meshFile.empty() && !AssetNameProblem(assetName).empty()) throw TUsageError(AssetNameProblem(assetName));
       int width = 0, height = 0;
       ParsePictureSize(size, width, height);
+      const int detailLevel = ParseDetailLevel(previewLod);
 #ifdef VELDARA_HAS_PREVIEW
-      RunAssetPreview({repository, assetName, meshFile, output, width, height, views, timings}, out, err);
+      RunAssetPreview({repository, assetName, meshFile, output, width, height, views, timings, detailLevel}, out, err);
 #else
       RaiseError("This build of veldara-export has no preview: it renders with OGRE's OpenGL render system, which "
                  "only the Linux build includes.");

@@ -30,6 +30,10 @@ struct TMeshExportOptions {
   TMaterialNameForm MaterialNameForm = TMaterialNameForm::Platform;
   // The binary mesh's format; the XML form is the same for all of them.
   TMeshFormat MeshFormat = TMeshFormat::V1_30;
+  // Levels of detail beyond the full mesh, 0 to kMostDetailLevels, each with
+  // about half the triangles of the one before (see LevelsOfDetail.h), in
+  // the binary mesh and the XML form alike. 0: none, the mesh as it always was.
+  int LodLevels = 0;
   // Asked for every primitive whether it is exported; all are when unset.
   std::function<bool(const TPrimitive&)> FilterPrimitive;
   // Where the editor keeps the texture files, always given by the front end:

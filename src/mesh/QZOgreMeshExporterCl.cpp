@@ -8,6 +8,7 @@
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
 #include "mesh/DrawOptimisation.h"
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/PolygonTriangulation.h"
 #include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
@@ -356,8 +357,18 @@ std::string QZOgreMeshExporterT::GetTexturePath(const std::string& meshFileName)
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
-  ::WriteBinaryMesh(fileName, GetBinarySubMeshes(), CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps,
-                    transaction, FOptions.MeshFormat);
+  const auto& subMeshes = GetBinarySubMeshes();
+  const TMeshBounds bounds = CalculateBounds();
+  ::WriteBinaryMesh(fileName, subMeshes, bounds, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction,
+                    FOptions.MeshFormat, DetailLevels(subMeshes, bounds.Radius));
+}
+
+std::vector<TDetailLevel> QZOgreMeshExporterT::DetailLevels(
+    const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes, float radius) {
+  if (FOptions.LodLevels == 0) return {};
+  SetStatus("Simplifying levels of detail...");
+  return BuildDetailLevels(subMeshes, radius, FOptions.LodLevels, FOptions.OptimizeForDrawing,
+                           [&](int percent) { SetProgress(percent); });
 }
 
 const std::vector<std::unique_ptr<QZOgreSubMeshT>>& QZOgreMeshExporterT::GetBinarySubMeshes() {
@@ -367,7 +378,11 @@ const std::vector<std::unique_ptr<QZOgreSubMeshT>>& QZOgreMeshExporterT::GetBina
 }
 
 void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction) {
-  ::WriteXMLMesh(fileName, FSubMeshes, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
+  // The XML form keeps its sub-meshes whole (32-bit indices): its levels are
+  // those of these sub-meshes, around the same radius.
+  const std::vector<TDetailLevel> levels =
+      FOptions.LodLevels == 0 ? std::vector<TDetailLevel>() : DetailLevels(FSubMeshes, CalculateBounds().Radius);
+  ::WriteXMLMesh(fileName, FSubMeshes, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction, levels);
 }
 
 void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/ReportSinks.h"
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/MeshExportOptions.h"
 #include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreMeshModelCl.h"
@@ -48,7 +49,9 @@ public:
   std::string GetTexturePath(const std::string& meshFileName) const;
 
   // Cuts sub-meshes with more vertices than 16-bit indices address into
-  // several of the same material first (see SubMeshCutting.h).
+  // several of the same material first (see SubMeshCutting.h). Both mesh
+  // forms get the levels of detail that the options ask for, made for the
+  // sub-meshes they hold (LevelsOfDetail.h).
   void WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction = nullptr);
@@ -81,6 +84,8 @@ private:
   void RemoveUnusedTextures();
   void SplitSubMeshes();
   void CheckNames() const;
+  // The levels of detail of these sub-meshes that the options ask for; none for 0.
+  std::vector<TDetailLevel> DetailLevels(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes, float radius);
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
   void Warn(const std::string& warning) const;
