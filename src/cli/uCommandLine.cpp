@@ -392,7 +392,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   const char* const lodHelp =
       "levels of detail beyond the full mesh, each with about half the triangles of the one before, drawn from "
       "distances set by the mesh's bounding radius (0 to 8, default 0: none)";
-  mesh->add_option("--lod", lod, lodHelp)->type_name("N");
+  mesh->add_option("--lod", lod, lodHelp)->type_name("NUMBER");
   bool quiet = false;
   mesh->add_flag("--quiet", quiet, "show no progress line on a terminal");
   bool optimize = false;
@@ -424,7 +424,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       ->type_name("DIR");
   exportCommand->add_option("--ogre-version", ogreVersion, ogreVersionHelp)->type_name("VERSION");
   exportCommand->add_option("--mesh-version", meshVersion, meshVersionHelp)->type_name("VERSION");
-  exportCommand->add_option("--lod", lod, lodHelp)->type_name("N");
+  exportCommand->add_option("--lod", lod, lodHelp)->type_name("NUMBER");
   exportCommand->footer("Example: veldara-export export crate.xml --repository Repository --asset Props/Crate --init");
   exportCommand->add_flag("--init", init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", quiet, "show no progress line on a terminal");
@@ -456,7 +456,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   std::string previewLod = "0";
   preview->add_option("--lod", previewLod, "the level of detail to draw: 0 for the full mesh (default), 1 for the "
                                            "first level beyond it (see --lod of mesh and export), and so on")
-      ->type_name("K");
+      ->type_name("NUMBER");
   preview->footer("Example: veldara-export preview Repository Props/Crate -o crate.png --views 1");
 
   std::string helpTopic;

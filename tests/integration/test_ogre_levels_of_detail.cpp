@@ -291,6 +291,55 @@ TEST(OgreReadsOurLevelsOfDetail, TheXmlFormsLevelsGoThroughTheConverter) {
 #define VELDARA_ASSIMP "assimp"
 #endif
 
+// One primitive of 260 x 260 quads sharing their corners: 68,121 vertices,
+// more than 16-bit indices address, so that the binary mesh holds it as two
+// sub-meshes and the XML form as one.
+std::string LargeGridDocument() {
+  constexpr int side = 260;
+  std::string vertices, polygons;
+  for (int z = 0; z <= side; ++z)
+    for (int x = 0; x <= side; ++x)
+      vertices += "<vertex id=\"v" + std::to_string(z * (side + 1) + x) + "\" x=\"" + std::to_string(x * 10) +
+                  "\" y=\"" + std::to_string(static_cast<int>(20 * std::sin(x * 0.1) * std::cos(z * 0.07))) +
+                  "\" z=\"" + std::to_string(z * 10) + "\" />";
+  const auto corner = [](int x, int z) {
+    return "<vertex vid=\"v" + std::to_string(z * (side + 1) + x) + "\" u0=\"" + std::to_string(x) + "\" v0=\"" +
+           std::to_string(z) + "\" />";
+  };
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x)
+      polygons += "<poly mid=\"m\">" + corner(x, z) + corner(x + 1, z) + corner(x + 1, z + 1) + corner(x, z + 1) + "</poly>";
+  return "<scene><materials><category name=\"C\"><material id=\"m\" name=\"Ground\" used=\"true\"><layer "
+         "type=\"texture\" blend=\"replace\"><texture file=\"ground.png\" /></layer></material></category>"
+         "</materials><primitives><primitive id=\"p\" name=\"Ground\" type=\"userdefined\" visible=\"true\" "
+         "snap=\"none\" autoUV=\"false\"><vertices>" + vertices + "</vertices><polygons>" + polygons +
+         "</polygons></primitive></primitives></scene>";
+}
+
+// The binary mesh's levels are made for the sub-meshes it holds, the pieces
+// of a sub-mesh cut for 16-bit indices; the XML form's for its whole one.
+TEST(OgreReadsOurLevelsOfDetail, EachFormGetsTheLevelsOfTheSubMeshesItHolds) {
+  TTempDir dir;
+  const std::string document = LargeGridDocument();
+  TLodExport binary = Export(document, dir.File("Ground.mesh"), TMeshFormat::V1_100, 2);
+  ASSERT_EQ(binary.Exporter->GetBinarySubMeshes().size(), 2u) << "cut for 16-bit indices";
+  const TOgreMeshLoad load = LoadMeshInOgre(dir.File("Ground.mesh"));
+  ExpectTheRulesLevels(load, *binary.Exporter, 2);
+  for (const TOgreLoadedLevel& level : load.Levels) EXPECT_EQ(level.Triangles.size(), 2u);
+
+  TLodExport xml = Export(document, dir.File("Ground.mesh.xml"), TMeshFormat::V1_100, 2);
+  const TOgreMesh ours = ParseOgreMeshXml(TTempDir::Read(dir.File("Ground.mesh.xml")));
+  ASSERT_EQ(ours.SubMeshes.size(), 1u);
+  ASSERT_TRUE(ours.LevelsOfDetail.has_value());
+  const auto& whole = xml.Exporter->GetSubMeshes();
+  const auto expected = ExpectedLevels(whole, xml.Exporter->CalculateBounds().Radius, 2);
+  for (std::size_t k = 0; k < 2; ++k) {
+    ASSERT_EQ(ours.LevelsOfDetail->Levels[k].Faces.size(), 1u);
+    EXPECT_TRUE(ours.LevelsOfDetail->Levels[k].Faces == expected[k]) << "level " << k + 1;
+    EXPECT_LT(ours.LevelsOfDetail->Levels[k].Faces[0].size(), 135200u >> k) << "level " << k + 1;
+  }
+}
+
 // assimp, which reads the 1.8 format only, still reads it with levels: the
 // full mesh, every sub-mesh and triangle.
 TEST(AssimpReadsOurLevelsOfDetail, TheOlderFormatWithLevelsReadsAsTheFullMesh) {
