@@ -534,7 +534,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       if (meshFile.empty() && !AssetNameProblem(assetName).empty()) throw TUsageError(AssetNameProblem(assetName));
       int width = 0, height = 0;
       ParsePictureSize(size, width, height);
-      const int detailLevel = ParseDetailLevel(previewLod);
+      // Checked on every build, so that a wrong level is the same usage error everywhere.
+      [[maybe_unused]] const int detailLevel = ParseDetailLevel(previewLod);
 #ifdef VELDARA_HAS_PREVIEW
       RunAssetPreview({repository, assetName, meshFile, output, width, height, views, timings, detailLevel}, out, err);
 #else
