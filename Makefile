@@ -4,6 +4,7 @@
 #               then each fuzz target for a minute
 #   make bench  the stage benchmarks, then the end-to-end comparison
 #               (bench/run-benchmarks.sh, several minutes; writes bench/RESULTS.md)
+#               and the levels of detail's (bench/lod-benchmark.sh, its own section there)
 .PHONY: demo test setup setup-demo bench clean
 
 setup:
@@ -43,6 +44,7 @@ bench: setup
 	./build/release/bench/draw_optimization_benchmark
 	bash bench/lookup-scaling.sh
 	bash bench/run-benchmarks.sh
+	bash bench/lod-benchmark.sh
 
 clean:
 	rm -rf build

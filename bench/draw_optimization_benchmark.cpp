@@ -49,7 +49,8 @@ TDrawStatistics Measure(const TScene& scene, bool optimize) {
   options.Target.OptimizeForDrawing = optimize;
   QZOgreMeshExporterT exporter(scene, options);
   exporter.Build();
-  const auto& subMeshes = exporter.GetBinarySubMeshes();
+  const TShortIndexSubMeshes binary = exporter.BinarySubMeshes();
+  const TSubMeshView& subMeshes = binary.SubMeshes;
 
   TDrawStatistics statistics;
   statistics.SubMeshes = subMeshes.size();

@@ -16,8 +16,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "asset/KVMeshExporterCl.h"
+#include "asset/AssetExportJob.h"
 #include "base/uException.h"
+#include "scene/uScene.h"
 #include "scene/uXMLSceneReader.h"
 
 namespace fs = std::filesystem;
@@ -95,17 +96,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   bool completed = false;
   try {
-    TXMLSceneReader reader;
-    reader.Scale = 10;
-    std::unique_ptr<TScene> scene = reader.ReadSceneText(std::string(FuzzText(data, size)));
+    const std::string document(FuzzText(data, size));
+    const TSceneSource source{"Reading the input...", [&document](TXMLSceneReader& reader) {
+                                return reader.ReadSceneText(document);
+                              }};
     TAssetExportOptions options;
+    options.Scale = 10;
     options.AssetName = "fuzz";
     options.Repository = workspace.Repository.string();
     options.Category = "Fuzz";
     const std::string sources = workspace.Textures.string() + "/";
     options.TextureSource = [sources] { return sources; };
-    KVMeshExporterT exporter(std::move(options));
-    exporter.Export(*scene);
+    ExportAsset(source, options, {});
     completed = true;
   } catch (const TException&) {
   }

@@ -25,6 +25,8 @@ struct TCommandArguments {
   std::string TextureDirectory;
   std::string OgreVersion;
   std::string MeshVersion;
+  // Levels of detail beyond the full mesh.
+  std::string Lod = "0";
   bool Optimize = false;
   bool AllPrimitives = false;
   bool Strict = false;
@@ -38,6 +40,8 @@ struct TCommandArguments {
   std::string Size = "800x600";
   int Views = 4;
   bool Timings = false;
+  // The level of detail drawn.
+  std::string PreviewLod = "0";
   // help
   std::string HelpTopic;
 };

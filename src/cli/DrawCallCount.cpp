@@ -11,7 +11,7 @@ std::size_t SubMeshCount(const TScene& scene, bool optimize) {
   options.Target.OptimizeForDrawing = optimize;
   QZOgreMeshExporterT exporter(scene, options);
   exporter.Build();
-  return exporter.GetBinarySubMeshes().size();
+  return exporter.BinarySubMeshes().SubMeshes.size();
 }
 }  // namespace
 

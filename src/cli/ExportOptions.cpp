@@ -6,6 +6,7 @@
 #include "base/uNumbers.h"
 #include "cli/uArgumentText.h"
 #include "cli/uSceneFile.h"
+#include "mesh/LevelsOfDetail.h"
 #include "platform/uFileSystem.h"
 #include "scene/uXMLSceneReader.h"
 
@@ -41,6 +42,14 @@ TMeshFormat ParseMeshVersion(const std::string& text) {
   throw TUsageError("Please specify a mesh version: 1.30, 1.8, 1.10 or 1.100.");
 }
 
+// "--lod": levels of detail beyond the full mesh, a whole number from 0 to 8.
+int ParseLodLevels(const std::string& text) {
+  if (text.size() != 1 || text[0] < '0' || text[0] > '0' + kMostDetailLevels)
+    throw TUsageError("Please specify the levels of detail as a whole number from 0 to " +
+                      std::to_string(kMostDetailLevels) + ".");
+  return text[0] - '0';
+}
+
 // A folder as the exporter joins it to file names:
 // with exactly one delimiter at its end.
 std::string WithTrailingDelimiter(std::string folder) {
@@ -63,6 +72,7 @@ float ParseScale(const std::string& text) {
 TMeshTarget ParseMeshTarget(const TCommandArguments& arguments) {
   TMeshTarget target = ParseOgreVersion(arguments.OgreVersion);
   if (!arguments.MeshVersion.empty()) target.MeshFormat = ParseMeshVersion(arguments.MeshVersion);
+  target.LodLevels = ParseLodLevels(arguments.Lod);
   target.OptimizeForDrawing = arguments.Optimize;
   return target;
 }

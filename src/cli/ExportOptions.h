@@ -20,7 +20,7 @@ float ParseScale(const std::string& text);
 
 // "--ogre-version" and "--mesh-version": names in quotes for OGRE 1.7 and
 // later, the mesh in the format that OGRE version writes itself, unless
-// --mesh-version names one; --optimize.
+// --mesh-version names one; --lod and --optimize.
 TMeshTarget ParseMeshTarget(const TCommandArguments& arguments);
 
 // The folder the textures are read from: the one given, which must be a

@@ -21,6 +21,14 @@ void ParsePictureSize(const std::string& text, int& width, int& height) {
   if (width < 2 || height < 2 || width > 8192 || height > 8192)
     throw TUsageError("Please specify the picture's size as WIDTHxHEIGHT, each from 2 to 8192 pixels.");
 }
+// The preview's "--lod": a level of a mesh, whose count OGRE keeps in 16 bits.
+int ParseDetailLevel(const std::string& text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoi(text) > 65534)
+    throw TUsageError("Please specify the level of detail as a whole number: 0 for the full mesh, 1 for the first "
+                      "level beyond it, and so on.");
+  return std::stoi(text);
+}
 }  // namespace
 
 void RunPreviewCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {
@@ -32,9 +40,11 @@ void RunPreviewCommand(const TCommandArguments& arguments, const TCommandStreams
   if (ofAsset && !AssetNameProblem(assetName).empty()) throw TUsageError(AssetNameProblem(assetName));
   int width = 0, height = 0;
   ParsePictureSize(arguments.Size, width, height);
+  // Checked on every build, so that a wrong level is the same usage error everywhere.
+  [[maybe_unused]] const int detailLevel = ParseDetailLevel(arguments.PreviewLod);
 #ifdef VELDARA_HAS_PREVIEW
   RunAssetPreview({arguments.Repository, assetName, arguments.MeshFile, arguments.Output, width, height,
-                   arguments.Views, arguments.Timings},
+                   arguments.Views, arguments.Timings, detailLevel},
                   streams.Out, streams.Err);
 #else
   static_cast<void>(streams);

@@ -74,6 +74,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       "the binary mesh's format: 1.30 (default, read by every OGRE), 1.8 (as OGRE 1.8 and 1.9 write it), "
       "1.10 or 1.100 (the same format, as OGRE 1.10 and later write it)";
   mesh->add_option("--mesh-version", arguments.MeshVersion, meshVersionHelp)->type_name("VERSION");
+  const char* const lodHelp =
+      "levels of detail beyond the full mesh, each with about half the triangles of the one before, drawn from "
+      "distances set by the mesh's bounding radius (0 to 8, default 0: none)";
+  mesh->add_option("--lod", arguments.Lod, lodHelp)->type_name("NUMBER");
   mesh->add_flag("--quiet", arguments.Quiet, "show no progress line on a terminal");
   const char* const optimizeHelp =
       "optimise the mesh for drawing: one sub-mesh per material (cut where 16-bit indices end), its triangles "
@@ -97,6 +101,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       ->type_name("DIR");
   exportCommand->add_option("--ogre-version", arguments.OgreVersion, ogreVersionHelp)->type_name("VERSION");
   exportCommand->add_option("--mesh-version", arguments.MeshVersion, meshVersionHelp)->type_name("VERSION");
+  exportCommand->add_option("--lod", arguments.Lod, lodHelp)->type_name("NUMBER");
   exportCommand->footer("Example: veldara-export export crate.xml --repository Repository --asset Props/Crate --init");
   exportCommand->add_flag("--init", arguments.Init, "create the repository's folders first");
   exportCommand->add_flag("--quiet", arguments.Quiet, "show no progress line on a terminal");
@@ -121,6 +126,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       ->type_name("NUMBER")
       ->check(CLI::IsMember({1, 4}));
   preview->add_flag("--timings", arguments.Timings, "print how long start-up and rendering took on standard error");
+  preview->add_option("--lod", arguments.PreviewLod,
+                      "the level of detail to draw: 0 for the full mesh (default), 1 for the first level beyond it "
+                      "(see --lod of mesh and export), and so on")
+      ->type_name("NUMBER");
   preview->footer("Example: veldara-export preview Repository Props/Crate -o crate.png --views 1");
 
   CLI::App* help = app.add_subcommand("help", "Print the help of the tool, or of one command.");

@@ -22,6 +22,10 @@ struct TMeshTarget {
   // for the same picture (see DrawOptimization.h). Off, the output is one
   // sub-mesh per material of every primitive, as it always was.
   bool OptimizeForDrawing = false;
+  // Levels of detail beyond the full mesh, 0 to kMostDetailLevels, each with
+  // about half the triangles of the one before (see LevelsOfDetail.h), in
+  // the binary mesh and the XML form alike. 0: none, the mesh as it always was.
+  int LodLevels = 0;
 };
 
 struct TMeshExportOptions {

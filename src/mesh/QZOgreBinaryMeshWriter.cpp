@@ -43,13 +43,41 @@
 //   0x5200        buffer             u16 bind index (0), u16 vertex size   x    x    x
 //   0x5210          buffer data      vertex[count]                         x    x    x
 //   0x4010      operation            u16 type (4: triangle list)           -    x    x
+//   0x8000    levels of detail       see below (only with levels)          x    x    x
 //   0x9000    bounds                 f32 min[3], max[3], radius            x    x    x
 //   0xA000    sub-mesh name table    - (no 0xA100 names: ours have none)   -    x    x
 //
 // 1.30 readers take a missing operation as a triangle list; OGRE's own
 // serializer has written both chunks marked "-" ever since, the name table
-// even when empty. 1.8 and 1.100 differ only in chunks this writer has no use
-// for (levels of detail), so for our meshes only their headers differ.
+// even when empty. Without levels of detail 1.8 and 1.100 differ only in
+// their headers.
+//
+// Levels of detail (LevelsOfDetail.h) are written as OGRE's "generated"
+// levels: for each level beyond the full mesh (the full mesh is level 0 and
+// has no entry), its distance and one index list per sub-mesh, in the order
+// of the sub-meshes, into that sub-mesh's own vertices. Each format lays them
+// out in its own way:
+//
+//   id      chunk                    fields                              1.30  1.8  1.100
+//   0x8000  levels of detail         string strategy                       -    x    x
+//                                      ("Distance" in 1.8, "distance_sphere" in 1.100)
+//                                    u16 level count (N + 1, the full mesh  x    x    x
+//                                      counted)
+//                                    bool manual (0: generated)            x    x    -
+//   0x8100    usage (each level)     f32 value: 1.30 the squared           x    x    -
+//                                      distance, 1.8 the distance
+//   0x8120      generated (each      u32 index count, bool 32-bit (0),     x    x    -
+//               sub-mesh)            u16 index[count]
+//   0x8120    generated (each level) f32 distance, then for each           -    -    x
+//                                    sub-mesh: u32 index count, u32 first
+//                                    index (0), u32 buffer (0xFFFFFFFF:
+//                                    its own), bool 32-bit (0), u32 buffer
+//                                    index count, u16 index[count]
+//
+// 1.30 readers take the levels for OGRE's distance strategy around the
+// bounding sphere, whose value is the squared distance; "Distance" is the
+// name OGRE 1.8 gave that strategy (OGRE 1.12 reads it as the one around the
+// bounding box), "distance_sphere" OGRE 1.10's.
 namespace {
 constexpr uint16_t kFileHeader = 0x1000;
 
@@ -61,25 +89,35 @@ constexpr uint16_t kDeclarationChunk = 0x5100;
 constexpr uint16_t kElementChunk = 0x5110;
 constexpr uint16_t kBufferChunk = 0x5200;
 constexpr uint16_t kVertexDataChunk = 0x5210;
+constexpr uint16_t kLodChunk = 0x8000;
+constexpr uint16_t kLodUsageChunk = 0x8100;
+constexpr uint16_t kLodGeneratedChunk = 0x8120;
 constexpr uint16_t kBoundsChunk = 0x9000;
 constexpr uint16_t kSubMeshNameTableChunk = 0xA000;
 
 constexpr uint16_t kTriangleList = 4;
 
-// One row per format: the columns of the table above.
+// One row per format: the columns of the tables above.
 struct TFormatLayout {
   std::string_view Version;
   bool Operations;
   bool NameTable;
+  // Levels of detail: the strategy's name (none in 1.30); whether a level's
+  // value is its squared distance; whether each level has a usage chunk with
+  // a generated chunk per sub-mesh (and the level chunk its manual flag)
+  // rather than one generated chunk.
+  std::string_view LodStrategy;
+  bool LodSquaredDistance;
+  bool LodUsageChunks;
 };
 
 TFormatLayout Layout(TMeshFormat format) {
   switch (format) {
-    case TMeshFormat::V1_8: return {"[MeshSerializer_v1.8]", true, true};
-    case TMeshFormat::V1_100: return {"[MeshSerializer_v1.100]", true, true};
+    case TMeshFormat::V1_8: return {"[MeshSerializer_v1.8]", true, true, "Distance", false, true};
+    case TMeshFormat::V1_100: return {"[MeshSerializer_v1.100]", true, true, "distance_sphere", false, false};
     case TMeshFormat::V1_30: break;
   }
-  return {"[MeshSerializer_v1.30]", false, false};
+  return {"[MeshSerializer_v1.30]", false, false, "", true, true};
 }
 
 // Vertex element types and meanings of the declaration.
@@ -90,7 +128,9 @@ constexpr uint16_t kSemanticNormal = 4;
 constexpr uint16_t kSemanticTexCoords = 7;
 
 constexpr std::size_t kFloatBytes = 4;
-constexpr std::size_t kFaceBytes = 3 * 2;  // three 16-bit indices
+constexpr std::size_t kIndexBytes = 2;
+constexpr std::size_t kFaceBytes = 3 * kIndexBytes;  // three 16-bit indices
+constexpr uint32_t kOwnIndexBuffer = 0xFFFFFFFF;      // 1.100: a level's list in a buffer of its own
 constexpr int64_t kIndexLimit = 65536;     // indices are 16-bit, there is no 32-bit form
 
 constexpr std::size_t kStreamBufferSize = 64 * 1024;
@@ -118,6 +158,11 @@ T Narrow(U value) {
 // the same way rather than wrapped into some other vertex.
 uint16_t IndexValue(int32_t index) {
   if (index < 0 || index >= kIndexLimit) RaiseError("Submeshes containing > 65536 vertices not supported.");
+  return static_cast<uint16_t>(index);
+}
+
+uint16_t IndexValue(uint32_t index) {
+  if (index >= kIndexLimit) RaiseError("Submeshes containing > 65536 vertices not supported.");
   return static_cast<uint16_t>(index);
 }
 
@@ -360,27 +405,98 @@ void PutBounds(Out& out, const TMeshBounds& bounds) {
   });
 }
 
+// One level's index list of one sub-mesh; every index is checked just
+// before it is packed.
 template <typename Out>
-void PutMesh(Out& out, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes, const TMeshBounds& bounds,
-             bool exportNormals, bool exportLightmaps, const TFormatLayout& layout) {
+void PutLodIndices(Out& out, const std::vector<uint32_t>& indices) {
+  out.Run(indices, kIndexBytes, [](auto& record, uint32_t index) { record.U16(IndexValue(index)); });
+}
+
+// 1.30 and 1.8: a usage chunk per level, holding a generated chunk per sub-mesh.
+template <typename Out>
+void PutLodUsage(Out& out, const TDetailLevel& level, const TFormatLayout& layout) {
+  out.Chunk(kLodUsageChunk, [&](auto& body) {
+    body.F32(layout.LodSquaredDistance ? level.Distance * level.Distance : level.Distance);
+    for (const std::vector<uint32_t>& indices : level.Indices)
+      body.Chunk(kLodGeneratedChunk, [&](auto& generated) {
+        generated.U32(Narrow<uint32_t>(indices.size()));
+        generated.U8(0);  // 16-bit indices
+        PutLodIndices(generated, indices);
+      });
+  });
+}
+
+// 1.100: one generated chunk per level, a record per sub-mesh in it.
+template <typename Out>
+void PutLodGenerated(Out& out, const TDetailLevel& level) {
+  out.Chunk(kLodGeneratedChunk, [&](auto& body) {
+    body.F32(level.Distance);
+    for (const std::vector<uint32_t>& indices : level.Indices) {
+      const uint32_t count = Narrow<uint32_t>(indices.size());
+      body.U32(count);
+      body.U32(0);  // the list starts at its buffer's first index
+      body.U32(kOwnIndexBuffer);
+      body.U8(0);  // 16-bit indices
+      body.U32(count);
+      PutLodIndices(body, indices);
+    }
+  });
+}
+
+template <typename Out>
+void PutLevelsOfDetail(Out& out, const std::vector<TDetailLevel>& levels, const TFormatLayout& layout) {
+  out.Chunk(kLodChunk, [&](auto& body) {
+    if (!layout.LodStrategy.empty()) body.Text(layout.LodStrategy);
+    body.U16(Narrow<uint16_t>(levels.size() + 1));  // the full mesh is level 0
+    if (layout.LodUsageChunks) body.U8(0);          // generated levels, not other meshes
+    for (const TDetailLevel& level : levels) {
+      if (layout.LodUsageChunks)
+        PutLodUsage(body, level, layout);
+      else
+        PutLodGenerated(body, level);
+    }
+  });
+}
+
+template <typename Out>
+void PutMesh(Out& out, const TSubMeshView& subMeshes, const TMeshBounds& bounds,
+             bool exportNormals, bool exportLightmaps, const TFormatLayout& layout,
+             const std::vector<TDetailLevel>& levels) {
   out.Chunk(kMeshChunk, [&](auto& body) {
     body.U8(0);  // not skeletally animated
     for (const auto& subMesh : subMeshes) PutSubMesh(body, *subMesh, exportNormals, exportLightmaps, layout);
+    if (!levels.empty()) PutLevelsOfDetail(body, levels, layout);
     PutBounds(body, bounds);
     if (layout.NameTable) body.Chunk(kSubMeshNameTableChunk, [](auto&) {});
   });
+}
+
+// A level holds one list per sub-mesh, which OGRE reads by the sub-meshes'
+// number; any other count would shift every list after it.
+void CheckLevels(const std::vector<TDetailLevel>& levels, std::size_t subMeshes) {
+  for (const TDetailLevel& level : levels)
+    if (level.Indices.size() != subMeshes)
+      RaiseError("Internal error: a level of detail has %d index lists for %d sub-meshes.",
+                 {Decimal(level.Indices.size()), Decimal(subMeshes)});
 }
 }  // namespace
 
 void WriteBinaryMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
                      const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps,
-                     TFileTransaction* transaction, TMeshFormat format) {
+                     TFileTransaction* transaction, TMeshFormat format, const std::vector<TDetailLevel>& levels) {
+  WriteBinaryMesh(fileName, ViewOf(subMeshes), bounds, exportNormals, exportLightmaps, transaction, format, levels);
+}
+
+void WriteBinaryMesh(const std::string& fileName, const TSubMeshView& subMeshes, const TMeshBounds& bounds,
+                     bool exportNormals, bool exportLightmaps, TFileTransaction* transaction, TMeshFormat format,
+                     const std::vector<TDetailLevel>& levels) {
   const TFormatLayout layout = Layout(format);
+  CheckLevels(levels, subMeshes.size());
   TBufferedFileStream stream(fileName, kStreamBufferSize, transaction);
   TByteWriter out(stream);
   out.U16(kFileHeader);  // the header has no length field
   out.Text(layout.Version);
-  PutMesh(out, subMeshes, bounds, exportNormals, exportLightmaps, layout);
+  PutMesh(out, subMeshes, bounds, exportNormals, exportLightmaps, layout, levels);
   out.Flush();
   // Only a complete file replaces the target; an error above leaves the
   // stream to remove its temporary file.

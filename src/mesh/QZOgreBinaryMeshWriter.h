@@ -1,14 +1,16 @@
 #pragma once
 // Writes the output model as a binary mesh file: a header, then one mesh chunk
-// that holds a sub-mesh chunk per sub-mesh (its own geometry, 16-bit indices)
-// and the bounds. Every number is little-endian whatever the host. The format
-// is one of those that OGRE's own serializer writes (the chunks of each are
-// listed in QZOgreBinaryMeshWriter.cpp).
+// that holds a sub-mesh chunk per sub-mesh (its own geometry, 16-bit indices),
+// the levels of detail when there are any, and the bounds. Every number is
+// little-endian whatever the host. The format is one of those that OGRE's own
+// serializer writes (the chunks of each are listed in
+// QZOgreBinaryMeshWriter.cpp).
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/QZOgreMeshModelCl.h"
 
 class TFileTransaction;
@@ -29,6 +31,13 @@ enum class TMeshFormat { V1_30, V1_8, V1_100 };
 // behind and an earlier one stays as it was.
 // With a transaction the file is completed there, and appears with the
 // transaction's other files at its commit.
+// `levels` are the levels of detail beyond the full mesh, each with one
+// index list per sub-mesh (LevelsOfDetail.h), written in the format's own
+// layout; none, the file is what it was before levels existed.
 void WriteBinaryMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
                      const TMeshBounds& bounds, bool exportNormals, bool exportLightmaps,
-                     TFileTransaction* transaction = nullptr, TMeshFormat format = TMeshFormat::V1_30);
+                     TFileTransaction* transaction = nullptr, TMeshFormat format = TMeshFormat::V1_30,
+                     const std::vector<TDetailLevel>& levels = {});
+void WriteBinaryMesh(const std::string& fileName, const TSubMeshView& subMeshes, const TMeshBounds& bounds,
+                     bool exportNormals, bool exportLightmaps, TFileTransaction* transaction = nullptr,
+                     TMeshFormat format = TMeshFormat::V1_30, const std::vector<TDetailLevel>& levels = {});

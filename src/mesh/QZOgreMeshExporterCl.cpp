@@ -8,6 +8,7 @@
 #include "base/uException.h"
 #include "mesh/BoundingRadius.h"
 #include "mesh/DrawOptimization.h"
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/PolygonTriangulation.h"
 #include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMaterialWriter.h"
@@ -359,18 +360,31 @@ std::string QZOgreMeshExporterT::TextureFolder(const std::string& meshFileName) 
 }
 
 void QZOgreMeshExporterT::WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction) {
-  ::WriteBinaryMesh(fileName, GetBinarySubMeshes(), CalculateBounds(), FOptions.ExportNormals, FOptions.ExportLightmaps,
-                    transaction, FOptions.Target.MeshFormat);
+  const TShortIndexSubMeshes binary = BinarySubMeshes();
+  const TSubMeshView& subMeshes = binary.SubMeshes;
+  const TMeshBounds bounds = CalculateBounds();
+  ::WriteBinaryMesh(fileName, subMeshes, bounds, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction,
+                    FOptions.Target.MeshFormat, DetailLevels(subMeshes, bounds.Radius));
 }
 
-const std::vector<std::unique_ptr<QZOgreSubMeshT>>& QZOgreMeshExporterT::GetBinarySubMeshes() {
+std::vector<TDetailLevel> QZOgreMeshExporterT::DetailLevels(const TSubMeshView& subMeshes, float radius) {
+  if (FOptions.Target.LodLevels == 0) return {};
+  SetStatus("Simplifying levels of detail...");
+  return BuildDetailLevels(subMeshes, radius, FOptions.Target.LodLevels, FOptions.Target.OptimizeForDrawing,
+                           [&](int percent) { SetProgress(percent); });
+}
+
+TShortIndexSubMeshes QZOgreMeshExporterT::BinarySubMeshes() const {
   // 16-bit indices: a sub-mesh of more vertices is cut into several.
-  CutForShortIndices(FSubMeshes);
-  return FSubMeshes;
+  return ShortIndexSubMeshes(FSubMeshes);
 }
 
 void QZOgreMeshExporterT::WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction) {
-  ::WriteXMLMesh(fileName, FSubMeshes, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction);
+  // The XML form keeps its sub-meshes whole (32-bit indices): its levels are
+  // those of these sub-meshes, around the same radius.
+  const std::vector<TDetailLevel> levels =
+      FOptions.Target.LodLevels == 0 ? std::vector<TDetailLevel>() : DetailLevels(ViewOf(FSubMeshes), CalculateBounds().Radius);
+  ::WriteXMLMesh(fileName, FSubMeshes, FOptions.ExportNormals, FOptions.ExportLightmaps, transaction, levels);
 }
 
 void QZOgreMeshExporterT::WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction) {

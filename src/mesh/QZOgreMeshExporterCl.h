@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "base/ReportSinks.h"
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/MeshExportOptions.h"
 #include "mesh/QZOgreMaterialWriter.h"
 #include "mesh/QZOgreMeshModelCl.h"
+#include "mesh/SubMeshCutting.h"
 #include "platform/uFileSystem.h"
 
 class TFileTransaction;
@@ -48,7 +50,9 @@ public:
   std::string TextureFolder(const std::string& meshFileName) const;
 
   // Cuts sub-meshes with more vertices than 16-bit indices address into
-  // several of the same material first (see SubMeshCutting.h).
+  // several of the same material first (see SubMeshCutting.h). Both mesh
+  // forms get the levels of detail that the options ask for, made for the
+  // sub-meshes they hold (LevelsOfDetail.h).
   void WriteBinaryMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteXMLMesh(const std::string& fileName, TFileTransaction* transaction = nullptr);
   void WriteMaterialFile(const std::string& fileName, TFileTransaction* transaction = nullptr);
@@ -62,8 +66,9 @@ public:
   const std::vector<std::unique_ptr<QZOgreMaterialT>>& GetMaterials() const { return FMaterials; }
   const std::vector<std::unique_ptr<QZOgreSubMeshT>>& GetSubMeshes() const { return FSubMeshes; }
   // The sub-meshes as the binary mesh holds them: those with more vertices
-  // than 16-bit indices address are cut first (see SubMeshCutting.h).
-  const std::vector<std::unique_ptr<QZOgreSubMeshT>>& GetBinarySubMeshes();
+  // than 16-bit indices address cut into pieces (see SubMeshCutting.h). The
+  // model's own stay whole, as the XML form writes them.
+  TShortIndexSubMeshes BinarySubMeshes() const;
   int32_t GetLightmapCount() const { return FLightmapCount; }
   // Target names of the texture entries handled by the copy runs, colours included.
   const std::vector<std::string>& GetCopiedTextures() const { return FCopiedTextures; }
@@ -81,6 +86,8 @@ private:
   void RemoveUnusedTextures();
   void SplitSubMeshes();
   void CheckNames() const;
+  // The levels of detail of these sub-meshes that the options ask for; none for 0.
+  std::vector<TDetailLevel> DetailLevels(const TSubMeshView& subMeshes, float radius);
   void SetStatus(const std::string& text);
   void SetProgress(int percent);
   void Warn(const std::string& warning) const;

@@ -41,3 +41,10 @@ int QZOgreSubMeshT::ExportedSetCount(bool exportLightmaps) const {
   const int units = Material->TextureUnitCount();
   return Material->Lightmapped && !exportLightmaps ? units - 1 : units;
 }
+
+TSubMeshView ViewOf(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
+  TSubMeshView view;
+  view.reserve(subMeshes.size());
+  for (const auto& subMesh : subMeshes) view.push_back(subMesh.get());
+  return view;
+}

@@ -120,6 +120,13 @@ public:
   QZOgreMaterialT* Material = nullptr;  // not owned; set when sub-meshes are split by material
 };
 
+// Sub-meshes as a writer reads them, in order, owned elsewhere: the model's
+// own, or pieces cut from them (see SubMeshCutting.h).
+using TSubMeshView = std::vector<const QZOgreSubMeshT*>;
+
+// The model's sub-meshes as such a view.
+TSubMeshView ViewOf(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes);
+
 // The script's blend texts, indexed by TBlendOperation. A later layer that
 // replaces what lies below is OGRE's "colour_op replace".
 inline constexpr std::string_view OgreBlendNames[] = {"", "replace", "add", "modulate", "alpha_blend"};

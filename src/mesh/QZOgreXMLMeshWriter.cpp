@@ -69,6 +69,36 @@ void WriteGeometry(TXMLWriter& writer, const QZOgreSubMeshT& subMesh, bool expor
   writer.CloseTag("geometry");
 }
 
+// The levels of detail as OgreXMLConverter writes them: the strategy, the
+// number of levels with the full mesh, and for each further level its
+// distance and each sub-mesh's faces at it.
+void WriteLevelsOfDetail(TXMLWriter& writer, const std::vector<TDetailLevel>& levels) {
+  writer.OpenTag("levelofdetail");
+  writer.AddProperty("strategy", "distance_sphere");
+  writer.AddProperty("numlevels", std::to_string(levels.size() + 1));
+  writer.AddProperty("manual", "false");
+  for (const TDetailLevel& level : levels) {
+    writer.OpenTag("lodgenerated");
+    writer.AddProperty("value", FormatMeshFloat(level.Distance));
+    for (std::size_t s = 0; s < level.Indices.size(); ++s) {
+      const std::vector<uint32_t>& indices = level.Indices[s];
+      writer.OpenTag("lodfacelist");
+      writer.AddProperty("submeshindex", std::to_string(s));
+      writer.AddProperty("numfaces", std::to_string(indices.size() / 3));
+      for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
+        writer.OpenTag("face");
+        writer.AddProperty("v1", std::to_string(indices[i]));
+        writer.AddProperty("v2", std::to_string(indices[i + 1]));
+        writer.AddProperty("v3", std::to_string(indices[i + 2]));
+        writer.CloseTag("face");
+      }
+      writer.CloseTag("lodfacelist");
+    }
+    writer.CloseTag("lodgenerated");
+  }
+  writer.CloseTag("levelofdetail");
+}
+
 void WriteSubMesh(TXMLWriter& writer, const QZOgreSubMeshT& subMesh, bool exportNormals, bool exportLightmaps) {
   // A sub-mesh without material (not built by the exporter) has no units and an empty name.
   const int sets = std::max(subMesh.ExportedSetCount(exportLightmaps), 0);
@@ -84,12 +114,14 @@ void WriteSubMesh(TXMLWriter& writer, const QZOgreSubMeshT& subMesh, bool export
 }  // namespace
 
 void WriteXMLMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
-                  bool exportNormals, bool exportLightmaps, TFileTransaction* transaction) {
+                  bool exportNormals, bool exportLightmaps, TFileTransaction* transaction,
+                  const std::vector<TDetailLevel>& levels) {
   TXMLFileWriter writer(fileName, transaction);
   writer.OpenTag("mesh");
   writer.OpenTag("submeshes");
   for (const auto& subMesh : subMeshes) WriteSubMesh(writer, *subMesh, exportNormals, exportLightmaps);
   writer.CloseTag("submeshes");
+  if (!levels.empty()) WriteLevelsOfDetail(writer, levels);
   writer.CloseTag("mesh");
   writer.Close();
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/LevelsOfDetail.h"
 #include "mesh/QZOgreMeshModelCl.h"
 
 class TFileTransaction;
@@ -15,5 +16,9 @@ class TFileTransaction;
 // "Cannot create file %s" and "Cannot write file %s".
 // With a transaction the file is completed there, and appears with the
 // transaction's other files at its commit.
+// `levels` (LevelsOfDetail.h) follow the sub-meshes as a <levelofdetail>
+// element, as OgreXMLConverter writes generated levels; none, the document
+// is what it was before levels existed.
 void WriteXMLMesh(const std::string& fileName, const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes,
-                  bool exportNormals, bool exportLightmaps, TFileTransaction* transaction = nullptr);
+                  bool exportNormals, bool exportLightmaps, TFileTransaction* transaction = nullptr,
+                  const std::vector<TDetailLevel>& levels = {});

@@ -67,3 +67,18 @@ void CutForShortIndices(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes)
   }
   subMeshes = std::move(cut);
 }
+
+TShortIndexSubMeshes ShortIndexSubMeshes(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
+  TShortIndexSubMeshes result;
+  result.SubMeshes.reserve(subMeshes.size());
+  for (const auto& subMesh : subMeshes) {
+    if (subMesh->Vertices.size() <= kShortIndexVertexLimit) {
+      result.SubMeshes.push_back(subMesh.get());
+      continue;
+    }
+    const std::size_t first = result.Pieces.size();
+    Cut(*subMesh, result.Pieces);
+    for (std::size_t p = first; p < result.Pieces.size(); ++p) result.SubMeshes.push_back(result.Pieces[p].get());
+  }
+  return result;
+}

@@ -17,3 +17,11 @@ inline constexpr std::size_t kShortIndexVertexLimit = 65536;
 // as many whole faces as fit, holding only the vertices its faces use, in
 // their old order. Smaller sub-meshes stay as they are.
 void CutForShortIndices(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes);
+
+// The same, leaving the sub-meshes as they are: the view holds the small
+// ones themselves and, for each large one, its pieces, which `Pieces` owns.
+struct TShortIndexSubMeshes {
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> Pieces;
+  TSubMeshView SubMeshes;
+};
+TShortIndexSubMeshes ShortIndexSubMeshes(const std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes);

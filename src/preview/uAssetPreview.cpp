@@ -113,6 +113,7 @@ void RunAssetPreview(const TAssetPreviewRequest& request, std::ostream& out, std
   options.Width = request.Width;
   options.Height = request.Height;
   options.Views = request.Views;
+  options.DetailLevel = request.DetailLevel;
   options.Labels = true;
 
   TStopwatch clock, total;

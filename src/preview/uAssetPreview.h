@@ -24,6 +24,7 @@ struct TAssetPreviewRequest {
   int Height = 600;
   int Views = 4;  // 4: front, side, top and three-quarter views; 1: the three-quarter view
   bool Timings = false;  // print the times of the steps on standard error
+  int DetailLevel = 0;   // the mesh's level of detail to draw: 0, the full mesh
 };
 
 // Prints OGRE's warnings about the files as "warning: ..." lines on `err` and

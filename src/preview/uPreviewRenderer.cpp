@@ -391,8 +391,18 @@ void TPreviewRenderer::TImpl::Render(const TPreviewAsset& asset, const TPreviewO
     const Ogre::AxisAlignedBox box = mesh->getBounds();
     if (box.isNull() || box.isInfinite()) RaiseError("The mesh %s has no bounding box to frame.", {asset.MeshFile});
 
+    const int levels = mesh->getNumLodLevels();
+    if (options.DetailLevel < 0 || options.DetailLevel >= levels)
+      RaiseError(levels == 1 ? "The mesh %s has no levels of detail: only 0, the full mesh, can be drawn."
+                             : "The mesh %s has no level of detail %d: it has 0 (the full mesh) to %d.",
+                 {asset.MeshFile, std::to_string(options.DetailLevel), std::to_string(levels - 1)});
+
     scene = Root->createSceneManager();
     Ogre::Entity* entity = scene->createEntity(mesh);
+    // The level chosen at every distance: it is both the most and the least
+    // detailed one the entity may draw.
+    const auto level = static_cast<Ogre::ushort>(options.DetailLevel);
+    entity->setMeshLodBias(1, level, level);
     scene->getRootSceneNode()->createChildSceneNode()->attachObject(entity);
     if (options.Lighting == TPreviewLighting::plDirectional) {
       scene->setAmbientLight(Ogre::ColourValue(0.38f, 0.38f, 0.42f));

@@ -70,6 +70,10 @@ struct TPreviewOptions {
   // Each view's name and the size of the mesh's box in metres, drawn into
   // its top-left corner (see uPictureLabels.h).
   bool Labels = false;
+  // The mesh's level of detail drawn in every view, whatever the camera's
+  // distance: 0, the full mesh; k, its k-th generated level. A level that
+  // the mesh does not have is an error.
+  int DetailLevel = 0;
 };
 
 struct TPreviewImage {

@@ -175,12 +175,15 @@ TEST(HostileSizes, APolygonWith100000CornersIsCutForTheBinaryMeshAndWrittenWhole
     options.MaterialDirectory = "../Materials";
     QZOgreMeshExporterT exporter(*scene, options);
     exporter.Export(exported.Mesh);
-    ASSERT_EQ(exporter.GetSubMeshes().size(), 2u);
-    EXPECT_LE(exporter.GetSubMeshes()[0]->Vertices.size(), 65536u);
-    EXPECT_LE(exporter.GetSubMeshes()[1]->Vertices.size(), 65536u);
-    EXPECT_GE(exporter.GetSubMeshes()[0]->Vertices.size() + exporter.GetSubMeshes()[1]->Vertices.size(), corners + 0u);
-    EXPECT_EQ(exporter.GetSubMeshes()[0]->Faces.size() + exporter.GetSubMeshes()[1]->Faces.size(), corners - 2u);
-    EXPECT_EQ(exporter.GetSubMeshes()[0]->Material, exporter.GetSubMeshes()[1]->Material);
+    const TShortIndexSubMeshes binary = exporter.BinarySubMeshes();
+    const TSubMeshView& pieces = binary.SubMeshes;
+    ASSERT_EQ(exporter.GetSubMeshes().size(), 1u) << "the model keeps the polygon whole";
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_LE(pieces[0]->Vertices.size(), 65536u);
+    EXPECT_LE(pieces[1]->Vertices.size(), 65536u);
+    EXPECT_GE(pieces[0]->Vertices.size() + pieces[1]->Vertices.size(), corners + 0u);
+    EXPECT_EQ(pieces[0]->Faces.size() + pieces[1]->Faces.size(), corners - 2u);
+    EXPECT_EQ(pieces[0]->Material, pieces[1]->Material);
   }
   EXPECT_GT(TTempDir::Read(exported.Mesh).size(), 100000u);
 

@@ -333,6 +333,40 @@ TOgreSubMesh ParseSubMesh(const TXMLNode& node) {
   return subMesh;
 }
 
+// Generated levels as the converter writes them; a manual level (another
+// mesh) is not ours.
+TOgreLevelsOfDetail ParseLevelsOfDetail(const TXMLNode& node, std::size_t subMeshes) {
+  TOgreLevelsOfDetail levels;
+  levels.Strategy = Text(node, "strategy");
+  levels.LevelCount = Unsigned(node, "numlevels");
+  if (Bool(node, "manual", false)) Fail(Where(node) + ": manual levels are not supported");
+  for (const TXMLNode* child : Children(node)) {
+    if (child->Name() != "lodgenerated") Fail("unsupported " + Where(*child));
+    TOgreDetailLevel level;
+    level.Value = Float(*child, "value");
+    for (const TXMLNode* list : Children(*child)) {
+      if (list->Name() != "lodfacelist") Fail("unsupported " + Where(*list));
+      if (Unsigned(*list, "submeshindex") != level.Faces.size()) Fail(Where(*list) + ": sub-meshes out of order");
+      auto& faces = level.Faces.emplace_back();
+      for (const TXMLNode* face : Children(*list)) {
+        if (face->Name() != "face") Fail("unsupported " + Where(*face));
+        faces.push_back({Unsigned(*face, "v1"), Unsigned(*face, "v2"), Unsigned(*face, "v3")});
+      }
+      if (faces.size() != Unsigned(*list, "numfaces"))
+        Fail(Where(*list) + " holds " + std::to_string(faces.size()) + " faces, numfaces says " +
+             Text(*list, "numfaces"));
+    }
+    if (level.Faces.size() != subMeshes)
+      Fail(Where(*child) + " lists " + std::to_string(level.Faces.size()) + " sub-meshes of " +
+           std::to_string(subMeshes));
+    levels.Levels.push_back(std::move(level));
+  }
+  if (levels.LevelCount != levels.Levels.size() + 1)
+    Fail(Where(node) + ": numlevels says " + std::to_string(levels.LevelCount) + ", it holds " +
+         std::to_string(levels.Levels.size()) + " levels beyond the full mesh");
+  return levels;
+}
+
 }  // namespace
 
 // ---- Running a program ----
@@ -420,6 +454,9 @@ TOgreMesh ParseOgreMeshXml(std::string text) {
         if (subMesh->Name() != "submesh") Fail("unsupported " + Where(*subMesh));
         mesh.SubMeshes.push_back(ParseSubMesh(*subMesh));
       }
+    } else if (child->Name() == "levelofdetail") {
+      // The converter writes it after the sub-meshes, as it reads it.
+      mesh.LevelsOfDetail = ParseLevelsOfDetail(*child, mesh.SubMeshes.size());
     } else if (child->Name() == "submeshnames") {
       for (const TXMLNode* name : Children(*child)) {
         if (name->Name() != "submeshname") Fail("unsupported " + Where(*name));
@@ -551,7 +588,30 @@ TOgreMeshLoad LoadMeshInOgre(const std::string& meshFile, const std::vector<std:
     bounds.Radius = radius[0];
     load.Bounds = bounds;
   }
-  for (std::size_t i = 1; i < lines.size(); ++i) {
+  std::size_t i = 1;
+  // "lod levels=N strategy=NAME", then "lod K value=V triangles=A,B,..." for K from 0 to N - 1.
+  if (i < lines.size() && lines[i].starts_with("lod levels=")) {
+    const auto fields = Split(lines[i], ' ');
+    if (fields.size() != 3 || !fields[2].starts_with("strategy=")) failParse("unexpected line: " + lines[i]);
+    const std::size_t count = std::stoul(std::string(fields[1].substr(7)));
+    load.LodStrategy = std::string(fields[2].substr(9));
+    for (std::size_t level = 0; level < count; ++level) {
+      if (++i >= lines.size()) failParse("fewer levels than announced");
+      const auto parts = Split(lines[i], ' ');
+      std::vector<float> value;
+      if (parts.size() != 4 || parts[0] != "lod" || parts[1] != std::to_string(level) ||
+          !Values(parts[2], "value=", 1, value) || !parts[3].starts_with("triangles="))
+        failParse("unexpected line: " + lines[i]);
+      TOgreLoadedLevel loaded;
+      loaded.Value = value[0];
+      const std::string_view triangles = parts[3].substr(10);
+      if (!triangles.empty())
+        for (std::string_view figure : Split(triangles, ',')) loaded.Triangles.push_back(std::stoul(std::string(figure)));
+      load.Levels.push_back(std::move(loaded));
+    }
+    ++i;
+  }
+  for (; i < lines.size(); ++i) {
     if (!lines[i].starts_with("warning ")) failParse("unexpected line: " + lines[i]);
     load.Warnings.push_back(lines[i].substr(8));
   }

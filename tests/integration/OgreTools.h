@@ -69,16 +69,31 @@ struct TOgreSubMesh {
   std::string Name;        // from <submeshnames>, when the mesh names it
 };
 
+// One generated level of detail of <levelofdetail>: where it starts and the
+// faces of each sub-mesh at it, in the order of the sub-meshes.
+struct TOgreDetailLevel {
+  float Value = 0;  // the strategy's value, a distance for ours
+  std::vector<std::vector<std::array<uint32_t, 3>>> Faces;
+};
+
+struct TOgreLevelsOfDetail {
+  std::string Strategy;
+  uint32_t LevelCount = 0;  // "numlevels": the full mesh counted
+  std::vector<TOgreDetailLevel> Levels;  // from level 1
+};
+
 struct TOgreMesh {
   std::optional<TOgreGeometry> SharedGeometry;
   std::vector<TOgreSubMesh> SubMeshes;
+  std::optional<TOgreLevelsOfDetail> LevelsOfDetail;
 };
 
 // Parses an XML mesh. Throws on anything it does not represent (skeletons,
-// bone assignments, LOD, poses, animations, colours, tangents, ...), on
-// counts that disagree with the elements present, and on an operation type
-// other than a triangle list with faces in other than triples, so that no
-// surprise in a file goes unnoticed.
+// bone assignments, manual levels of detail, poses, animations, colours,
+// tangents, ...), on counts that disagree with the elements present, and on
+// an operation type other than a triangle list with faces in other than
+// triples, so that no surprise in a file goes unnoticed. Generated levels of
+// detail must list every sub-mesh once, in order.
 TOgreMesh ParseOgreMeshXml(std::string text);
 
 // The value that a float becomes on its way through an XML mesh that OGRE
@@ -128,8 +143,19 @@ std::vector<std::string> CheckMaterialScript(const std::string& scriptFile);
 // The same run, whatever its outcome.
 TCommandResult RunMaterialCheck(const std::string& scriptFile);
 
+// A level of detail as OGRE loaded it: where it starts (the strategy's
+// value, 0 for the full mesh) and how many triangles each sub-mesh draws.
+struct TOgreLoadedLevel {
+  float Value = 0;
+  std::vector<std::size_t> Triangles;
+};
+
 struct TOgreMeshLoad {
   std::optional<TMeshBounds> Bounds;  // none when the mesh has no bounds chunk
+  // The strategy that chooses the levels, and the levels from 0 (the full
+  // mesh) on: one level for a mesh without levels of detail.
+  std::string LodStrategy;
+  std::vector<TOgreLoadedLevel> Levels;
   // What OGRE warned about while loading (prefix "Warning: " removed).
   std::vector<std::string> Warnings;
 };

@@ -53,10 +53,11 @@ void ExpectNoWarningsButTheFormatNotice(const std::vector<std::string>& warnings
 
 void ExpectSameMesh(const QZOgreMeshExporterT& exporter, const TOgreMesh& mesh) {
   EXPECT_FALSE(mesh.SharedGeometry.has_value());
-  ASSERT_EQ(mesh.SubMeshes.size(), exporter.GetSubMeshes().size());
+  const TShortIndexSubMeshes binary = exporter.BinarySubMeshes();
+  ASSERT_EQ(mesh.SubMeshes.size(), binary.SubMeshes.size());
   for (std::size_t s = 0; s < mesh.SubMeshes.size(); ++s) {
     SCOPED_TRACE("sub-mesh " + std::to_string(s));
-    const QZOgreSubMeshT& ours = *exporter.GetSubMeshes()[s];
+    const QZOgreSubMeshT& ours = *binary.SubMeshes[s];
     const TOgreSubMesh& theirs = mesh.SubMeshes[s];
     EXPECT_EQ(theirs.Material, ours.Material->Name);
     EXPECT_EQ(theirs.OperationType, "triangle_list");
@@ -207,9 +208,11 @@ std::string TerrainDocument() {
 TEST(OgreReadsOurMeshes, APrimitiveBeyondSixteenBitIndicesLoadsAsSeveralSubMeshesOfItsMaterial) {
   TTempDir dir;
   const TExport exported = Export(TerrainDocument(), dir.Path().string(), "Terrain.mesh");
-  ASSERT_EQ(exported.Exporter->GetSubMeshes().size(), 2u);
+  ASSERT_EQ(exported.Exporter->GetSubMeshes().size(), 1u) << "the model keeps the primitive whole";
+  const TShortIndexSubMeshes binary = exported.Exporter->BinarySubMeshes();
+  ASSERT_EQ(binary.SubMeshes.size(), 2u);
   std::size_t faces = 0;
-  for (const auto& subMesh : exported.Exporter->GetSubMeshes()) {
+  for (const QZOgreSubMeshT* subMesh : binary.SubMeshes) {
     EXPECT_LE(subMesh->Vertices.size(), 65536u);
     EXPECT_EQ(subMesh->Material->Name, "Court_Ground");
     faces += subMesh->Faces.size();

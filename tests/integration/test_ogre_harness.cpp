@@ -225,6 +225,83 @@ TEST(OgreHarnessTest, XmlReaderRefusesWhatItDoesNotRepresent) {
   EXPECT_THROW(ParseOgreMeshXml(fewerFaces), std::runtime_error);
 }
 
+// ---- Levels of detail ----
+
+// The hand-written mesh with two generated levels: the wall down to one
+// triangle, the floor keeping its one.
+std::string HandXmlMeshWithLevels() {
+  std::string xml = HandXmlMesh;
+  xml.replace(xml.find("</mesh>"), std::strlen("</mesh>"), R"(  <levelofdetail strategy="distance_sphere" numlevels="3" manual="false">
+    <lodgenerated value="12.5">
+      <lodfacelist submeshindex="0" numfaces="1"><face v1="0" v2="1" v3="3" /></lodfacelist>
+      <lodfacelist submeshindex="1" numfaces="1"><face v1="2" v2="0" v3="1" /></lodfacelist>
+    </lodgenerated>
+    <lodgenerated value="250000">
+      <lodfacelist submeshindex="0" numfaces="1"><face v1="0" v2="3" v3="2" /></lodfacelist>
+      <lodfacelist submeshindex="1" numfaces="1"><face v1="2" v2="0" v3="1" /></lodfacelist>
+    </lodgenerated>
+  </levelofdetail>
+</mesh>)");
+  return xml;
+}
+
+void ExpectHandLevels(const TOgreMesh& mesh) {
+  ASSERT_TRUE(mesh.LevelsOfDetail.has_value());
+  const TOgreLevelsOfDetail& levels = *mesh.LevelsOfDetail;
+  EXPECT_EQ(levels.Strategy, "distance_sphere");
+  EXPECT_EQ(levels.LevelCount, 3u);
+  ASSERT_EQ(levels.Levels.size(), 2u);
+  EXPECT_EQ(levels.Levels[0].Value, 12.5f);
+  EXPECT_EQ(levels.Levels[1].Value, 250000.0f);
+  EXPECT_EQ(levels.Levels[0].Faces, (std::vector<std::vector<TFace>>{{{0, 1, 3}}, {{2, 0, 1}}}));
+  EXPECT_EQ(levels.Levels[1].Faces, (std::vector<std::vector<TFace>>{{{0, 3, 2}}, {{2, 0, 1}}}));
+}
+
+TEST(OgreHarnessTest, LevelsOfDetailGoThroughTheConverterAndLoadInOgre) {
+  ExpectHandLevels(ParseOgreMeshXml(HandXmlMeshWithLevels()));
+  EXPECT_FALSE(ParseOgreMeshXml(HandXmlMesh).LevelsOfDetail.has_value());
+  TTempDir directory;
+  const std::string xmlFile = directory.File("levels.mesh.xml");
+  const std::string meshFile = directory.File("levels.mesh");
+  const std::string scriptFile = directory.File("levels.material");
+  TTempDir::Write(xmlFile, HandXmlMeshWithLevels());
+  TTempDir::Write(scriptFile, "material Harness/Wall\n{\n}\nmaterial Harness/Floor\n{\n}\n");
+  ExpectHandLevels(RoundTripXmlMesh(xmlFile).Mesh);
+
+  ConvertXmlToBinary(xmlFile, meshFile);
+  const TOgreMeshLoad load = LoadMeshInOgre(meshFile, {scriptFile});
+  EXPECT_EQ(load.LodStrategy, "distance_sphere");
+  ASSERT_EQ(load.Levels.size(), 3u);
+  EXPECT_EQ(load.Levels[0].Value, 0.0f);
+  EXPECT_EQ(load.Levels[0].Triangles, (std::vector<std::size_t>{2, 1}));
+  EXPECT_EQ(load.Levels[1].Value, 12.5f);
+  EXPECT_EQ(load.Levels[1].Triangles, (std::vector<std::size_t>{1, 1}));
+  EXPECT_EQ(load.Levels[2].Value, 250000.0f);
+
+  // Without levels, the full mesh is the only one.
+  TTempDir::Write(xmlFile, HandXmlMesh);
+  ConvertXmlToBinary(xmlFile, meshFile);
+  const TOgreMeshLoad plain = LoadMeshInOgre(meshFile, {scriptFile});
+  ASSERT_EQ(plain.Levels.size(), 1u);
+  EXPECT_EQ(plain.Levels[0].Triangles, (std::vector<std::size_t>{2, 1}));
+}
+
+TEST(OgreHarnessTest, XmlReaderRefusesLevelsItDoesNotRepresentOrThatDoNotAddUp) {
+  const auto changed = [](const std::string& from, const std::string& to) {
+    std::string xml = HandXmlMeshWithLevels();
+    xml.replace(xml.find(from), from.size(), to);
+    return xml;
+  };
+  EXPECT_THROW(ParseOgreMeshXml(changed("manual=\"false\"", "manual=\"true\"")), std::runtime_error);
+  EXPECT_THROW(ParseOgreMeshXml(changed("numlevels=\"3\"", "numlevels=\"4\"")), std::runtime_error);
+  EXPECT_THROW(ParseOgreMeshXml(changed("submeshindex=\"0\" numfaces=\"1\"", "submeshindex=\"0\" numfaces=\"2\"")),
+               std::runtime_error);
+  EXPECT_THROW(ParseOgreMeshXml(changed("submeshindex=\"1\"", "submeshindex=\"0\"")), std::runtime_error);
+  EXPECT_THROW(ParseOgreMeshXml(changed(R"(<lodfacelist submeshindex="1" numfaces="1"><face v1="2" v2="0" v3="1" /></lodfacelist>)", "")),
+               std::runtime_error)
+      << "a level without the floor's list";
+}
+
 // ---- A binary mesh built byte by byte ----
 
 // Little-endian writer for OGRE's chunked binary format. A chunk is a u16 id

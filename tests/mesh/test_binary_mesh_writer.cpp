@@ -259,6 +259,114 @@ TEST(BinaryMeshFormats, WithoutAFormatTheFileIsInTheOldestOne) {
   EXPECT_EQ(TTempDir::Read(name).size(), 266u) << "no operation chunk, no name table";
 }
 
+// --- Levels of detail ---
+
+// Two sub-meshes and two levels beyond the full mesh: the first level keeps
+// one triangle of each, the second one of the first and none of the second.
+struct TTwoLevels {
+  TModel Model;
+  std::vector<TDetailLevel> Levels = {{250.0f, {{0, 1, 2}, {2, 1, 0}}}, {500.0f, {{2, 1, 0}, {}}}};
+  TTwoLevels() {
+    Model.SubMesh(&Model.Material("first", 0), kTriangle, {{0, 1, 2}, {2, 1, 0}});
+    Model.SubMesh(&Model.Material("second", 0), kTriangle, {{2, 1, 0}});
+  }
+};
+
+std::string WriteWithLevels(const TTempDir& dir, const TModel& model, TMeshFormat format,
+                            const std::vector<TDetailLevel>& levels) {
+  const std::string name = dir.File("levels.mesh");
+  WriteBinaryMesh(name, model.SubMeshes, kBounds, false, true, nullptr, format, levels);
+  return TTempDir::Read(name);
+}
+
+// The mesh chunk's content up to the levels: the skeleton flag and both sub-meshes.
+TBytes TwoLevelsSubMeshes(bool operation) {
+  TBytes mesh;
+  mesh.U8(0)
+      .Raw(SubMeshChunk("first", {{0, 1, 2}, {2, 1, 0}}, kTriangle, false, 0, operation).Bytes)
+      .Raw(SubMeshChunk("second", {{2, 1, 0}}, kTriangle, false, 0, operation).Bytes);
+  return mesh;
+}
+
+TEST(BinaryMeshLevelsOfDetail, TheOldestFormatHasAUsageChunkPerLevelWithTheSquaredDistance) {
+  TTempDir dir;
+  const TTwoLevels two;
+  // A generated chunk per sub-mesh: u32 index count, bool 32-bit, the indices.
+  const auto generated = [](std::initializer_list<unsigned> indices) {
+    TBytes list;
+    list.U32(static_cast<uint32_t>(indices.size())).U8(0);
+    for (const unsigned index : indices) list.U16(index);
+    return TBytes().Chunk(0x8120, list);
+  };
+  TBytes levels;
+  levels.U16(3).U8(0);  // three levels with the full mesh, generated ones
+  levels.Chunk(0x8100, TBytes().F32(62500.0f).Raw(generated({0, 1, 2}).Bytes).Raw(generated({2, 1, 0}).Bytes));
+  levels.Chunk(0x8100, TBytes().F32(250000.0f).Raw(generated({2, 1, 0}).Bytes).Raw(generated({}).Bytes));
+  TBytes mesh = TwoLevelsSubMeshes(false);
+  const std::size_t at = kFileStart.size() + 6 + mesh.Bytes.size();
+  mesh.Chunk(0x8000, levels).Raw(BoundsChunk(kBounds).Bytes);
+  const std::string file = WriteWithLevels(dir, two.Model, TMeshFormat::V1_30, two.Levels);
+  EXPECT_BYTES(file, TBytes().Raw(kFileStart).Chunk(0x3000, mesh).Bytes);
+  // Worked out by hand: 6 + 3, then 6 + 4 + 17 + 17 and 6 + 4 + 17 + 11.
+  EXPECT_BYTES(file.substr(at, 6), TBytes().U16(0x8000).U32(91).Bytes);
+}
+
+TEST(BinaryMeshLevelsOfDetail, TheOlderFormatNamesItsStrategyAndStoresTheDistance) {
+  TTempDir dir;
+  const TTwoLevels two;
+  const auto generated = [](std::initializer_list<unsigned> indices) {
+    TBytes list;
+    list.U32(static_cast<uint32_t>(indices.size())).U8(0);
+    for (const unsigned index : indices) list.U16(index);
+    return TBytes().Chunk(0x8120, list);
+  };
+  TBytes levels;
+  levels.Text("Distance").U16(3).U8(0);
+  levels.Chunk(0x8100, TBytes().F32(250.0f).Raw(generated({0, 1, 2}).Bytes).Raw(generated({2, 1, 0}).Bytes));
+  levels.Chunk(0x8100, TBytes().F32(500.0f).Raw(generated({2, 1, 0}).Bytes).Raw(generated({}).Bytes));
+  TBytes mesh = TwoLevelsSubMeshes(true);
+  mesh.Chunk(0x8000, levels).Raw(BoundsChunk(kBounds).Bytes).Chunk(0xA000, TBytes());
+  EXPECT_BYTES(WriteWithLevels(dir, two.Model, TMeshFormat::V1_8, two.Levels),
+               TBytes().U16(0x1000).Text("[MeshSerializer_v1.8]").Chunk(0x3000, mesh).Bytes);
+}
+
+TEST(BinaryMeshLevelsOfDetail, TheNewestFormatHasOneGeneratedChunkPerLevelAndABufferRecordPerSubMesh) {
+  TTempDir dir;
+  const TTwoLevels two;
+  // u32 count, u32 first index, u32 buffer (its own), bool 32-bit, u32 buffer count, the indices.
+  const auto record = [](std::initializer_list<unsigned> indices) {
+    const auto count = static_cast<uint32_t>(indices.size());
+    TBytes list;
+    list.U32(count).U32(0).U32(0xFFFFFFFF).U8(0).U32(count);
+    for (const unsigned index : indices) list.U16(index);
+    return list;
+  };
+  TBytes levels;
+  levels.Text("distance_sphere").U16(3);  // no manual flag
+  levels.Chunk(0x8120, TBytes().F32(250.0f).Raw(record({0, 1, 2}).Bytes).Raw(record({2, 1, 0}).Bytes));
+  levels.Chunk(0x8120, TBytes().F32(500.0f).Raw(record({2, 1, 0}).Bytes).Raw(record({}).Bytes));
+  TBytes mesh = TwoLevelsSubMeshes(true);
+  mesh.Chunk(0x8000, levels).Raw(BoundsChunk(kBounds).Bytes).Chunk(0xA000, TBytes());
+  EXPECT_BYTES(WriteWithLevels(dir, two.Model, TMeshFormat::V1_100, two.Levels),
+               TBytes().U16(0x1000).Text("[MeshSerializer_v1.100]").Chunk(0x3000, mesh).Bytes);
+}
+
+TEST(BinaryMeshLevelsOfDetail, AnIndexBeyondSixteenBitsOrAMissingListIsRefusedWithoutAFile) {
+  TTempDir dir;
+  TTwoLevels two;
+  const std::string name = dir.File("levels.mesh");
+  std::vector<TDetailLevel> wide = two.Levels;
+  wide[1].Indices[0] = {0, 65536, 1};
+  EXPECT_EQ(ErrorOf([&] { WriteWithLevels(dir, two.Model, TMeshFormat::V1_100, wide); }),
+            "Submeshes containing > 65536 vertices not supported.");
+  EXPECT_FALSE(std::filesystem::exists(name));
+  std::vector<TDetailLevel> missing = two.Levels;
+  missing[0].Indices.pop_back();
+  EXPECT_EQ(ErrorOf([&] { WriteWithLevels(dir, two.Model, TMeshFormat::V1_30, missing); }),
+            "Internal error: a level of detail has 1 index lists for 2 sub-meshes.");
+  EXPECT_FALSE(std::filesystem::exists(name));
+}
+
 // --- What goes into a vertex ---
 
 TEST(BinaryMeshVertexFormat, WithoutNormalsTheFirstSetSitsAtOffsetTwelve) {
@@ -387,7 +495,7 @@ TEST(BinaryMeshFile, ReplacesAnEarlierFileWhenComplete) {
   TTempDir dir;
   const std::string name = dir.File("out.mesh");
   TTempDir::Write(name, std::string(500, 'x'));
-  WriteBinaryMesh(name, {}, kBounds, true, true);
+  WriteBinaryMesh(name, TSubMeshView{}, kBounds, true, true);
   EXPECT_EQ(TTempDir::Read(name), FileWith({}, kBounds));
   EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
 }
@@ -395,7 +503,7 @@ TEST(BinaryMeshFile, ReplacesAnEarlierFileWhenComplete) {
 TEST(BinaryMeshFile, MissingDirectoryGivesTheCreateError) {
   TTempDir dir;
   const std::string name = dir.File("missing/out.mesh");
-  EXPECT_EQ(ErrorOf([&] { WriteBinaryMesh(name, {}, kBounds, true, true); }), "Cannot create file " + name);
+  EXPECT_EQ(ErrorOf([&] { WriteBinaryMesh(name, TSubMeshView{}, kBounds, true, true); }), "Cannot create file " + name);
 }
 
 TEST(BinaryMeshFile, MillionCornersAcrossManyBufferFillsComeOutWhole) {

@@ -112,3 +112,33 @@ TEST(SubMeshCutting, TheBinaryWriterStillGuardsAnIndexBeyondSixteenBits) {
   EXPECT_EQ(ErrorOf([&] { WriteBinaryMesh(dir.File("big.mesh"), subMeshes, TMeshBounds{}, true, true); }),
             "no error");
 }
+
+// The exporter asks for the binary mesh's sub-meshes without cutting its own:
+// the XML form, written from the same model before or after, keeps them whole.
+TEST(SubMeshCutting, TheViewForTheBinaryMeshLeavesTheModelWholeAndCutsAsTheModelWouldBeCut) {
+  QZOgreMaterialT ground, small;
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> model;
+  model.push_back(Terrain(2, &small));
+  model.push_back(Terrain(300, &ground));
+  model.push_back(Terrain(3, &small));
+  const std::vector<TTriangle> whole = Triangles(model);
+  const TShortIndexSubMeshes binary = ShortIndexSubMeshes(model);
+  ASSERT_EQ(model.size(), 3u);
+  EXPECT_EQ(model[1]->Vertices.size(), 301u * 301u) << "the model stays whole";
+  EXPECT_EQ(binary.SubMeshes.front(), model.front().get()) << "small sub-meshes are viewed, not copied";
+  EXPECT_EQ(binary.SubMeshes.back(), model.back().get());
+
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> cut;
+  for (const auto& subMesh : model) cut.push_back(std::make_unique<QZOgreSubMeshT>(*subMesh));
+  CutForShortIndices(cut);
+  ASSERT_EQ(binary.SubMeshes.size(), cut.size());
+  for (std::size_t i = 0; i < cut.size(); ++i) {
+    EXPECT_EQ(binary.SubMeshes[i]->Material, cut[i]->Material);
+    EXPECT_EQ(binary.SubMeshes[i]->Vertices.size(), cut[i]->Vertices.size());
+    ASSERT_EQ(binary.SubMeshes[i]->Faces.size(), cut[i]->Faces.size());
+    for (std::size_t f = 0; f < cut[i]->Faces.size(); ++f)
+      EXPECT_EQ(binary.SubMeshes[i]->Faces[f].Indices, cut[i]->Faces[f].Indices);
+  }
+  EXPECT_EQ(Triangles(cut), whole);
+  EXPECT_EQ(Triangles(model), whole);
+}

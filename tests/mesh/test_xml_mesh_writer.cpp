@@ -130,6 +130,44 @@ TEST(XmlMeshDocument, WithoutNormalsAndWithTwoSetsOrNoneLineForLine) {
 
 // --- Sets and normals ---
 
+// Levels of detail follow the sub-meshes as OgreXMLConverter writes them:
+// the strategy, the level count with the full mesh, and per level its
+// distance (in the mesh's number form) and each sub-mesh's faces, an empty
+// list included.
+TEST(XmlMeshDocument, LevelsOfDetailFollowTheSubMeshesLineForLine) {
+  TTempDir dir;
+  TModel model;
+  model.SubMesh(&model.Material("Stone", 0), {kTriangle[0], kTriangle[1]}, {});
+  model.SubMesh(&model.Material("Wood", 0), {kTriangle[0]}, {});
+  const std::vector<TDetailLevel> levels = {{250.5f, {{1, 0, 1, 0, 1, 1}, {0, 0, 0}}}, {1234567.0f, {{1, 0, 1}, {}}}};
+  const std::string name = dir.File("levels.xml");
+  WriteXMLMesh(name, model.SubMeshes, false, true, nullptr, levels);
+  const std::string document = TTempDir::Read(name);
+  const std::string expected =
+      Line(1, "</submeshes>") +
+      Line(1, "<levelofdetail strategy=\"distance_sphere\" numlevels=\"3\" manual=\"false\">") +
+      Line(2, "<lodgenerated value=\"250.5\">") +
+      Line(3, "<lodfacelist submeshindex=\"0\" numfaces=\"2\">") +
+      Line(4, "<face v1=\"1\" v2=\"0\" v3=\"1\" />") +
+      Line(4, "<face v1=\"0\" v2=\"1\" v3=\"1\" />") +
+      Line(3, "</lodfacelist>") +
+      Line(3, "<lodfacelist submeshindex=\"1\" numfaces=\"1\">") +
+      Line(4, "<face v1=\"0\" v2=\"0\" v3=\"0\" />") +
+      Line(3, "</lodfacelist>") +
+      Line(2, "</lodgenerated>") +
+      Line(2, "<lodgenerated value=\"1.23457E6\">") +
+      Line(3, "<lodfacelist submeshindex=\"0\" numfaces=\"1\">") +
+      Line(4, "<face v1=\"1\" v2=\"0\" v3=\"1\" />") +
+      Line(3, "</lodfacelist>") +
+      Line(3, "<lodfacelist submeshindex=\"1\" numfaces=\"0\" />") +
+      Line(2, "</lodgenerated>") +
+      Line(1, "</levelofdetail>") + "</mesh>";
+  ASSERT_GE(document.size(), expected.size());
+  EXPECT_EQ(document.substr(document.size() - expected.size()), expected);
+  // Without levels the document ends with the sub-meshes, as it always did.
+  EXPECT_EQ(Write(dir, model, false, true).find("levelofdetail"), std::string::npos);
+}
+
 TEST(XmlMeshVertices, NormalsSwitchChangesTheAttributeAndEveryVertex) {
   TTempDir dir;
   TModel model;

@@ -517,6 +517,37 @@ TEST(PreviewCommand, RendersTheMeshOfEveryFormatAsTheSamePictureWithoutAWarning)
   }
 }
 
+TEST(PreviewCommand, DrawsTheLevelOfDetailAskedForAndRefusesOneTheMeshLacks) {
+  REQUIRE_RENDERER();
+  TTempDir dir;
+  // A sphere of many quads: the samples are boxes and quads, which keep their triangles at every level.
+  const std::string scene = dir.File("sphere.xml");
+  TTempDir::Write(scene, ShapeDocument(Sphere(25, 48, 24), "Paint", {200, 60, 40}));
+  for (const auto& [output, lod] : std::vector<std::pair<std::string, std::string>>{{"Plain", "0"}, {"Levels", "2"}}) {
+    const TRun mesh = RunTool({"mesh", scene, dir.File(output + ".mesh"), "--lod", lod});
+    ASSERT_EQ(mesh.Status, 0) << mesh.Err;
+  }
+  const auto preview = [&](const std::string& mesh, const std::string& level) {
+    return RunPreviewTool(dir, {"preview", "--mesh", mesh, "-o", mesh + "-" + level + ".png", "--lod", level,
+                                "--views", "1", "--size", "200x150"});
+  };
+  for (const std::string level : {"0", "2"}) {
+    const TProcess run = preview("Levels.mesh", level);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, "Levels.mesh-" + level + ".png\n");
+  }
+  EXPECT_FALSE(TTempDir::Read(dir.File("Levels.mesh-0.png")) == TTempDir::Read(dir.File("Levels.mesh-2.png")))
+      << "level 2 is drawn, not the full mesh";
+  const TProcess beyond = preview("Levels.mesh", "3");
+  EXPECT_EQ(beyond.Status, 1);
+  EXPECT_EQ(beyond.Err, "error: The mesh Levels.mesh has no level of detail 3: it has 0 (the full mesh) to 2.\n");
+  const TProcess none = preview("Plain.mesh", "1");
+  EXPECT_EQ(none.Status, 1);
+  EXPECT_EQ(none.Err, "error: The mesh Plain.mesh has no levels of detail: only 0, the full mesh, can be drawn.\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Plain.mesh-1.png")));
+}
+
 TEST(PreviewCommand, PrintsOgreProblemsAsWarnings) {
   REQUIRE_RENDERER();
   TTempDir dir;

@@ -7,6 +7,15 @@
 //
 //   bounds min=X,Y,Z max=X,Y,Z radius=R
 //   lights N              with --light: how many lights reach the mesh
+//   lod levels=N strategy=NAME
+//                         the mesh's levels of detail, the full mesh counted
+//                         (1: none beyond it), and the strategy that OGRE
+//                         chooses them by
+//   lod K value=V triangles=A,B,...
+//                         one line per level from 0 (the full mesh): where it
+//                         starts (the strategy's value as the mesh gives it,
+//                         a distance; 0 for the full mesh) and how many
+//                         triangles each sub-mesh draws at it, in order
 //   warning TEXT          one line per warning OGRE logged, in order
 //
 // With --light, the mesh is placed as an entity at the origin of a scene,
@@ -22,6 +31,7 @@
 // warning (a material the scripts do not define is one our files got wrong).
 
 #include <Ogre.h>
+#include <OgreLodStrategy.h>
 #include <OgreSceneManagerEnumerator.h>
 
 #include <cstdio>
@@ -65,6 +75,24 @@ public:
   }
 };
 
+// The "lod" lines above. A generated level keeps one index list per sub-mesh
+// over the sub-mesh's own vertices; level 0 is the sub-mesh's own list.
+std::vector<std::string> DetailLevelLines(const Ogre::Mesh& mesh) {
+  const Ogre::ushort levels = mesh.getNumLodLevels();
+  std::vector<std::string> lines = {"lod levels=" + std::to_string(levels) +
+                                    " strategy=" + mesh.getLodStrategy()->getName()};
+  for (Ogre::ushort level = 0; level < levels; ++level) {
+    std::string triangles;
+    for (const Ogre::SubMesh* subMesh : mesh.getSubMeshes()) {
+      const Ogre::IndexData* indices = level == 0 ? subMesh->indexData : subMesh->mLodFaceList.at(level - 1u);
+      triangles += (triangles.empty() ? "" : ",") + std::to_string(indices->indexCount / 3);
+    }
+    lines.push_back("lod " + std::to_string(level) + " value=" + FormatExactFloat(mesh.getLodLevel(level).userValue) +
+                    " triangles=" + triangles);
+  }
+  return lines;
+}
+
 std::size_t LightsReaching(const Ogre::MeshPtr& mesh, const TPointLight& point) {
   // An entity needs the default material, which a session without a render
   // system has not made.
@@ -103,6 +131,7 @@ int Check(const std::string& meshFile, const std::vector<std::string>& scripts,
   Ogre::ResourceGroupManager::getSingleton().addResourceLocation(path.parent_path().string(), "FileSystem",
                                                                   TOgreSession::Group);
   std::string bounds, lights;
+  std::vector<std::string> levels;
   try {
     const Ogre::MeshPtr mesh =
         Ogre::MeshManager::getSingleton().load(path.filename().string(), TOgreSession::Group);
@@ -112,6 +141,7 @@ int Check(const std::string& meshFile, const std::vector<std::string>& scripts,
                           : "bounds min=" + Vector(box.getMinimum()) + " max=" + Vector(box.getMaximum()) +
                                 " radius=" + FormatExactFloat(mesh->getBoundingSphereRadius());
     if (light) lights = "lights " + std::to_string(LightsReaching(mesh, *light));
+    levels = DetailLevelLines(*mesh);
   } catch (const Ogre::Exception& e) {
     ogre.Errors.push_back(e.getDescription());
   }
@@ -125,6 +155,7 @@ int Check(const std::string& meshFile, const std::vector<std::string>& scripts,
   }
   std::cout << bounds << "\n";
   if (!lights.empty()) std::cout << lights << "\n";
+  for (const std::string& line : levels) std::cout << line << "\n";
   for (std::string_view warning : ogre.Warnings) {
     // OGRE starts each warning with "Warning: "; the line says it already.
     if (warning.starts_with(WarningPrefix)) warning.remove_prefix(WarningPrefix.size());
