@@ -80,15 +80,6 @@ void CheckCommonOptions(const TCommandArguments& arguments) {
   }
 }
 
-// The one line on the terminal while the batch runs.
-std::string ProgressLine(std::size_t done, std::size_t total, std::size_t failed, double elapsed) {
-  std::string line = "batch: " + std::to_string(done) + "/" + std::to_string(total) + " assets, " +
-                     std::to_string(failed) + " failed";
-  if (done > 0 && done < total)
-    line += ", " + FormatDuration(elapsed / static_cast<double>(done) * static_cast<double>(total - done)) + " left";
-  return line;
-}
-
 // The run of the batch's assets on a number of threads, each taking the
 // next asset that none has taken.
 class TBatchRun {
@@ -109,7 +100,7 @@ public:
     {
       std::unique_lock<std::mutex> lock(FMutex);
       while (FDone < FEntries.size()) {
-        FStreams.Progress.Show(ProgressLine(FDone, FEntries.size(), FFailed, SecondsSince(FStart)));
+        FStreams.Progress.Show(BatchProgressLine(FDone, FEntries.size(), FFailed, SecondsSince(FStart)));
         FFinished.wait_for(lock, std::chrono::milliseconds(200));
       }
       FStreams.Progress.Erase();
@@ -255,6 +246,15 @@ std::string FormatDuration(double seconds) {
   else
     std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
   return text;
+}
+
+std::string BatchProgressLine(std::size_t done, std::size_t total, std::size_t failed, double elapsedSeconds) {
+  std::string line = "batch: " + std::to_string(done) + "/" + std::to_string(total) + " assets, " +
+                     std::to_string(failed) + " failed";
+  if (done > 0 && done < total)
+    line += ", " +
+            FormatDuration(elapsedSeconds / static_cast<double>(done) * static_cast<double>(total - done)) + " left";
+  return line;
 }
 
 int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {

@@ -44,6 +44,11 @@ std::vector<std::size_t> ShardPositions(std::size_t count, const TBatchShard& sh
 // "0:42", "12:03", "1:02:03".
 std::string FormatDuration(double seconds);
 
+// The line on the terminal: "batch: 120/300 assets, 2 failed, 0:42 left",
+// the time left from the time the finished assets took, and without it
+// before the first and after the last.
+std::string BatchProgressLine(std::size_t done, std::size_t total, std::size_t failed, double elapsedSeconds);
+
 // Runs the batch and returns the exit status. Usage errors of the options
 // are raised as TUsageError, as the other commands raise them; a source
 // that cannot be used is printed here, a line for each problem.
