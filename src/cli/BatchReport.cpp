@@ -71,7 +71,10 @@ std::string BatchReportText(const TBatchReportHead& head, const std::vector<TBat
 }
 
 void WriteWholeFile(const std::string& file, const std::string& text) {
-  TFileTransaction transaction;
+  // Marked with the file's own path: what a killed run left of this file is
+  // removed now, and nothing of any other file's.
+  TFileTransaction transaction(AbsoluteDirectory(FolderOf(file), "") + FileNameOf(file));
+  transaction.RemoveStaleFiles(FolderOf(file).empty() ? "." : FolderOf(file));
   const std::size_t staged = transaction.Create(file);
   if (FileOperations.Write(text.data(), text.size(), transaction.File(staged)) != text.size()) {
     transaction.Abandon(staged);

@@ -54,6 +54,7 @@ std::string BatchReportText(const TBatchReportHead& head, const std::vector<TBat
 // Writes `text` into `file` as the export writes its files: into a
 // temporary file beside it, flushed, then renamed into place, so that a
 // reader finds the whole earlier file or the whole new one (the report, a
-// record of the cache). Raises "Cannot create file %s" or "Cannot write file
-// %s" when it cannot.
+// record of the cache). What a killed run left of the same file is removed
+// first. Raises "Cannot create file %s" or "Cannot write file %s" when it
+// cannot.
 void WriteWholeFile(const std::string& file, const std::string& text);
