@@ -66,7 +66,8 @@ void CheckCommonOptions(const TCommandArguments& arguments) {
   // Without --init a mistyped repository is refused as `export` refuses it,
   // but once and before any asset.
   if (!arguments.Init) {
-    const std::string root = TAssetLayout(arguments.Repository, "Asset").Root();
+    std::string root = arguments.Repository;
+    if (root.back() != PathDelimiter && root.back() != '/') root += PathDelimiter;
     for (const char* folder : {"Meshes", "AssetDefinitions"})
       if (!DirectoryExists(root + folder))
         throw TUsageError(FormatText("The repository has no folder %s (use --init to create the repository's folders).",

@@ -50,14 +50,16 @@ std::string NameProblem(const std::string& assetName, const std::string& categor
   return {};
 }
 
-// Every scene below `folder`, its asset named by its path inside `root`.
+// Every scene below `folder`, its asset named by `prefix` (the folders
+// walked so far, each followed by "/") and its file name without ".xml".
 void FindScenes(const std::string& folder, const std::string& prefix, const std::string& category,
                 std::vector<TBatchEntry>& entries) {
   std::vector<std::string> names = FolderEntries(folder);
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     if (name.front() == '.') continue;
-    const std::string path = folder + (folder.back() == PathDelimiter || folder.back() == '/' ? "" : std::string(1, PathDelimiter)) + name;
+    const bool delimited = folder.back() == PathDelimiter || folder.back() == '/';
+    const std::string path = folder + (delimited ? "" : std::string(1, PathDelimiter)) + name;
     if (IsDirectoryEntry(path)) {
       FindScenes(path, prefix + name + "/", category, entries);
     } else if (EndsWithFolded(name, kSceneExtension) && FileExists(path)) {
