@@ -184,7 +184,7 @@ TEST(BatchList, EachLineIsASceneAnAssetNameAndOptionallyACategory) {
   TBatchWork work;
   work.PutCrate("crate.xml");
   work.Put("tile.xml", TileScene(""));
-  const std::string list = work.Dir.File("lists/assets.tsv");
+  const std::string list = NativePath(work.Dir.File("lists/assets.tsv"));
   fs::create_directories(work.Dir.File("lists"));
   // A byte-order mark, CR LF ends, comments, blank lines, a scene relative to
   // the list and one absolute, and no end on the last line.
@@ -434,7 +434,9 @@ TEST(BatchShards, ParseTheShardAndTakeEveryNthPositionFromTheIth) {
 
 TEST(BatchShards, TheShardsOfABatchTogetherExportEveryAssetExactlyOnce) {
   TBatchWork work;
-  const std::vector<std::string> names = {"m", "B/z", "a", "C", "b/y", "k", "Z"};
+  // Upper case before lower, folders among files; no two alike but for
+  // letter case, which Windows could not hold apart.
+  const std::vector<std::string> names = {"m", "B/z", "a", "C", "d/y", "k", "Z"};
   for (std::size_t i = 0; i < names.size(); ++i) work.Put(names[i] + ".xml", TileScene("", 10 + static_cast<int>(i)));
   // The order every machine agrees on: the names' bytes.
   std::vector<std::string> sorted = names;
