@@ -262,12 +262,6 @@ int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& s
   CheckCommonOptions(arguments);
   const std::optional<TBatchShard> shard =
       arguments.Shard.empty() ? std::nullopt : std::optional<TBatchShard>(ParseShard(arguments.Shard));
-  std::optional<TBatchCache> cache;
-  if (!arguments.Cache.empty()) {
-    AsUsageError([&] { CreateDirectories(arguments.Cache); });
-    cache.emplace(arguments.Cache, TBatchCache::ToolIdentity(kToolVersion));
-  }
-
   std::vector<TBatchEntry> all;
   try {
     all = ReadBatchSource(arguments.BatchSource, arguments.Category);
@@ -276,6 +270,13 @@ int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& s
     for (const std::string& problem : e.Problems) streams.Err << "error: " << VisibleText(problem) << '\n';
     return kUsageError;
   }
+  // Made only once the source is known to be usable: a refused batch leaves nothing behind.
+  std::optional<TBatchCache> cache;
+  if (!arguments.Cache.empty()) {
+    AsUsageError([&] { CreateDirectories(arguments.Cache); });
+    cache.emplace(arguments.Cache, TBatchCache::ToolIdentity(kToolVersion));
+  }
+
   std::vector<TBatchEntry> entries;
   for (const std::size_t position : ShardPositions(all.size(), shard.value_or(TBatchShard{})))
     entries.push_back(std::move(all[position]));

@@ -248,6 +248,9 @@ TEST(BatchList, BadLinesAreEachNamedWithTheirNumberAndNothingIsExported) {
   EXPECT_NE(lines[7].find("ategory"), std::string::npos) << lines[7];
   EXPECT_FALSE(fs::exists(work.Repository)) << "nothing exported, not even --init's folders";
   EXPECT_FALSE(fs::exists(work.ReportFile));
+  // Nor the cache's folder.
+  EXPECT_EQ(work.Batch({"--init", "--cache", work.Dir.File("cache")}, list).Status, 2);
+  EXPECT_FALSE(fs::exists(work.Dir.File("cache")));
 }
 
 TEST(BatchSource, OneThatIsMissingOrNeitherAFolderNorAListIsRefused) {
