@@ -22,6 +22,11 @@
 // like the export's files (whole or not at all); a failed export leaves the
 // record of the last one that succeeded, which describes the asset that the
 // failure left in place.
+//
+// The written files are hashed once the export's job has returned, after
+// its lock is gone: an export of the same asset by another process in that
+// moment would be taken for this one's. The cache assumes that only batches
+// change the assets it records while they run.
 
 #include <cstddef>
 #include <string>
