@@ -57,5 +57,5 @@ TAssetExportResult ExportAsset(const TSceneSource& source, const TAssetExportOpt
   KVMeshExporterT exporter(options, sinks);
   exporter.Write(*scene, transaction);
   transaction.Commit();
-  return {exporter.GetWrittenFiles(), PolygonCount(*scene)};
+  return {exporter.GetWrittenFiles(), exporter.GetTextureSources(), PolygonCount(*scene)};
 }

@@ -25,6 +25,8 @@ struct TAssetExportResult {
   // Every file of the asset, paths of this platform: mesh, material script,
   // textures, physics file, mesh and material definitions.
   std::vector<std::string> WrittenFiles;
+  // The file each texture among them was copied from, in their order.
+  std::vector<std::string> TextureSources;
   // The polygons of the scene as read.
   std::size_t Polygons = 0;
 };

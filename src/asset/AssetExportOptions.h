@@ -8,6 +8,8 @@
 
 #include "mesh/MeshExportOptions.h"
 
+class TTextureClaims;
+
 struct TAssetExportOptions {
   std::string AssetName;
   std::string Repository;
@@ -25,4 +27,8 @@ struct TAssetExportOptions {
   // Where the editor keeps its texture files, given by the front end (see
   // MeshExportOptions.h).
   std::function<std::string()> TextureSource;
+  // Set when other exports into the repository run at the same time in this
+  // process (the batch): their textures are claimed there (see
+  // TextureClaims.h). Unset, the repository's files alone are compared.
+  TTextureClaims* TextureClaims = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "asset/KVPhysicsExporterCl.h"
+#include "asset/TextureClaims.h"
 #include "asset/uTextureUsers.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileSystem.h"
@@ -73,14 +74,20 @@ void KVMeshExporterT::WriteMesh(const TScene& scene, TFileTransaction& transacti
   exporter.Export(FLayout.MeshFile(), &transaction);
   WarnOfReplacedTextures(exporter);
   std::unordered_set<std::string> listed(FTextureFiles.begin(), FTextureFiles.end());
-  for (const std::string& name : exporter.GetPlacedTextures())
-    if (listed.insert(name).second) FTextureFiles.push_back(name);
+  const std::vector<std::string>& names = exporter.GetPlacedTextures();
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (listed.insert(names[i]).second) {
+      FTextureFiles.push_back(names[i]);
+      FTextureSources.push_back(exporter.GetPlacedTextureSources()[i]);
+    }
 }
 
 // Textures/ is shared and a texture is placed by its name alone: one whose
 // earlier file holds other bytes may be another asset's, which would change
 // with this export. The definitions are read only then, which is rare, so
 // that an export into a repository of thousands of assets stays quick.
+// Exports running beside this one claim their textures first (see
+// TextureClaims.h), as the file on the disk cannot tell of them yet.
 void KVMeshExporterT::WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter) const {
   std::string own = FLayout.DefinitionName();
   std::replace(own.begin(), own.end(), '\\', '/');
@@ -88,8 +95,19 @@ void KVMeshExporterT::WarnOfReplacedTextures(const QZOgreMeshExporterT& exporter
   const std::vector<std::string>& sources = exporter.GetPlacedTextureSources();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string target = FLayout.TextureFile(names[i]);
-    if (!NameExists(target) || SameFileContents(sources[i], target)) continue;
-    FSinks.Warn(ReplacedTextureWarning(names[i], AssetsListingTexture(FLayout.Root(), names[i], own)));
+    const auto replacesFile = [&] { return NameExists(target) && !SameFileContents(sources[i], target); };
+    std::vector<std::string> users;
+    if (FOptions.TextureClaims) {
+      TTextureClaim claim = FOptions.TextureClaims->Claim(names[i], sources[i], own, replacesFile);
+      if (!claim.Replaces) continue;
+      users = std::move(claim.OtherAssets);
+    } else if (!replacesFile()) {
+      continue;
+    }
+    for (std::string& user : AssetsListingTexture(FLayout.Root(), names[i], own)) users.push_back(std::move(user));
+    std::sort(users.begin(), users.end());
+    users.erase(std::unique(users.begin(), users.end()), users.end());
+    FSinks.Warn(ReplacedTextureWarning(names[i], users));
   }
 }
 

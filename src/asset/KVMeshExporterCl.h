@@ -33,6 +33,8 @@ public:
   // Every file that Write staged, paths of this platform in the order of the
   // definitions: mesh, script, textures, physics, the two definitions.
   const std::vector<std::string>& GetWrittenFiles() const { return FWrittenFiles; }
+  // The file each texture placed was copied from, in their order.
+  const std::vector<std::string>& GetTextureSources() const { return FTextureSources; }
 
 private:
   void WriteMesh(const TScene& scene, TFileTransaction& transaction);
@@ -46,5 +48,6 @@ private:
   const TAssetLayout FLayout;
   // The texture files placed in the repository, for the material definition.
   std::vector<std::string> FTextureFiles;
+  std::vector<std::string> FTextureSources;
   std::vector<std::string> FWrittenFiles;
 };

@@ -14,6 +14,9 @@ class TProgressLine;
 // are those of an export at this scale.
 inline constexpr const char* kDefaultScale = "10";
 
+// What --version prints; the batch's cache takes it as part of the tool's identity.
+inline constexpr const char* kToolVersion = "veldara-export 1.0";
+
 struct TCommandArguments {
   std::string SceneFile;
   // mesh: the mesh file; preview: the picture.
@@ -35,6 +38,13 @@ struct TCommandArguments {
   // inspect
   bool DrawCalls = false;
   bool Json = false;
+  // batch
+  std::string BatchSource;
+  int Jobs = 0;  // 0: one per processor
+  std::string Report;
+  std::string Shard;
+  bool ChangedOnly = false;
+  std::string Cache;
   // preview
   std::string MeshFile;
   std::string Size = "800x600";

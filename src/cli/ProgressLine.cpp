@@ -32,22 +32,36 @@ TProgressLine::~TProgressLine() {
   }
 }
 
+bool TProgressLine::DelayOver() {
+  if (!FEnabled) return false;
+  if (!FDelayOver && FNow() - FStart > kDelay) FDelayOver = true;
+  return FDelayOver;
+}
+
 void TProgressLine::Report(const std::string& status, int percent) {
-  if (!FEnabled) return;
-  if (!FDelayOver) {
-    if (FNow() - FStart <= kDelay) return;
-    FDelayOver = true;
-  }
+  if (!DelayOver()) return;
   percent = std::clamp(percent, 0, 100);
   if (!FShown.empty() && percent == FLastPercent && status == FLastStatus) return;
   FLastStatus = status;
   FLastPercent = percent;
+  Print(status.substr(0, kLongestStatus) + ' ' + std::to_string(percent) + '%');
+}
 
-  std::string text = status.substr(0, kLongestStatus);
+void TProgressLine::Show(const std::string& line) {
+  if (!DelayOver()) return;
+  std::string text = line.substr(0, kLongestStatus + 5);
+  if (!FShown.empty() && FShown.compare(0, text.size(), text) == 0 &&
+      FShown.find_first_not_of(' ', text.size()) == std::string::npos)
+    return;
+  FLastStatus.clear();
+  FLastPercent = -1;
+  Print(std::move(text));
+}
+
+void TProgressLine::Print(std::string text) {
   // Only printable characters, so that the line's length is its width.
   for (char& c : text)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  text += ' ' + std::to_string(percent) + '%';
   // Blanks over what is left of a longer line before.
   const std::size_t blanks = FShown.size() > text.size() ? FShown.size() - text.size() : 0;
   FErr << '\r' << text << std::string(blanks, ' ');

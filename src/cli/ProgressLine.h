@@ -45,6 +45,9 @@ public:
   // OnProgress reports them: shown once the delay is over, the line
   // rewritten only when its text changes.
   void Report(const std::string& status, int percent);
+  // A line of the caller's own making (the batch's count of assets), shown
+  // and rewritten as Report's, once the delay is over.
+  void Show(const std::string& line);
   // Removes the line, if one shows, leaving the cursor at the start of the
   // empty line; what is printed next stands where it was. A later Report
   // shows it again.
@@ -53,6 +56,9 @@ public:
   bool Enabled() const { return FEnabled; }
 
 private:
+  bool DelayOver();
+  void Print(std::string text);
+
   std::ostream& FErr;
   std::function<TProgressDevice::TClock::time_point()> FNow;
   bool FEnabled;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/uException.h"
+#include "cli/BatchCommand.h"
 #include "cli/CommandArguments.h"
 #include "cli/ExportCommands.h"
 #include "cli/InspectCommand.h"
@@ -23,13 +24,14 @@ constexpr int kUsageError = 2;
 std::string UsageLine(const std::string& command) {
   static const std::unordered_map<std::string, std::string> lines = {
       {"export", "export SCENE.xml --repository DIR --asset NAME [options]"},
+      {"batch", "batch SOURCE --repository DIR [options]"},
       {"mesh", "mesh SCENE.xml OUTPUT [options]"},
       {"inspect", "inspect SCENE.xml [options]"},
       {"preview", "preview (REPOSITORY ASSET | --mesh FILE.mesh) [options]"},
       {"help", "help [COMMAND]"},
   };
   const auto line = lines.find(command);
-  return "usage: veldara-export " + (line != lines.end() ? line->second : "export|mesh|inspect|preview|help ...");
+  return "usage: veldara-export " + (line != lines.end() ? line->second : "export|batch|mesh|inspect|preview|help ...");
 }
 
 }  // namespace
@@ -41,7 +43,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   // "/name" for one on Windows, which turns an absolute path such as
   // "/assets/scene.xml" (valid on Windows too) into an unknown option.
   app.allow_windows_style_options(false);
-  app.set_version_flag("-V,--version", "veldara-export 1.0");
+  app.set_version_flag("-V,--version", kToolVersion);
   app.require_subcommand(1);
 
   TCommandArguments arguments;
@@ -108,6 +110,45 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   exportCommand->add_flag("--optimize", arguments.Optimize, optimizeHelp);
   exportCommand->add_flag("--strict", arguments.Strict, strictHelp);
 
+  CLI::App* batch = app.add_subcommand(
+      "batch", "Export every scene of a folder or a list as assets of one repository, several at once.");
+  batch->add_option("SOURCE", arguments.BatchSource,
+                    "a folder (every .xml scene below it, named by its path inside) or a list file (.tsv: a scene, "
+                    "an asset name and optionally a category a line, separated by tabs)")
+      ->required()
+      ->type_name("DIR|FILE");
+  batch->add_option("--repository", arguments.Repository, "the asset repository's folder")->required()->type_name("DIR");
+  batch->add_option("--category", arguments.Category, "the category of every asset whose list line gives none")
+      ->type_name("NAME");
+  batch->add_option("--scale", arguments.Scale, "millimetres per editor unit (default 10)")->type_name("NUMBER");
+  batch->add_option("--texture-dir", arguments.TextureDirectory,
+                    "the editor's texture directory (default: each scene file's folder)")
+      ->type_name("DIR");
+  batch->add_option("--ogre-version", arguments.OgreVersion, ogreVersionHelp)->type_name("VERSION");
+  batch->add_option("--mesh-version", arguments.MeshVersion, meshVersionHelp)->type_name("VERSION");
+  batch->add_option("--lod", arguments.Lod, lodHelp)->type_name("NUMBER");
+  batch->add_flag("--init", arguments.Init,
+                  "create the repository's folders first, and those that the asset names with folders need");
+  batch->add_flag("--quiet", arguments.Quiet, "show no progress line on a terminal");
+  batch->add_flag("--optimize", arguments.Optimize, optimizeHelp);
+  batch->add_flag("--strict", arguments.Strict, "treat every warning as an error of its asset: it writes nothing");
+  batch->add_option("-j,--jobs", arguments.Jobs, "how many exports run at once (default: one per processor)")
+      ->type_name("NUMBER")
+      ->check(CLI::Range(1, 1024).description(""));
+  batch->add_option("--report", arguments.Report,
+                    "write every asset's outcome, warnings, files, polygons and time, and the totals, as JSON")
+      ->type_name("FILE.json");
+  batch->add_option("--shard", arguments.Shard,
+                    "export only every N-th asset in the order of the names, starting at the I-th (I counted from "
+                    "1): one of N machines sharing the batch")
+      ->type_name("I/N");
+  batch->add_flag("--changed-only", arguments.ChangedOnly,
+                  "skip an asset whose scene, textures, options and tool are as at its last export recorded in "
+                  "--cache, and whose files are as that export left them");
+  batch->add_option("--cache", arguments.Cache, "where the batch records its exports (a folder outside the repository)")
+      ->type_name("DIR");
+  batch->footer("Example: veldara-export batch scenes --repository Repository --init -j 4 --report report.json");
+
   CLI::App* preview = app.add_subcommand(
       "preview", "Render an asset of a repository, or a mesh with its material script and textures, as a PNG.");
   preview->add_option("REPOSITORY", arguments.Repository, "the asset repository's folder")->type_name("DIR");
@@ -163,7 +204,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       return 0;
     }
     CLI::App* topic = nullptr;
-    for (CLI::App* command : {exportCommand, mesh, inspect, preview, help})
+    for (CLI::App* command : {exportCommand, batch, mesh, inspect, preview, help})
       if (command->get_name() == arguments.HelpTopic) topic = command;
     if (!topic) return usageError("unknown command '" + arguments.HelpTopic + "'");
     out << topic->help(app.get_name());
@@ -177,6 +218,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   try {
     if (inspect->parsed()) RunInspectCommand(arguments, streams);
     if (exportCommand->parsed()) RunExportCommand(arguments, streams);
+    if (batch->parsed()) {
+      const int status = RunBatchCommand(arguments, streams);
+      progress.Erase();
+      return status;
+    }
     if (mesh->parsed()) RunMeshCommand(arguments, streams);
     progress.Erase();
     if (preview->parsed()) RunPreviewCommand(arguments, streams);

@@ -128,8 +128,21 @@ bool PlatformSync(std::FILE* file) {
          FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != 0;
 }
 
+// Exports running side by side may replace one file at the same moment (two
+// assets placing one texture), and Windows refuses a move onto a file that
+// another move or a hard link holds open for that instant. Such a refusal
+// passes within milliseconds, so the move is tried again, for up to about a
+// second, before it counts as failed.
 bool PlatformReplace(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 100) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(10);
+  }
 }
 
 bool PlatformSyncFolder(const char*) { return true; }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "../support/ErrorOf.h"
@@ -11,6 +13,7 @@
 #include "../support/SceneText.h"
 #include "asset/AssetExportJob.h"
 #include "asset/AssetLayout.h"
+#include "asset/TextureClaims.h"
 #include "platform/uFileLock.h"
 #include "scene/uScene.h"
 #include "scene/uXMLSceneReader.h"
@@ -458,6 +461,52 @@ TEST(SharedTextures, ATextureThatNoOtherDefinitionListsIsStillWarnedAbout) {
     else
       EXPECT_EQ(warnings, std::vector<std::string>{"Texture wood.jpg replaces a different file of that name."});
     EXPECT_EQ(repository.Read("Textures/wood.jpg"), "wood");
+  }
+}
+
+// Exports running side by side in one process (the batch) claim their
+// textures: two assets bringing different files under one name give one
+// warning between them, whichever looked first and whichever committed
+// first, and the repository holds one of the two files whole.
+TEST(SharedTextures, ExportsSideBySideWarnOnceOfOneNameBroughtWithOtherBytes) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    TRepository repository;
+    const std::string other = repository.Dir.File("other") + "/";
+    std::filesystem::create_directories(other);
+    TTempDir::Write(other + "wood.jpg", "other wood");
+    TTempDir::Write(other + "metal plate.png", "metal");
+    TTextureClaims claims;
+    std::mutex mutex;
+    std::vector<std::string> warnings;
+    const auto sink = [&](const std::string& warning) {
+      const std::lock_guard<std::mutex> hold(mutex);
+      warnings.push_back(warning);
+    };
+    TAssetRun alpha = repository.Exporter("Alpha", "Props", sink), beta = repository.Exporter("Props/Beta", "Props", sink);
+    std::filesystem::create_directories(repository.Root + "/Meshes/Props");
+    std::filesystem::create_directories(repository.Root + "/AssetDefinitions/Props");
+    std::filesystem::create_directories(repository.Root + "/Physics/Props");
+    beta.Options.TextureSource = [other] { return other; };
+    alpha.Options.TextureClaims = beta.Options.TextureClaims = &claims;
+    const std::string scene = CrateDocument();
+    std::thread first([&] { alpha.Export(scene); });
+    std::thread second([&] { beta.Export(scene); });
+    first.join();
+    second.join();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0] == "Texture wood.jpg replaces a different file of that name used by Alpha." ||
+                warnings[0] == "Texture wood.jpg replaces a different file of that name used by Props/Beta.")
+        << warnings[0];
+    const std::string wood = repository.Read("Textures/wood.jpg");
+    EXPECT_TRUE(wood == "wood" || wood == "other wood") << wood;
+    EXPECT_EQ(repository.Read("Textures/metal_plate.png"), "metal");
+    // The job tells where each texture came from, in the order of the files.
+    for (const TAssetRun* run : {&alpha, &beta}) {
+      ASSERT_EQ(run->Result.TextureSources.size(), 2u);
+      EXPECT_EQ(TTempDir::Read(run->Result.TextureSources[0]), run == &alpha ? "wood" : "other wood");
+      EXPECT_EQ(TTempDir::Read(run->Result.TextureSources[1]), "metal");
+    }
   }
 }
 

@@ -72,7 +72,7 @@ TEST(CommandLineInspect, ReaderErrorsEndStandardErrorWithStatusOne) {
 // Whatever the slip, CLI11's or the tool's own, standard error holds one line
 // saying what is wrong and one showing how the command in hand is called.
 TEST(CommandLineUsage, EveryUsageErrorIsOneLineAndTheCommandsUsage) {
-  const std::string top = "usage: veldara-export export|mesh|inspect|preview|help ...";
+  const std::string top = "usage: veldara-export export|batch|mesh|inspect|preview|help ...";
   const std::string mesh = "usage: veldara-export mesh SCENE.xml OUTPUT [options]";
   const std::string exportUsage = "usage: veldara-export export SCENE.xml --repository DIR --asset NAME [options]";
   const std::string inspect = "usage: veldara-export inspect SCENE.xml [options]";

@@ -13,6 +13,8 @@
 
 #include "../support/RunTool.h"
 #include "../support/TempDir.h"
+#include "SceneDocumentGenerator.h"
+#include "cli/BatchCommand.h"
 #include "cli/uCommandLine.h"
 #include "cli/ProgressLine.h"
 
@@ -168,6 +170,37 @@ TEST(ProgressLine, TheLineStaysWithinEightyColumnsAndPrintable) {
   EXPECT_EQ(AsShown(err.str()), "a?b 0%");
 }
 
+// The batch's own line: shown as it is, after the same delay.
+TEST(ProgressLine, ALineOfTheCallersIsShownAsItIsAndRewrittenOnlyWhenItChanges) {
+  TFakeTerminal terminal;
+  std::ostringstream err;
+  TProgressLine progress(err, terminal.Get(), false);
+  progress.Show("batch: 0/3 assets, 0 failed");
+  EXPECT_EQ(err.str(), "");
+  terminal.Time += 501ms;
+  progress.Show("batch: 1/3 assets, 0 failed, 0:02 left");
+  EXPECT_EQ(err.str(), "\rbatch: 1/3 assets, 0 failed, 0:02 left");
+  progress.Show("batch: 1/3 assets, 0 failed, 0:02 left");
+  EXPECT_EQ(err.str(), "\rbatch: 1/3 assets, 0 failed, 0:02 left");
+  progress.Show("batch: 3/3 assets, 1 failed");
+  EXPECT_EQ(err.str(), "\rbatch: 1/3 assets, 0 failed, 0:02 left\rbatch: 3/3 assets, 1 failed" + std::string(11, ' '));
+  EXPECT_EQ(AsShown(err.str()), "batch: 3/3 assets, 1 failed");
+  // A step of the export's after it is shown too.
+  progress.Report("Copying texture files...", 50);
+  EXPECT_EQ(AsShown(err.str()), "Copying texture files... 50%");
+  progress.Show("batch:\t\n" + std::string(100, 'x'));
+  EXPECT_EQ(AsShown(err.str()), "batch:??" + std::string(67, 'x'));
+  progress.Erase();
+  EXPECT_EQ(AsShown(err.str()), "");
+}
+
+TEST(ProgressLine, TheBatchsLineCountsAssetsAndTellsTheTimeLeftFromTheFinishedOnes) {
+  EXPECT_EQ(BatchProgressLine(0, 300, 0, 5), "batch: 0/300 assets, 0 failed");
+  EXPECT_EQ(BatchProgressLine(120, 300, 2, 28), "batch: 120/300 assets, 2 failed, 0:42 left");
+  EXPECT_EQ(BatchProgressLine(1, 3, 1, 1800), "batch: 1/3 assets, 1 failed, 1:00:00 left");
+  EXPECT_EQ(BatchProgressLine(300, 300, 0, 100), "batch: 300/300 assets, 0 failed");
+}
+
 TEST(ProgressLine, TheDestructorErasesTheLine) {
   TFakeTerminal terminal;
   std::ostringstream err;
@@ -242,4 +275,44 @@ TEST(CommandLineProgress, QuietShowsNothing) {
   // inspect shows no progress and takes no --quiet.
   EXPECT_EQ(RunOnTerminal({"inspect", kCrate}, SlowTerminal()).Err, "");
   EXPECT_EQ(RunTool({"inspect", kCrate, "--quiet"}).Status, 2);
+}
+
+// A batch on a terminal: its line counts the assets, and is erased before
+// each warning and before the totals, which stay on lines of their own.
+TEST(CommandLineProgress, TheBatchCountsItsAssetsOnOneLineThatLeavesOnlyWarningsAndTotals) {
+  TTempDir dir;
+  std::filesystem::create_directories(dir.File("scenes"));
+  // A scene that takes a while, first in the order, so that the line shows
+  // before the batch is done.
+  TSceneDocumentOptions options;
+  options.Polygons = 20000;
+  TTempDir::Write(dir.File("scenes/A.xml"), GenerateSceneDocument(options));
+  TTempDir::Write(dir.File("scenes/B.xml"), TTempDir::Read(kCourtyard));
+  TTempDir::Write(dir.File("scenes/C.xml"),
+                  "<scene><materials><category name=\"c\"><material id=\"m\" name=\"M\" used=\"true\">"
+                  "<layer type=\"texture\" blend=\"replace\"><texture file=\"gone.png\" /></layer></material>"
+                  "</category></materials></scene>");
+  const std::vector<std::string> args = {"batch", dir.File("scenes"), "--repository", dir.File("Repo"), "--init", "-j", "1"};
+  const TRun run = RunOnTerminal(args, SlowTerminal());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("\rbatch: 0/3 assets, 0 failed"), std::string::npos) << run.Err;
+  // What stays: the warnings (the scenes' textures are not beside them) and
+  // the totals, each a whole line.
+  const std::string shown = AsShown(run.Err);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), '\n');
+  std::istringstream lines(shown);
+  std::vector<std::string> all;
+  for (std::string line; std::getline(lines, line);) all.push_back(line);
+  ASSERT_GE(all.size(), 2u);
+  for (std::size_t i = 0; i + 1 < all.size(); ++i) EXPECT_EQ(all[i].rfind("warning: ", 0), 0u) << all[i];
+  EXPECT_EQ(all.back().rfind("batch: 3 assets: 3 exported, 0 skipped, 0 failed, " + std::to_string(all.size() - 1) +
+                             " warnings, ", 0),
+            0u)
+      << all.back();
+  // Quiet, or without a terminal, none of it.
+  std::vector<std::string> quiet = args;
+  quiet.push_back("--quiet");
+  EXPECT_EQ(RunOnTerminal(quiet, SlowTerminal()).Err.find('\r'), std::string::npos);
+  EXPECT_EQ(RunTool(args).Err.find('\r'), std::string::npos);
 }
