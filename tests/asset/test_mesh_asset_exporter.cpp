@@ -276,15 +276,16 @@ TEST(AssetExport, RepositoryPathsTakeOneDelimiter) {
 // One letter-case rule: the files keep the name as written, the lock and the
 // mark of the temporary files fold it, as Windows takes both for one asset.
 TEST(AssetLayout, TheFilesKeepTheLetterCaseTheLockAndTheMarkFoldIt) {
-  const TAssetLayout layout("/r", "Props/Big \xC4pfel");
+  const std::string root = NativePath("/r");
+  const TAssetLayout layout(root, "Props/Big \xC4pfel");
   EXPECT_EQ(layout.MeshFile(), NativePath("/r/Meshes/Props/Big \xC4pfel.mesh"));
   EXPECT_EQ(layout.TextureFile("wood.jpg"), NativePath("/r/Textures/wood.jpg")) << "textures are shared and flat";
   EXPECT_EQ(layout.TextureTarget("wood.jpg"), "Textures\\wood.jpg");
   EXPECT_EQ(layout.MeshDefinitionTarget(), "AssetDefinitions\\Props\\Big \xC4pfel_Mesh.asset");
   EXPECT_EQ(layout.FoldedName(), "props\\big \xE4pfel");
   EXPECT_EQ(layout.LockFile(), NativePath("/r/AssetDefinitions/.props.big \xE4pfel.lock"));
-  EXPECT_EQ(TAssetLayout("/r", "PROPS\\big \xE4PFEL").LockFile(), layout.LockFile());
-  EXPECT_NE(TAssetLayout("/r", "Props/Big Apfel").LockFile(), layout.LockFile());
+  EXPECT_EQ(TAssetLayout(root, "PROPS\\big \xE4PFEL").LockFile(), layout.LockFile());
+  EXPECT_NE(TAssetLayout(root, "Props/Big Apfel").LockFile(), layout.LockFile());
 }
 
 TEST(AssetExport, ASecondExportOverwritesAndKeepsTexturesOnce) {
