@@ -93,6 +93,12 @@ public:
     FNext.reserve(count);
   }
 
+  // Room in the index for `count` distinct keys before it grows again: each
+  // growth enters every key anew.
+  void ReserveKeys(std::size_t count) {
+    while (FSlots.size() < 2 * count) Grow();
+  }
+
   // Hands the items over in list order and leaves the list empty.
   std::vector<Item> TakeItems() {
     std::vector<Item> items = std::move(FItems);
