@@ -98,6 +98,13 @@ inline bool NameIs(std::string_view name, std::string_view lower) {
   return true;
 }
 
+// Whether an element name is exactly `literal`: a comparison of known length,
+// which the compiler turns into a few loads, where operator== calls memcmp.
+template <std::size_t N>
+inline bool Is(std::string_view name, const char (&literal)[N]) {
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
 // The number n of an attribute "un" or "vn" (any letter case) as the scene
 // reader names the texture coordinates of layer n, n written as
 // std::to_string writes it; -1 for any other name or a layer beyond `layers`.
@@ -233,17 +240,19 @@ bool TPrimitiveTextReader::NextMarkup(bool& end, std::string_view& name) {
 }
 
 // At an end tag: it must be exactly that of `name`.
-bool TPrimitiveTextReader::EndTag(std::string_view name) {
-  const std::size_t length = name.size() + 3;
+template <std::size_t N>
+bool TPrimitiveTextReader::EndTag(const char (&name)[N]) {
+  constexpr std::size_t length = N - 1 + 3;
   if (static_cast<std::size_t>(FEnd - FPosition) < length || FPosition[1] != '/' || FPosition[length - 1] != '>' ||
-      std::memcmp(FPosition + 2, name.data(), name.size()) != 0)
+      std::memcmp(FPosition + 2, name, N - 1) != 0)
     return false;
   FPosition += length;
   return true;
 }
 
 // The content of an element without children: white space, then its end tag.
-bool TPrimitiveTextReader::EndOfEmptyContent(std::string_view name) {
+template <std::size_t N>
+bool TPrimitiveTextReader::EndOfEmptyContent(const char (&name)[N]) {
   bool end = false;
   std::string_view child;
   return NextMarkup(end, child) && end && EndTag(name);
@@ -260,11 +269,10 @@ TMaterial* TPrimitiveTextReader::FindMaterial(std::string_view id) {
 }
 
 bool TPrimitiveTextReader::ReadPrimitive(TPrimitive& primitive) {
-  constexpr std::string_view kName = "primitive";
-  if (static_cast<std::size_t>(FEnd - FPosition) < kName.size() + 2 ||
-      std::memcmp(FPosition + 1, kName.data(), kName.size()) != 0)
+  constexpr std::size_t kLength = sizeof "primitive" - 1;
+  if (static_cast<std::size_t>(FEnd - FPosition) < kLength + 2 || std::memcmp(FPosition + 1, "primitive", kLength) != 0)
     return false;
-  FPosition += 1 + kName.size();
+  FPosition += 1 + kLength;
   std::string_view id, name, type, visible, snap, autoUV;
   bool hasId = false, hasName = false, hasType = false, hasVisible = false, hasSnap = false, hasAutoUV = false;
   bool empty = false;
@@ -305,12 +313,12 @@ bool TPrimitiveTextReader::ReadPrimitive(TPrimitive& primitive) {
     bool end = false;
     std::string_view child;
     if (!NextMarkup(end, child)) return false;
-    if (end) return EndTag(kName);
-    if (child == "vertices") {
+    if (end) return EndTag("primitive");
+    if (Is(child, "vertices")) {
       if (!ReadVertices(primitive)) return false;
-    } else if (child == "polygons") {
+    } else if (Is(child, "polygons")) {
       if (!ReadPolygons(primitive)) return false;
-    } else if (child == "tag") {
+    } else if (Is(child, "tag")) {
       if (!ReadTag(primitive.Tag)) return false;
     } else {
       return false;
@@ -359,7 +367,7 @@ bool TPrimitiveTextReader::ReadVertices(TPrimitive& primitive) {
         if (!EndTag("vertices")) return false;
         break;
       }
-      if (child != "vertex") return false;
+      if (!Is(child, "vertex")) return false;
       std::string_view id, x, y, z;
       bool hasId = false, hasX = false, hasY = false, hasZ = false, vertexEmpty = false;
       const bool tagRead = ReadAttributes(vertexEmpty, [&](std::string_view attribute, std::string_view raw, bool reference) {
@@ -413,7 +421,7 @@ bool TPrimitiveTextReader::ReadPolygons(TPrimitive& primitive) {
         if (!EndTag("polygons")) return false;
         break;
       }
-      if (child != "poly" || !ReadPolygon(primitive)) return false;
+      if (!Is(child, "poly") || !ReadPolygon(primitive)) return false;
     }
   }
   // Built as the tree's reader builds them, with the same room made.
@@ -460,7 +468,7 @@ bool TPrimitiveTextReader::ReadPolygon(TPrimitive& primitive) {
         if (!EndTag("poly")) return false;
         break;
       }
-      if (child != "vertex" || !ReadCorner(primitive, polygon)) return false;
+      if (!Is(child, "vertex") || !ReadCorner(primitive, polygon)) return false;
     }
   }
   polygon.Corners = static_cast<uint32_t>(FCorners.size()) - polygon.FirstCorner;
@@ -470,7 +478,9 @@ bool TPrimitiveTextReader::ReadPolygon(TPrimitive& primitive) {
 
 bool TPrimitiveTextReader::ReadCorner(TPrimitive& primitive, const TPolygonText& polygon) {
   std::string_view vertexId;
-  std::string_view u[kMaxLayers], v[kMaxLayers];
+  // Left unset but for the layers read (uRead, vRead): a corner is read
+  // millions of times, and most have one layer of eight.
+  TText u[kMaxLayers], v[kMaxLayers];
   unsigned uRead = 0, vRead = 0;  // bit n: the coordinate of layer n was given
   bool hasVertex = false, empty = false;
   const int layers = polygon.Layers;
@@ -479,12 +489,11 @@ bool TPrimitiveTextReader::ReadCorner(TPrimitive& primitive, const TPolygonText&
     if (first == 'u' || first == 'v') {
       const int layer = CoordinateLayer(attribute, layers);
       if (layer >= 0) {
-        if (first == 'u') {
-          uRead |= 1u << layer;
-          return Decode(raw, reference, u[layer]);
-        }
-        vRead |= 1u << layer;
-        return Decode(raw, reference, v[layer]);
+        std::string_view value;
+        if (!Decode(raw, reference, value)) return false;
+        (first == 'u' ? uRead : vRead) |= 1u << layer;
+        (first == 'u' ? u : v)[layer] = {value.data(), value.size()};
+        return true;
       }
       if (NameIs(attribute, "vid")) {
         hasVertex = true;
@@ -502,7 +511,8 @@ bool TPrimitiveTextReader::ReadCorner(TPrimitive& primitive, const TPolygonText&
   FCorners.push_back(vertex);
   for (int n = 0; n < layers; ++n) {
     TUVCoordinate& coordinate = FCoordinates.emplace_back();
-    if (!TryStrToFloat(u[n], coordinate.U) || !TryStrToFloat(v[n], coordinate.V)) return false;
+    if (!TryStrToFloat({u[n].Data, u[n].Size}, coordinate.U) || !TryStrToFloat({v[n].Data, v[n].Size}, coordinate.V))
+      return false;
   }
   return true;
 }

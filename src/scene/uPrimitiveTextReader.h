@@ -47,6 +47,11 @@ public:
   static constexpr int kMaxLayers = 8;
 
 private:
+  // A piece of the text, without the initialisation std::string_view has.
+  struct TText {
+    const char* Data;
+    std::size_t Size;
+  };
   struct TVertexText {
     std::string_view Id;
     float X, Y, Z;
@@ -70,8 +75,10 @@ private:
   bool Decode(std::string_view raw, bool reference, std::string_view& value);
   bool CanDecode(std::string_view raw, bool reference);
   bool NextMarkup(bool& end, std::string_view& name);
-  bool EndTag(std::string_view name);
-  bool EndOfEmptyContent(std::string_view name);
+  template <std::size_t N>
+  bool EndTag(const char (&name)[N]);
+  template <std::size_t N>
+  bool EndOfEmptyContent(const char (&name)[N]);
   TMaterial* FindMaterial(std::string_view id);
 
   const float FScale;
