@@ -66,8 +66,8 @@ void ForEachInParallel(std::size_t count, const std::function<void(std::size_t)>
     }
   };
   std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
   try {
+    helpers.reserve(threads - 1);
     for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run);
   } catch (...) {
     // No thread to be had: the calling thread does all that is left.

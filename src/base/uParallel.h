@@ -20,5 +20,7 @@ void SetWorkerCount(unsigned count);
 // the calling one among them, and returns when every call has ended. The
 // calls must be independent of each other. When calls raise, no call of a
 // higher index starts afterwards, and the exception of the lowest index is
-// raised here, as a loop in index order would have raised it.
+// raised here, as a loop in index order would have raised it. Calls that do
+// not raise make this raise nothing: without threads to be had, the calling
+// thread makes every call itself.
 void ForEachInParallel(std::size_t count, const std::function<void(std::size_t)>& work);
