@@ -144,29 +144,28 @@ bool ParsePlainDecimal(std::string_view text, float& value) {
   const char* const end = p + text.size();
   const bool negative = p != end && *p == '-';
   if (negative) ++p;
-  constexpr uint64_t kLimit = uint64_t{1} << 53;
+  // All digits, those of the fraction too, in one pass: up to 19 of them fit
+  // 64 bits. Leaving the fraction's trailing zeros in changes W and D but not
+  // their quotient, which the division rounds from the same exact value; they
+  // are taken out only where W or D would be too large otherwise.
   uint64_t whole = 0;
   const char* const integerStart = p;
-  for (; p != end && static_cast<unsigned>(*p - '0') < 10; ++p) {
-    whole = whole * 10 + static_cast<unsigned>(*p - '0');
-    if (whole >= kLimit) return false;
-  }
+  for (; p != end && static_cast<unsigned>(*p - '0') < 10; ++p) whole = whole * 10 + static_cast<unsigned>(*p - '0');
   std::size_t digits = static_cast<std::size_t>(p - integerStart);
   std::size_t decimals = 0;
+  const char* fractionStart = p;
   if (p != end && *p == '.') {
-    const char* const fractionStart = ++p;
-    while (p != end && static_cast<unsigned>(*p - '0') < 10) ++p;
-    digits += static_cast<std::size_t>(p - fractionStart);
-    const char* fractionEnd = p;
-    while (fractionEnd != fractionStart && fractionEnd[-1] == '0') --fractionEnd;
-    decimals = static_cast<std::size_t>(fractionEnd - fractionStart);
-    if (decimals > 22) return false;
-    for (const char* q = fractionStart; q != fractionEnd; ++q) {
-      whole = whole * 10 + static_cast<unsigned>(*q - '0');
-      if (whole >= kLimit) return false;
-    }
+    fractionStart = ++p;
+    for (; p != end && static_cast<unsigned>(*p - '0') < 10; ++p) whole = whole * 10 + static_cast<unsigned>(*p - '0');
+    decimals = static_cast<std::size_t>(p - fractionStart);
+    digits += decimals;
   }
-  if (p != end || digits == 0) return false;
+  if (p != end || digits == 0 || digits > 19) return false;
+  constexpr uint64_t kLimit = uint64_t{1} << 53;
+  if (whole >= kLimit || decimals > 22) {
+    for (; decimals > 0 && whole % 10 == 0; --decimals) whole /= 10;
+    if (whole >= kLimit || decimals > 22) return false;
+  }
   static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const double quotient = static_cast<double>(whole) / kPowersOfTen[decimals];
@@ -319,6 +318,8 @@ bool IsValidFloat(std::string_view text) {
   float value;
   return ParseFloat(text, value);
 }
+
+bool TryStrToFloat(std::string_view text, float& value) { return ParseFloat(text, value); }
 
 float StrToFloat(std::string_view text) {
   float value = 0.0f;

@@ -22,6 +22,9 @@ bool IsValidFloat(std::string_view text);
 // The text as a single-precision float, rounded once, correctly. Text that
 // IsValidFloat rejects raises "'%s' is not a valid floating point value".
 float StrToFloat(std::string_view text);
+// The same without the error, for a reader that has a slower way of its own
+// to report it: false where StrToFloat raises, and `value` is left as it was.
+bool TryStrToFloat(std::string_view text, float& value);
 
 // "%.7f": fixed point with exactly `decimals` decimals (a negative count means
 // none), never an exponent; large values show all their integer digits.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "base/uParallel.h"
 #include "mesh/QZOgreVertexListCl.h"
 #include "mesh/SubMeshCutting.h"
 
@@ -33,16 +34,25 @@ void MergeByMaterial(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
   }
   if (groups.size() == subMeshes.size()) return;  // one sub-mesh per material already
 
-  std::vector<std::unique_ptr<QZOgreSubMeshT>> merged;
-  merged.reserve(groups.size());
-  std::vector<int32_t> newIndex;
-  for (const auto& group : groups) {
+  // The materials' merged sub-meshes do not touch each other: each is made
+  // on whichever thread takes it.
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> merged(groups.size());
+  ForEachInParallel(groups.size(), [&](std::size_t g) {
+    const std::vector<QZOgreSubMeshT*>& group = groups[g];
     auto target = std::make_unique<QZOgreSubMeshT>();
     target->Material = group.front()->Material;
-    std::size_t faces = 0;
-    for (const QZOgreSubMeshT* source : group) faces += source->Faces.size();
+    std::size_t faces = 0, vertexCount = 0;
+    for (const QZOgreSubMeshT* source : group) {
+      faces += source->Faces.size();
+      vertexCount += source->Vertices.size();
+    }
     target->Faces.reserve(faces);
     QZOgreVertexListT vertices;
+    // Room for every vertex at once, so that none is moved while the list
+    // grows; what welding leaves unused goes below.
+    vertices.Reserve(vertexCount);
+    vertices.ReservePositions(vertexCount);
+    std::vector<int32_t> newIndex;
     for (QZOgreSubMeshT* source : group) {
       Append(*source, vertices, *target, newIndex);
       // Its copy is in the merged sub-mesh: the memory goes before the next.
@@ -50,8 +60,9 @@ void MergeByMaterial(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
       source->Faces = {};
     }
     target->Vertices = vertices.TakeVertices();
-    merged.push_back(std::move(target));
-  }
+    if (target->Vertices.size() < target->Vertices.capacity() / 4 * 3) target->Vertices.shrink_to_fit();
+    merged[g] = std::move(target);
+  });
   subMeshes = std::move(merged);
 }
 
@@ -85,5 +96,5 @@ void OptimizeForDrawing(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes)
   // Merging may pass what 16-bit indices address; the cut comes before the
   // ordering so that each piece is ordered for itself.
   CutForShortIndices(subMeshes);
-  for (auto& subMesh : subMeshes) OrderForDrawing(*subMesh);
+  ForEachInParallel(subMeshes.size(), [&](std::size_t s) { OrderForDrawing(*subMeshes[s]); });
 }

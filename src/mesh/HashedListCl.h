@@ -93,6 +93,14 @@ public:
     FNext.reserve(count);
   }
 
+  // Room in the index for `count` distinct keys before it grows again: each
+  // growth enters every key anew.
+  void ReserveKeys(std::size_t count) {
+    std::size_t capacity = FSlots.empty() ? 16 : FSlots.size();
+    while (capacity < 2 * count) capacity *= 2;
+    if (capacity > FSlots.size()) Grow(capacity);
+  }
+
   // Hands the items over in list order and leaves the list empty.
   std::vector<Item> TakeItems() {
     std::vector<Item> items = std::move(FItems);
@@ -138,10 +146,11 @@ private:
     return static_cast<int32_t>(FItems.size() - 1);
   }
 
-  // Doubles the table (16 slots at first) and re-enters every key; the keys
-  // are distinct, so each goes to the first empty slot of its probe.
-  void Grow() {
-    const std::size_t capacity = FSlots.empty() ? 16 : FSlots.size() * 2;
+  // Doubles the table (16 slots at first), or makes it `capacity` slots (a
+  // power of two), and re-enters every key; the keys are distinct, so each
+  // goes to the first empty slot of its probe.
+  void Grow(std::size_t capacity = 0) {
+    if (capacity == 0) capacity = FSlots.empty() ? 16 : FSlots.size() * 2;
     unsigned shift = 64;
     for (std::size_t c = capacity; c > 1; c >>= 1) --shift;
     std::vector<TSlot> slots(capacity, TSlot{KeyT{}, -1});

@@ -223,6 +223,45 @@ private:
   uint64_t FCount = 0;
 };
 
+// Packs one record into the room claimed for it, with the writer's check of
+// its size kept: what would run past the room is counted but not stored.
+class TRecordWriter {
+public:
+  TRecordWriter(unsigned char* at, std::size_t size) : FAt(at), FSize(size) {}
+
+  void U8(uint8_t value) {
+    if (unsigned char* const at = Claim(1)) *at = value;
+  }
+  void U16(uint16_t value) {
+    if (unsigned char* const at = Claim(2)) {
+      at[0] = static_cast<unsigned char>(value);
+      at[1] = static_cast<unsigned char>(value >> 8);
+    }
+  }
+  void U32(uint32_t value) {
+    if (unsigned char* const at = Claim(4)) {
+      at[0] = static_cast<unsigned char>(value);
+      at[1] = static_cast<unsigned char>(value >> 8);
+      at[2] = static_cast<unsigned char>(value >> 16);
+      at[3] = static_cast<unsigned char>(value >> 24);
+    }
+  }
+  void F32(float value) { U32(std::bit_cast<uint32_t>(value)); }
+
+  std::size_t Written() const { return FUsed; }
+
+private:
+  unsigned char* Claim(std::size_t count) {
+    unsigned char* const at = FUsed + count <= FSize ? FAt + FUsed : nullptr;
+    FUsed += count;
+    return at;
+  }
+
+  unsigned char* const FAt;
+  const std::size_t FSize;
+  std::size_t FUsed = 0;
+};
+
 // Packs the values little-endian into a local buffer and hands the stream
 // whole blocks, so the stream's virtual Write runs once per block and not
 // once per value.
@@ -270,12 +309,21 @@ public:
       RaiseError("Internal error: mesh chunk %s announced %d bytes but holds %d.",
                  {Hex(id), Decimal(length), Decimal(written)});
   }
+  // Each record goes straight into room claimed for its announced size: the
+  // millions of vertices of a level need no check of the buffer per value.
   template <typename Items, typename Record>
   void Run(const Items& items, std::size_t recordSize, Record&& record) {
     for (const auto& item : items) {
-      const uint64_t start = Position();
-      record(*this, item);
-      const uint64_t written = Position() - start;
+      uint64_t written = 0;
+      if (recordSize <= FBuffer.size()) {
+        TRecordWriter room(Claim(recordSize), recordSize);
+        record(room, item);
+        written = room.Written();
+      } else {
+        const uint64_t start = Position();
+        record(*this, item);
+        written = Position() - start;
+      }
       if (written != recordSize)
         RaiseError("Internal error: mesh record announced %d bytes but holds %d.",
                    {Decimal(recordSize), Decimal(written)});

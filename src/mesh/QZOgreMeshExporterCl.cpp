@@ -1,11 +1,15 @@
 #include "mesh/QZOgreMeshExporterCl.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 #include "base/uException.h"
+#include "base/uParallel.h"
 #include "mesh/BoundingRadius.h"
 #include "mesh/DrawOptimization.h"
 #include "mesh/LevelsOfDetail.h"
@@ -196,14 +200,46 @@ void QZOgreMeshExporterT::ProcessMaterials() {
 void QZOgreMeshExporterT::ProcessPrimitives() {
   SetStatus("Processing primitives...");
   const int count = FScene.PrimitiveCount();
-  for (int p = 0; p < count; ++p) {
-    const TPrimitive& primitive = FScene.GetPrimitive(p);
-    if (!FOptions.FilterPrimitive || FOptions.FilterPrimitive(primitive)) BuildPrimitive(primitive);
-    SetProgress(static_cast<int>(std::lround(p * 100.0 / count)));
+  const auto primitives = static_cast<std::size_t>(count);
+  // The filter is the caller's, and may not be safe on other threads: it is
+  // asked here, in order, and what it raises is raised below at its place.
+  std::vector<char> included(primitives, 1);
+  std::vector<std::exception_ptr> filterFailures(primitives);
+  if (FOptions.FilterPrimitive)
+    for (std::size_t p = 0; p < primitives; ++p) {
+      try {
+        included[p] = FOptions.FilterPrimitive(FScene.GetPrimitive(static_cast<int>(p)));
+      } catch (...) {
+        filterFailures[p] = std::current_exception();
+      }
+    }
+
+  // Each primitive is built on whichever thread takes it, into its own
+  // place; the sub-meshes follow in primitive order all the same. Progress
+  // is reported on this thread, primitive after primitive as they are done.
+  std::vector<TBuiltPrimitive> built(primitives);
+  const auto done = std::make_unique<std::atomic<bool>[]>(primitives);
+  std::size_t reported = 0;
+  const auto report = [&] {
+    for (; reported < primitives && done[reported].load(std::memory_order_acquire); ++reported)
+      SetProgress(static_cast<int>(std::lround(static_cast<double>(reported) * 100.0 / count)));
+  };
+  const std::thread::id caller = std::this_thread::get_id();
+  ForEachInParallel(primitives, [&](std::size_t p) {
+    if (filterFailures[p]) std::rethrow_exception(filterFailures[p]);
+    if (included[p]) built[p] = BuildPrimitive(FScene.GetPrimitive(static_cast<int>(p)));
+    done[p].store(true, std::memory_order_release);
+    if (std::this_thread::get_id() == caller) report();
+  });
+  report();
+  for (TBuiltPrimitive& primitive : built) {
+    if (!primitive.SubMesh) continue;
+    for (QZOgreMaterialT* material : primitive.UsedMaterials) material->Used = true;
+    FSubMeshes.push_back(std::move(primitive.SubMesh));
   }
 }
 
-void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
+QZOgreMeshExporterT::TBuiltPrimitive QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) const {
   // The corners and triangles to come: room for them at once, so that the
   // lists never move what they hold while they grow.
   std::size_t corners = 0, triangles = 0;
@@ -217,10 +253,15 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
     }
   }
 
-  auto subMesh = std::make_unique<QZOgreSubMeshT>();
+  TBuiltPrimitive built;
+  built.SubMesh = std::make_unique<QZOgreSubMeshT>();
+  QZOgreSubMeshT* subMesh = built.SubMesh.get();
   subMesh->Faces.reserve(triangles);
   QZOgreVertexListT vertices;
   vertices.Reserve(corners);
+  // Grids share each position among four corners, boxes among three: room
+  // for a quarter of the corners' positions seldom needs to grow.
+  vertices.ReservePositions(corners / 4);
   QZOgreVertexT corner;  // reused for every corner: no allocation per corner
   std::vector<int32_t> indices;
   std::vector<TCornerPosition> positions;
@@ -233,7 +274,8 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
     QZOgreMaterialT* material = FMaterials[static_cast<std::size_t>(materialIndex)].get();
     const int cornerCount = polygon.VertexCount();
     if (cornerCount < 3) continue;
-    material->Used = true;
+    if (std::find(built.UsedMaterials.begin(), built.UsedMaterials.end(), material) == built.UsedMaterials.end())
+      built.UsedMaterials.push_back(material);
 
     indices.resize(static_cast<std::size_t>(cornerCount));
     positions.resize(static_cast<std::size_t>(cornerCount));
@@ -244,7 +286,7 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
       corner.Y = position.Y;
       corner.Z = position.Z;
       positions[static_cast<std::size_t>(k)] = {position.X, position.Y, position.Z};
-      const TVertex& normal = polygon.GetNormal(k);
+      const TNormal& normal = polygon.NormalAt(k);
       corner.Normal.X = normal.X;
       corner.Normal.Y = normal.Y;
       corner.Normal.Z = normal.Z;
@@ -265,7 +307,7 @@ void QZOgreMeshExporterT::BuildPrimitive(const TPrimitive& primitive) {
   // Room was made for every corner, but welding leaves a grid of quads about
   // one vertex in four: the rest would stay unused until the export ends.
   if (subMesh->Vertices.size() < subMesh->Vertices.capacity() / 4 * 3) subMesh->Vertices.shrink_to_fit();
-  FSubMeshes.push_back(std::move(subMesh));
+  return built;
 }
 
 void QZOgreMeshExporterT::RemoveUnusedMaterials() {

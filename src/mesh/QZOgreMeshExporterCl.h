@@ -80,8 +80,13 @@ public:
 private:
   QZOgreTextureT& FindOrAddTexture(const std::string& name);
   void ProcessMaterials();
+  // A primitive's sub-mesh, and the materials its faces use.
+  struct TBuiltPrimitive {
+    std::unique_ptr<QZOgreSubMeshT> SubMesh;
+    std::vector<QZOgreMaterialT*> UsedMaterials;
+  };
   void ProcessPrimitives();
-  void BuildPrimitive(const TPrimitive& primitive);
+  TBuiltPrimitive BuildPrimitive(const TPrimitive& primitive) const;
   void RemoveUnusedMaterials();
   void RemoveUnusedTextures();
   void SplitSubMeshes();

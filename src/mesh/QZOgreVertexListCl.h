@@ -39,6 +39,8 @@ public:
   // Room for this many vertices, for a caller that knows how many corners
   // it will offer at most.
   void Reserve(std::size_t count) { FList.Reserve(count); }
+  // Room in the index for this many distinct positions before it grows.
+  void ReservePositions(std::size_t count) { FList.ReserveKeys(count); }
   // The index of the most recently added equal vertex, or -1; changes nothing.
   int32_t IndexOfItem(const QZOgreVertexT& vertex) const { return FList.IndexOfItem(vertex); }
   // Raises "List index out of bounds (%d)" outside the list.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/uParallel.h"
+
 namespace {
 // One piece: the faces [first, end) of the source, with the vertices they use.
 std::unique_ptr<QZOgreSubMeshT> Piece(const QZOgreSubMeshT& source, std::size_t first, std::size_t end,
@@ -52,18 +54,23 @@ void Cut(const QZOgreSubMeshT& source, std::vector<std::unique_ptr<QZOgreSubMesh
 }  // namespace
 
 void CutForShortIndices(std::vector<std::unique_ptr<QZOgreSubMeshT>>& subMeshes) {
-  if (std::none_of(subMeshes.begin(), subMeshes.end(),
-                   [](const auto& subMesh) { return subMesh->Vertices.size() > kShortIndexVertexLimit; }))
-    return;
+  std::vector<std::size_t> large;
+  for (std::size_t s = 0; s < subMeshes.size(); ++s)
+    if (subMeshes[s]->Vertices.size() > kShortIndexVertexLimit) large.push_back(s);
+  if (large.empty()) return;
+  // Each large sub-mesh is cut on whichever thread takes it; its pieces hold
+  // copies, so the whole goes as soon as it is cut.
+  std::vector<std::vector<std::unique_ptr<QZOgreSubMeshT>>> pieces(subMeshes.size());
+  ForEachInParallel(large.size(), [&](std::size_t l) {
+    std::unique_ptr<QZOgreSubMeshT>& subMesh = subMeshes[large[l]];
+    Cut(*subMesh, pieces[large[l]]);
+    subMesh.reset();
+  });
   std::vector<std::unique_ptr<QZOgreSubMeshT>> cut;
-  cut.reserve(subMeshes.size());
-  for (auto& subMesh : subMeshes) {
-    if (subMesh->Vertices.size() <= kShortIndexVertexLimit) {
-      cut.push_back(std::move(subMesh));
-      continue;
-    }
-    Cut(*subMesh, cut);
-    subMesh.reset();  // its pieces hold copies: the whole goes before the next is cut
+  cut.reserve(subMeshes.size() + large.size());
+  for (std::size_t s = 0; s < subMeshes.size(); ++s) {
+    if (subMeshes[s]) cut.push_back(std::move(subMeshes[s]));
+    for (auto& piece : pieces[s]) cut.push_back(std::move(piece));
   }
   subMeshes = std::move(cut);
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/uException.h"
+#include "base/uParallel.h"
 #include "scene/uVector.h"
 
 namespace {
@@ -148,7 +149,7 @@ int TPolygon::AddVertex(TVertex* vertex) {
 
 void TPolygon::Reserve(int corners, int uvSets) {
   FVertices.reserve(static_cast<uint32_t>(corners > 0 ? corners : 0));
-  FUVSets.reserve(static_cast<std::size_t>(uvSets > 0 ? uvSets : 0));
+  if (uvSets > 1) FMoreUVSets.reserve(static_cast<std::size_t>(uvSets - 1));
 }
 
 const TVertex* TPolygon::GetVertex(int index) const {
@@ -159,18 +160,21 @@ const TVertex* TPolygon::GetVertex(int index) const {
 TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
   if (layer < 0) RaiseListIndexError(layer);
   const auto position = static_cast<std::size_t>(layer);
-  if (position >= FUVSets.size()) FUVSets.resize(position + 1);
-  return FUVSets[position];
+  if (position >= FUVSetCount) {
+    if (position > 0) FMoreUVSets.resize(position);
+    FUVSetCount = static_cast<uint32_t>(position + 1);
+  }
+  return position == 0 ? FFirstUVSet : FMoreUVSets[position - 1];
 }
 
 TUVCoordinate TPolygon::GetUVCoordinate(int layer, int corner) const {
   if (layer < 0) RaiseListIndexError(layer);
   const auto position = static_cast<std::size_t>(layer);
-  if (position >= FUVSets.size()) {
+  if (position >= FUVSetCount) {
     if (corner < 0) RaiseListIndexError(corner);
     return {};
   }
-  return FUVSets[position].CoordinateOrZero(corner);
+  return UVSet(static_cast<uint32_t>(position)).CoordinateOrZero(corner);
 }
 
 const TNormal& TPolygon::CalculateNormal() {
@@ -199,10 +203,14 @@ void TPolygon::AddNormal(float x, float y, float z) {
 }
 
 TVertex TPolygon::GetNormal(int index) const {
+  const TNormal& normal = NormalAt(index);
+  return {normal.X, normal.Y, normal.Z};
+}
+
+const TNormal& TPolygon::NormalAt(int index) const {
   if (FNormals.empty()) RaiseError("Normals have not been calculated yet.");
   CheckIndex(index, FNormals.size());
-  const TNormal& normal = FNormals[static_cast<uint32_t>(index)];
-  return {normal.X, normal.Y, normal.Z};
+  return FNormals[static_cast<uint32_t>(index)];
 }
 
 // ---- TMaterial ----
@@ -403,6 +411,10 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
 
 // ---- TScene ----
 
+TScene::~TScene() {
+  ForEachInParallel(FPrimitives.size(), [this](std::size_t p) { FPrimitives[p].reset(); });
+}
+
 void TScene::AddMaterial(std::unique_ptr<TMaterial> material) {
   CheckPresent(material);
   // Categories are told apart without regard to letter case: keyed by
@@ -448,5 +460,7 @@ const TMaterial* TScene::FindMaterial(std::string_view id) const {
 }
 
 void TScene::CalculateNormals(float smoothingAngle) {
-  for (const auto& primitive : FPrimitives) primitive->CalculateNormals(smoothingAngle);
+  // Each primitive's normals depend on that primitive alone: they are
+  // computed on every core, and raise as a loop in order would.
+  ForEachInParallel(FPrimitives.size(), [&](std::size_t p) { FPrimitives[p]->CalculateNormals(smoothingAngle); });
 }

@@ -155,7 +155,7 @@ public:
   // would give it, but reading changes nothing: (0, 0) where the set or the
   // coordinate is missing. Negative numbers raise the list index error.
   TUVCoordinate GetUVCoordinate(int layer, int corner) const;
-  int UVSetCount() const { return static_cast<int>(FUVSets.size()); }
+  int UVSetCount() const { return static_cast<int>(FUVSetCount); }
 
   // The face normal by Newell's method, pointing to the side from which the
   // corners run clockwise; stored in FaceNormal, which is returned. A polygon
@@ -167,6 +167,8 @@ public:
   void AddNormal(float x, float y, float z);
   // Raises "Normals have not been calculated yet." before the first AddNormal.
   TVertex GetNormal(int index) const;
+  // The same without making a vertex of it.
+  const TNormal& NormalAt(int index) const;
   bool HasNormals() const { return !FNormals.empty(); }
   int NormalCount() const { return static_cast<int>(FNormals.size()); }
 
@@ -174,8 +176,14 @@ public:
   TNormal FaceNormal;
 
 private:
+  const TUVCoordinates& UVSet(uint32_t layer) const { return layer == 0 ? FFirstUVSet : FMoreUVSets[layer - 1]; }
+
   TInlineList<TVertex*, 4> FVertices;  // not owned
-  std::vector<TUVCoordinates> FUVSets;
+  // Set 0 inside the polygon, as nearly every polygon has one; sets 1 and
+  // up, when there are any, after it on the heap.
+  TUVCoordinates FFirstUVSet;
+  std::vector<TUVCoordinates> FMoreUVSets;
+  uint32_t FUVSetCount = 0;
   TInlineList<TNormal, 4> FNormals;
 };
 
@@ -314,6 +322,13 @@ public:
 
 class TScene {
 public:
+  TScene() = default;
+  // A level's primitives hold millions of objects: each primitive is freed
+  // on whichever thread takes it.
+  ~TScene();
+  TScene(TScene&&) = default;
+  TScene& operator=(TScene&&) = default;
+
   // Takes ownership and files the material into the category named by its
   // Category; categories match ignoring letter case and keep the spelling of
   // the first material that named them.
@@ -343,7 +358,10 @@ public:
   const TMaterial* FindMaterial(std::string_view id) const;
   TMaterial* FindMaterial(std::string_view id) { return const_cast<TMaterial*>(std::as_const(*this).FindMaterial(id)); }
 
-  // Smoothed normals for every primitive in order; see TPrimitive.
+  // Smoothed normals for every primitive; see TPrimitive. Primitives are
+  // taken on several threads (see WorkerCount); the first primitive in
+  // order that raises is the error, and primitives after it may have their
+  // normals then.
   void CalculateNormals(float smoothingAngle);
 
   std::string Name = "Tarnix Scene";

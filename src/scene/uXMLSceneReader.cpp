@@ -1,13 +1,21 @@
 #include "scene/uXMLSceneReader.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <exception>
 #include <limits>
+#include <thread>
 
 #include "base/uException.h"
 #include "base/uNumbers.h"
+#include "base/uParallel.h"
 #include "scene/uXMLSceneConstants.h"
 #include "xml/uXMLNode.h"
+#include "xml/uXMLParser.h"
 #include "xml/uXMLReader.h"
 
 namespace {
@@ -55,6 +63,235 @@ bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
 }
 }  // namespace
 
+// The primitives of a <primitives> section, offered by the parser before it
+// reads them, read straight from the text where the text reader can; those
+// it gives up on stay the tree's. Nothing is read from the text once the
+// scene has failed: the parse then only looks for a syntax error.
+//
+// A large section is read on several threads at once. From its first
+// primitive on, the document is cut into chunks of a few megabytes; chunk c
+// starts at the first "<primitive" that follows "</primitive>" and white
+// space at or after c chunk lengths in. Chunk 0 and every chunk whose number
+// is a multiple of the thread count are the parser's; each other thread
+// reads the chunks of its own residue, one chunk ahead of the parser at
+// most (so that the text read ahead and not yet given back stays small):
+// the primitives from the chunk's start up to the next chunk's start, until
+// the text reader gives up or something else than a primitive comes. When
+// the parser offers the element that starts exactly where such a chunk
+// starts, it takes the chunk's primitives in one go and goes on behind them.
+// The parser stands there only if that "<primitive" really starts an element
+// of the section (not one inside a comment, a value, or an element the tree
+// reads), and then the chunk holds exactly what the parser would have read;
+// a chunk whose start the parser passes is dropped. So the scene is the same
+// with any number of threads.
+class TXMLSceneReader::TPrimitiveElements : public TXMLElementReader {
+public:
+  TPrimitiveElements(TXMLSceneReader& owner, TScene& scene, const std::exception_ptr& failure)
+      : FOwner(owner), FReader(owner.Scale, owner.FMaterialsById), FScene(scene), FFailure(failure) {}
+  ~TPrimitiveElements() override { StopThreads(); }
+  TPrimitiveElements(const TPrimitiveElements&) = delete;
+  TPrimitiveElements& operator=(const TPrimitiveElements&) = delete;
+
+  std::size_t ReadElement(std::string_view text, const TXMLNode& parent, int depth) override {
+    if (depth != 2 || parent.Name() != "primitives") return 0;
+    if (FFailure) {
+      StopThreads();
+      return 0;
+    }
+    if (!FStarted) StartThreads(text);
+    if (!FThreads.empty()) {
+      bool taken = false;
+      const std::size_t length = TakeChunk(text.data(), taken);
+      if (taken && length > 0) return length;
+    }
+    std::unique_ptr<TPrimitive> primitive;
+    const std::size_t length = FReader.Read(text, primitive);
+    if (length > 0) FScene.AddPrimitive(std::move(primitive));
+    return length;
+  }
+
+  void Finish() noexcept override { StopThreads(); }
+
+  // Ends the other threads and drops what they read; the next primitive
+  // offered starts anew. Called before the materials change, which the
+  // threads read.
+  void StopThreads() noexcept {
+    {
+      const std::lock_guard<std::mutex> lock(FMutex);
+      FStopping = true;
+    }
+    FChanged.notify_all();
+    for (std::thread& thread : FThreads) thread.join();
+    FThreads.clear();
+    FChunks.clear();
+    FStopping = false;
+    FStarted = false;
+  }
+
+private:
+  struct TChunk {
+    bool StartKnown = false;
+    const char* Start = nullptr;  // nullptr: no chunk starts at or after its place
+    const char* End = nullptr;    // behind its last primitive read
+    std::vector<std::unique_ptr<TPrimitive>> Primitives;
+    bool Done = false;
+    std::atomic<bool> Dropped{false};
+  };
+
+  static bool IsWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+  // The first "<primitive" at or after `from` in the text that follows
+  // "</primitive>" and white space, or nullptr.
+  const char* FindChunkStart(std::size_t from) const {
+    constexpr std::string_view kEnd = "</primitive>", kStart = "<primitive";
+    const std::string_view text(FBase, static_cast<std::size_t>(FEnd - FBase));
+    for (std::size_t at = text.find(kEnd, from); at != std::string_view::npos; at = text.find(kEnd, at + 1)) {
+      std::size_t p = at + kEnd.size();
+      while (p < text.size() && IsWhite(text[p])) ++p;
+      if (text.substr(p, kStart.size()) == kStart && p + kStart.size() < text.size() &&
+          (IsWhite(text[p + kStart.size()]) || text[p + kStart.size()] == '>'))
+        return text.data() + p;
+    }
+    return nullptr;
+  }
+
+  // Chunk c, its start found on the first call (whoever calls first; all
+  // find the same). Called with the lock, which the search runs without.
+  TChunk& Chunk(std::size_t c, std::unique_lock<std::mutex>& lock) {
+    while (FChunks.size() <= c) FChunks.emplace_back();
+    if (!FChunks[c].StartKnown) {
+      lock.unlock();
+      const char* start = c == 0 ? FBase : FindChunkStart(c * FChunkLength);
+      lock.lock();
+      FChunks[c].Start = start;
+      FChunks[c].StartKnown = true;
+    }
+    return FChunks[c];
+  }
+
+  void StartThreads(std::string_view text) {
+    FStarted = true;
+    const unsigned threads = std::min(WorkerCount(), 16u);
+    const std::size_t minimum = std::max<std::size_t>(FOwner.MinTextPerReadThread, 1);
+    if (threads < 2 || text.size() < 2 * minimum) return;
+    FBase = text.data();
+    FEnd = text.data() + text.size();
+    FThreadCount = threads;
+    FChunkLength = std::clamp<std::size_t>(text.size() / (threads * 4), minimum, std::max(minimum, kLargestChunk));
+    FNextChunk = 1;
+    FParserChunk = 0;
+    FThreadEnded.assign(threads, false);
+    for (unsigned t = 1; t < threads; ++t) {
+      try {
+        FThreads.emplace_back([this, t] { ReadChunks(t); });
+      } catch (...) {
+        // No thread to be had: the parser reads those chunks itself.
+        const std::lock_guard<std::mutex> lock(FMutex);
+        FThreadEnded[t] = true;
+      }
+    }
+  }
+
+  // The chunks t, t + threads, t + 2 threads... on a thread of its own.
+  void ReadChunks(std::size_t t) noexcept {
+    std::unique_lock<std::mutex> lock(FMutex);
+    try {
+      TPrimitiveTextReader reader(FOwner.Scale, FOwner.FMaterialsById);
+      for (std::size_t c = t;; c += FThreadCount) {
+        // One chunk ahead of the parser's at most.
+        FChanged.wait(lock, [&] { return FStopping || FParserChunk + FThreadCount > c; });
+        if (FStopping) break;
+        const char* const start = Chunk(c, lock).Start;
+        if (!start) break;  // no chunk here, nor behind
+        const char* const next = Chunk(c + 1, lock).Start;
+        const char* const limit = next ? next : FEnd;
+        TChunk& chunk = FChunks[c];
+        std::vector<std::unique_ptr<TPrimitive>> primitives;
+        const char* end = start;
+        lock.unlock();
+        try {
+          for (const char* p = start; !chunk.Dropped.load(std::memory_order_relaxed);) {
+            std::unique_ptr<TPrimitive> primitive;
+            const std::size_t length = reader.Read({p, static_cast<std::size_t>(FEnd - p)}, primitive);
+            if (length == 0) break;
+            primitives.push_back(std::move(primitive));
+            p += length;
+            end = p;
+            while (p != FEnd && IsWhite(*p)) ++p;
+            if (p >= limit || FEnd - p < 2 || p[1] != 'p') break;
+          }
+        } catch (...) {
+          // Out of memory, say: the chunk ends here, and the parser, reading
+          // the rest itself, meets the problem where it belongs.
+        }
+        lock.lock();
+        chunk.Primitives = std::move(primitives);
+        chunk.End = end;
+        chunk.Done = true;
+        FChanged.notify_all();
+      }
+    } catch (...) {
+      if (!lock.owns_lock()) lock.lock();
+    }
+    // The parser waits for no chunk of this thread any more.
+    FThreadEnded[t] = true;
+    FChanged.notify_all();
+  }
+
+  // When the element at `at` starts the next chunk of another thread: its
+  // primitives go to the scene, `taken` is set and the length of the chunk
+  // is returned. Chunks whose start the parser has passed are dropped.
+  std::size_t TakeChunk(const char* at, bool& taken) {
+    const auto offset = static_cast<std::size_t>(at - FBase);
+    if (FNextChunk % FThreadCount == 0) ++FNextChunk;  // the parser's own
+    if (offset < FNextChunk * FChunkLength) return 0;   // not there yet
+    std::unique_lock<std::mutex> lock(FMutex);
+    for (;;) {
+      if (FNextChunk % FThreadCount == 0) ++FNextChunk;
+      if (offset < FNextChunk * FChunkLength) return 0;
+      TChunk& chunk = Chunk(FNextChunk, lock);
+      if (!chunk.Start || at < chunk.Start) return 0;
+      const std::size_t c = FNextChunk++;
+      if (at > chunk.Start) {
+        chunk.Dropped = true;
+        FParserChunk = c;
+        FChanged.notify_all();
+        continue;
+      }
+      FParserChunk = c + 1;
+      FChanged.notify_all();
+      FChanged.wait(lock, [&] { return chunk.Done || FThreadEnded[c % FThreadCount]; });
+      if (!chunk.Done) return 0;
+      taken = true;
+      for (auto& primitive : chunk.Primitives) FScene.AddPrimitive(std::move(primitive));
+      chunk.Primitives.clear();
+      return static_cast<std::size_t>(chunk.End - chunk.Start);
+    }
+  }
+
+  static constexpr std::size_t kLargestChunk = 8 * 1024 * 1024;
+
+  TXMLSceneReader& FOwner;
+  TPrimitiveTextReader FReader;
+  TScene& FScene;
+  const std::exception_ptr& FFailure;
+  bool FStarted = false;
+  std::vector<std::thread> FThreads;
+  // The text from the first primitive offered on, and the chunks in it.
+  const char* FBase = nullptr;
+  const char* FEnd = nullptr;
+  std::size_t FChunkLength = 0;
+  std::size_t FThreadCount = 1;
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  // Guarded by FMutex from here on.
+  std::deque<TChunk> FChunks;
+  std::size_t FNextChunk = 1;    // the next chunk the parser may take
+  std::size_t FParserChunk = 0;  // the chunk the parser is in
+  std::vector<bool> FThreadEnded;
+  bool FStopping = false;
+};
+
 bool IsValidScale(std::string_view text) { return IsValidFloat(text) && StrToFloat(text) > 0.0f; }
 
 std::unique_ptr<TScene> TXMLSceneReader::ReadSceneText(std::string text) {
@@ -98,6 +335,8 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
   reader.OnProgress = [this](int32_t position, int32_t total) {
     if (OnProgress && total > 0) OnProgress(RoundPercent(static_cast<double>(position) / total * 100.0));
   };
+  // Declared before the callbacks that use it, so that it outlives them.
+  TPrimitiveElements primitives(*this, *scene, failure);
   reader.HandOverDepth = 2;
   reader.OnElementEnd = [&](TXMLNode& element, TXMLNode& parent, int depth) {
     // The children of <primitives> are read one by one as they close; the
@@ -114,17 +353,24 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
       const std::string_view name = element.Name();
       if (name == "settings" || name == "materials" || name == "primitives" || name == "lights")
         FHeldSceneSections = true;
-      if (name == "settings")
+      if (name == "settings") {
         ReadSettings(element, *scene);
-      else if (name == "materials")
+      } else if (name == "materials") {
+        // Primitives read ahead found their materials in the map this changes.
+        primitives.StopThreads();
         ReadMaterials(element, *scene);
-      else if (name == "lights")
+      } else if (name == "lights") {
         ReadLights(element, *scene);
+      }
     } catch (...) {
       failure = std::current_exception();
     }
     return true;
   };
+  if (ReadPrimitivesFromText) {
+    reader.ElementReader = &primitives;
+    reader.ElementReaderDepth = 2;
+  }
   FRootName = reader.GetRootNode()->Name();
   if (failure) std::rethrow_exception(failure);
   return scene;

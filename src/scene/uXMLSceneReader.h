@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/uReleasableBuffer.h"
+#include "scene/uPrimitiveTextReader.h"
 #include "scene/uScene.h"
 #include "xml/uXMLNode.h"
 
@@ -51,6 +52,15 @@ public:
   const std::string& RootName() const { return FRootName; }
   bool HeldSceneSections() const { return FHeldSceneSections; }
 
+  // Whether primitives are read straight from the text where they can be
+  // (see TPrimitiveTextReader); off, every element is read through the XML
+  // tree. The scene, and every error, is the same either way: tests compare
+  // the two.
+  bool ReadPrimitivesFromText = true;
+  // A document is read on several threads (see WorkerCount) only when each
+  // would get at least this much of it.
+  std::size_t MinTextPerReadThread = 256 * 1024;
+
 private:
   std::unique_ptr<TScene> Read(TXMLReader& reader);
   void ReadSettings(const TXMLNode& node, TScene& scene);
@@ -63,14 +73,11 @@ private:
   void ReadLights(const TXMLNode& node, TScene& scene);
   void ReadLight(const TXMLNode& node, TLight& light);
 
-  struct TTextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
+  class TPrimitiveElements;
 
   // Materials by identifier, the first of each: what FindMaterial answers,
   // without a search through all materials for every polygon.
-  std::unordered_map<std::string, TMaterial*, TTextHash, std::equal_to<>> FMaterialsById;
+  TMaterialsById FMaterialsById;
   std::string FRootName;
   bool FHeldSceneSections = false;
   // The attributes read from every vertex and corner, looked up once per

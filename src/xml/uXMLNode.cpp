@@ -95,10 +95,11 @@ std::string_view TXMLNode::GetProperty(std::string_view name) const {
   return value;
 }
 
-bool TXMLNode::GetBoolProperty(std::string_view name) const {
-  const std::string_view value = GetProperty(name);
+bool XMLBoolValue(std::string_view value) {
   return EqualsIgnoringCase(value, "true") || value == "1" || EqualsIgnoringCase(value, "yes");
 }
+
+bool TXMLNode::GetBoolProperty(std::string_view name) const { return XMLBoolValue(GetProperty(name)); }
 
 int32_t TXMLNode::GetIntProperty(std::string_view name) const { return StrToInt(GetProperty(name)); }
 

@@ -13,6 +13,10 @@
 
 #include "xml/uStringDictionary.h"
 
+// A value as GetBoolProperty reads it: true exactly for "true", "1" and
+// "yes" in any letter case.
+bool XMLBoolValue(std::string_view value);
+
 class TXMLNode {
 public:
   TXMLNode(std::string_view name, int32_t position);

@@ -12,11 +12,47 @@ void LowerInto(std::string_view text, std::string& out) {
 }  // namespace
 
 std::unique_ptr<TXMLNode> TXMLParser::Parse() {
+  if (!ElementReader) return ParseTokens();
+  std::unique_ptr<TXMLNode> root;
+  try {
+    root = ParseTokens();
+  } catch (...) {
+    ElementReader->Finish();
+    throw;
+  }
+  ElementReader->Finish();
+  return root;
+}
+
+bool TXMLParser::OfferElement() {
+  const std::string_view rest = FScanner.PendingContent();
+  // White space before the element is no text the tree would keep.
+  std::size_t start = 0;
+  while (start < rest.size() && (rest[start] == ' ' || rest[start] == '\n' || rest[start] == '\r' || rest[start] == '\t'))
+    ++start;
+  if (start >= rest.size() || rest[start] != '<') return false;
+  AssignPendingAttributes();
+  const std::size_t length =
+      ElementReader->ReadElement(rest.substr(start), *FStack.back().Node, static_cast<int>(FStack.size()));
+  if (length == 0) return false;
+  FScanner.SkipContent(start + length);
+  return true;
+}
+
+std::unique_ptr<TXMLNode> TXMLParser::ParseTokens() {
   TToken token;
   int tokenCounter = 0;
   for (;;) {
     // Every token so far is in the tree already.
     if (ReleaseInput && tokenCounter == 0) FScanner.ReleaseConsumed(ReleaseInput);
+    if (ElementReader && static_cast<int>(FStack.size()) == ElementReaderDepth && OfferElement()) {
+      // An element read elsewhere counts as a token: the input behind it is
+      // given back as behind any, and its end is reported.
+      const std::string_view rest = FScanner.PendingContent();
+      if (OnProgress) OnProgress(FScanner.InputLength() - static_cast<int32_t>(rest.size()) + 1, FScanner.InputLength());
+      tokenCounter = 0;
+      continue;
+    }
     FScanner.NextToken(token);
     if (token.Kind == tkNone) break;
     if (++tokenCounter == 32) {

@@ -12,6 +12,27 @@
 #include "xml/uXMLNode.h"
 #include "xml/uXMLScanner.h"
 
+// Reads chosen elements straight from the document's text instead of
+// through the tree: a reader of a huge document whose bulk is a few element
+// kinds in a simple form gets them without tokens, names and attribute lists.
+// Whatever it does not take, the parser reads as ever, so the document's
+// syntax and its errors stay the parser's.
+class TXMLElementReader {
+public:
+  virtual ~TXMLElementReader() = default;
+
+  // Called where a child of `parent` may start at `depth` (the root's
+  // children are at depth 1), with the text from its "<" to the end of the
+  // document. Returns the length of the element, through its end tag, when
+  // it read the element, which then is no part of the tree; 0 leaves it to
+  // the parser. It must take an element only when the parser would read
+  // exactly that well-formed element there.
+  virtual std::size_t ReadElement(std::string_view text, const TXMLNode& parent, int depth) = 0;
+  // Called once when the parse ends, by its end or by an error, before the
+  // document may go: nothing may read the text afterwards. Must not raise.
+  virtual void Finish() noexcept {}
+};
+
 class TXMLParser {
 public:
   explicit TXMLParser(TXMLScanner& scanner) : FScanner(scanner) {}
@@ -34,6 +55,11 @@ public:
   std::function<bool(TXMLNode& element, TXMLNode& parent, int depth)> OnElementEnd;
   int HandOverDepth = 0;
 
+  // When set, asked for every element that starts at ElementReaderDepth while
+  // the parser stands in character data; see TXMLElementReader.
+  TXMLElementReader* ElementReader = nullptr;
+  int ElementReaderDepth = 0;
+
 private:
   struct TOpenNode {
     TXMLNode* Node;
@@ -46,6 +72,9 @@ private:
   void EndElement(const TToken& token);
   void AddText(const TToken& token);
   void AssignPendingAttributes();
+  // Offers the element that starts next to ElementReader; true when it took it.
+  bool OfferElement();
+  std::unique_ptr<TXMLNode> ParseTokens();
 
   TXMLScanner& FScanner;
   std::unique_ptr<TXMLNode> FRoot;

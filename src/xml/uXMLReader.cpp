@@ -13,6 +13,8 @@ std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
   parser.OnProgress = OnProgress;
   parser.OnElementEnd = OnElementEnd;
   parser.HandOverDepth = HandOverDepth;
+  parser.ElementReader = ElementReader;
+  parser.ElementReaderDepth = ElementReaderDepth;
   const bool releases = ReleasesDocument();
   if (releases) parser.ReleaseInput = [this](const char* from, const char* to) { ReleaseDocumentPart(from, to); };
   std::unique_ptr<TXMLNode> root;

@@ -12,6 +12,8 @@
 #include "platform/uReleasableBuffer.h"
 #include "xml/uXMLNode.h"
 
+class TXMLElementReader;
+
 class TXMLReader {
 public:
   virtual ~TXMLReader() = default;
@@ -27,6 +29,9 @@ public:
   // Elements handed over while parsing; see TXMLParser.
   std::function<bool(TXMLNode& element, TXMLNode& parent, int depth)> OnElementEnd;
   int HandOverDepth = 0;
+  // Elements read straight from the text; see TXMLElementReader.
+  TXMLElementReader* ElementReader = nullptr;
+  int ElementReaderDepth = 0;
 
 protected:
   virtual std::string_view Document() const = 0;

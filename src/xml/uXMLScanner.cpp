@@ -9,6 +9,10 @@
 #include "base/uException.h"
 #include "platform/uMemoryPages.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 constexpr uint8_t kWhite = 1;
 constexpr uint8_t kName = 2;
@@ -31,6 +35,33 @@ inline bool IsName(unsigned char c) { return kClasses[c] & kName; }
 inline std::size_t SkipClass(const char* s, std::size_t from, std::size_t n, uint8_t cls) {
   while (from < n && (kClasses[static_cast<unsigned char>(s[from])] & cls)) ++from;
   return from;
+}
+
+// The line ends in [from, to), which must be preceded by a readable
+// character: every CR, and every LF that does not follow a CR.
+std::ptrdiff_t CountLineEnds(const char* from, const char* to) {
+  std::ptrdiff_t lines = 0;
+  const char* p = from;
+#ifdef __SSE2__
+  // Sixteen characters at a time, each compared with the one before it too;
+  // each byte of `counts` counts the line ends at its place, for up to 255
+  // blocks, and is then summed.
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+  while (to - p >= 16) {
+    __m128i counts = zero;
+    for (int block = 0; block < 255 && to - p >= 16; ++block, p += 16) {
+      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
+      const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(here, cr),
+                                        _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(here, lf)));
+      counts = _mm_sub_epi8(counts, ends);  // a match is -1
+    }
+    const __m128i sums = _mm_sad_epu8(counts, zero);
+    lines += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  }
+#endif
+  for (; p != to; ++p) lines += (*p == '\r') + (*p == '\n' && p[-1] != '\r');
+  return lines;
 }
 
 inline std::size_t Find(const char* s, std::size_t from, std::size_t n, char c) {
@@ -81,7 +112,7 @@ void TXMLScanner::ReleaseConsumed(const std::function<void(const char* from, con
   const char* from = s + FReleased;
   const char* to = s + until;
   std::ptrdiff_t lines = (*from == '\r') + (*from == '\n' && !FReleasedPlace.AfterCR);
-  for (const char* p = from + 1; p != to; ++p) lines += (*p == '\r') + (*p == '\n' && p[-1] != '\r');
+  lines += CountLineEnds(from + 1, to);
   const char* lineStart = from;
   for (const char* p = to; lines > 0 && p != from;)
     if (*--p == '\r' || *p == '\n') {
@@ -97,6 +128,15 @@ void TXMLScanner::ReleaseConsumed(const std::function<void(const char* from, con
   // Never the first page, which the allocator's own bookkeeping may share.
   release(s + std::max(FReleased, MemoryPageSize()), to);
   FReleased = until;
+}
+
+std::string_view TXMLScanner::PendingContent() const {
+  return FState == TState::Content ? FInput.substr(FNext) : std::string_view{};
+}
+
+void TXMLScanner::SkipContent(std::size_t count) {
+  FNext += std::min(count, FInput.size() - FNext);
+  FTokenStart = FNext;
 }
 
 void TXMLScanner::Locate(TToken& token) const {

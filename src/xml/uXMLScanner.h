@@ -60,6 +60,17 @@ public:
   // errors stay right.
   void ReleaseConsumed(const std::function<void(const char* from, const char* to)>& release);
 
+  // The input from the next character on, when the scanner stands in
+  // character data between markup (after a start tag's ">", an element's end
+  // or a comment); empty anywhere else. A reader that reads whole elements
+  // straight from the text looks here, and tells what it read with
+  // SkipContent.
+  std::string_view PendingContent() const;
+  // Passes over the first `count` characters of PendingContent(): they must
+  // be white space and whole elements, after which the scanner stands in
+  // character data again.
+  void SkipContent(std::size_t count);
+
 private:
   enum class TState : uint8_t {
     Content, CharData, TagOpen, TagName, InTag, ExpectClose, EndTagStart, EndTagName, AttrName,

@@ -289,6 +289,9 @@ TEST(StrToFloat, PlainDecimalsUpToDoublePrecisionMatchTheFullConversion) {
       if (digits.size() <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
       digits.insert(digits.size() - decimals, ".");
     }
+    // Zeros after the decimals take the digits past 19 as often as not,
+    // where all of them no longer fit 64 bits.
+    if (decimals > 0 && i % 3 == 0) digits += std::string(random() % 12, '0');
     expectSameAsFull((i % 2 ? "-" : "") + digits);
   }
   // The midpoints between neighbouring floats, written with 15 to 17
@@ -311,6 +314,9 @@ TEST(StrToFloat, PlainDecimalsUpToDoublePrecisionMatchTheFullConversion) {
   ExpectFloat("17.402515", 17.402515f);
   ExpectFloat("-9007199254740991", -9007199254740992.0f);
   ExpectFloat("0.0000000000000000000001", 1e-22f);
+  ExpectFloat("0.00000000000000000000010000000", 1e-22f);
+  ExpectFloat("1.5000000000000000000000000000000", 1.5f);
+  ExpectFloat("9007199254740993.0000", 9007199254740992.0f);
 }
 
 // ---------------------------------------------------------------------------
