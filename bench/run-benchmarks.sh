@@ -4,7 +4,8 @@
 # (25 tiles of 100 x 100 quads sharing their corners, where welding
 # dominates), it measures, in the same run,
 #   - `veldara-export export` from the scene file to the finished repository
-#     (wall time and CPU time by bash's time, peak resident memory by GNU time);
+#     (wall time and CPU time by bash's time, peak resident memory by GNU time),
+#     and the same with `--optimize`;
 #   - pugixml parsing the same document (bench/pugixml_parse.cpp), the
 #     yardstick of a fast DOM parser: cold, one parse per process as our
 #     export runs (the median CPU time of RUNS processes), and warm, the best
@@ -93,6 +94,14 @@ for size in $SIZES; do
       --asset Level --category Benchmark --init
   done
 
+  echo "== $size polygons: veldara-export export --optimize" >&2
+  : >"$WORK/optimize.txt"
+  for ((run = 1; run <= RUNS; run++)); do
+    rm -rf "$WORK/Repository"
+    timed "$WORK/optimize.txt" "$BIN/src/cli/veldara-export" export "$scene" --repository "$WORK/Repository" \
+      --asset Level --category Benchmark --init --optimize
+  done
+
   echo "== $size polygons: pugixml" >&2
   # One parse per process, as our export runs, so that pugixml too starts on
   # memory the system has yet to hand over: parses repeated in one process
@@ -141,7 +150,8 @@ for size in $SIZES; do
     "$(awk '{ print $3 }' "$WORK/export.txt" | median)" \
     "$pugi" "$warm" \
     "$(awk '{ print $1 }' "$WORK/converter.txt" | median)" \
-    "$(awk '{ print $2 }' "$WORK/converter.txt" | median)" "$converterRuns" >>"$rows"
+    "$(awk '{ print $2 }' "$WORK/converter.txt" | median)" "$converterRuns" \
+    "$(awk '{ print $1 }' "$WORK/optimize.txt" | median)" >>"$rows"
 done
 
 # The smallest scene against the process's own start-up: the 4 KB crate
@@ -174,23 +184,25 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 table=$(awk '
   BEGIN {
-    print "| Size | Polygons | Scene MB | Export wall s | Export CPU s | MB/s (CPU) | MB/s (wall) | Peak RSS MB | Peak / scene | pugixml cold CPU s | x pugixml cold (CPU) | pugixml warm s (best of 5) | x pugixml warm (wall) | Converter CPU s (runs) | x converter | ns / polygon |"
-    print "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    print "| Size | Polygons | Scene MB | Export wall s | Export CPU s | MB/s (CPU) | MB/s (wall) | Peak RSS MB | Peak / scene | pugixml cold CPU s | x pugixml cold (CPU) | pugixml warm s (best of 5) | x pugixml warm (wall) | --optimize wall s | x plain (wall) | Converter CPU s (runs) | x converter | ns / polygon |"
+    print "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   }
   {
     size = $1; bytes = $2; polygons = $3; wall = $4; cpu = $5; rss = $6 * 1024; pugi = $7; warm = $8; convWall = $9; conv = $10
+    optimized = $12
     mb = bytes / 1e6
     if (conv > 0) { convText = sprintf("%.2f (%d)", conv, $11); convRatio = sprintf("%.2f", cpu / conv) }
     else { convText = "stopped after '"${CONVERTER_TIMEOUT:-600}"' s"; convRatio = "-" }
-    printf "| %s | %d | %.1f | %.2f | %.2f | %.0f | %.0f | %.0f | %.2f | %.3f | %.2f | %.3f | %.2f | %s | %s | %.0f |\n",
+    printf "| %s | %d | %.1f | %.3f | %.2f | %.0f | %.0f | %.0f | %.2f | %.3f | %.2f | %.3f | %.2f | %.3f | %.2f | %s | %s | %.0f |\n",
       size, polygons, mb, wall, cpu, mb / cpu, mb / wall, rss / 1e6, rss / bytes, pugi, cpu / pugi, warm, wall / warm,
-      convText, convRatio, cpu / polygons * 1e9
+      optimized, optimized / wall, convText, convRatio, cpu / polygons * 1e9
   }' "$WORK/rows.txt")
 
 machine=$(
   echo "- CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores available"
   echo "- Memory: $(free -h | awk '/^Mem:/ { print $2 }') total"
   echo "- System: $(uname -sr), $(g++ --version | head -1)"
+  echo "- Threads of the export: ${VELDARA_THREADS:-$(nproc) (all cores)}"
   echo "- Load average (1, 5, 15 min) before the run: $load_before; after: $load_after"
   echo "- Commit $(git rev-parse --short HEAD)$(git diff --quiet HEAD -- src tools bench ':!bench/RESULTS.md' || echo ' with local changes'), $(date -u '+%Y-%m-%d %H:%M UTC'), median of $RUNS runs"
 )

@@ -330,64 +330,84 @@ void QZOgreMeshExporterT::RemoveUnusedTextures() {
   });
 }
 
-void QZOgreMeshExporterT::SplitSubMeshes() {
-  std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(FSubMeshes);
-  FSubMeshes.clear();
+namespace {
+// A sub-mesh split by material: itself when one material covers every
+// vertex, as nearly always, otherwise its runs as pieces.
+struct TSplitSubMesh {
+  std::unique_ptr<QZOgreSubMeshT> Whole;
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> Pieces;
+};
+
+void SplitSubMesh(std::unique_ptr<QZOgreSubMeshT>& source, TSplitSubMesh& split) {
   // Old vertex number to new, -1 for a vertex the run does not use. Only the
   // entries a run touched are reset after it, so that a primitive of many
   // materials costs the size of its runs, not runs times vertices.
-  std::vector<int32_t> newIndex;
-  std::vector<int32_t> used;
-  for (auto& source : old) {
-    newIndex.assign(source->Vertices.size(), -1);
-    source->SortFaces();
-    const std::vector<QZOgreFaceInfoT>& faces = source->Faces;
-    const bool singleRun = !faces.empty() && faces.front().Material == faces.back().Material;
-    for (std::size_t first = 0; first < faces.size();) {
-      QZOgreMaterialT* material = faces[first].Material;
-      std::size_t end = first;
-      while (end < faces.size() && faces[end].Material == material) ++end;
+  thread_local std::vector<int32_t> newIndex;
+  thread_local std::vector<int32_t> used;
+  newIndex.assign(source->Vertices.size(), -1);
+  source->SortFaces();
+  const std::vector<QZOgreFaceInfoT>& faces = source->Faces;
+  const bool singleRun = !faces.empty() && faces.front().Material == faces.back().Material;
+  for (std::size_t first = 0; first < faces.size();) {
+    QZOgreMaterialT* material = faces[first].Material;
+    std::size_t end = first;
+    while (end < faces.size() && faces[end].Material == material) ++end;
 
-      // The run's vertices keep their old order; each index becomes the number
-      // of used vertices before it.
-      used.clear();
-      for (std::size_t f = first; f < end; ++f)
-        for (int32_t index : faces[f].Indices)
-          if (newIndex[static_cast<std::size_t>(index)] < 0) {
-            newIndex[static_cast<std::size_t>(index)] = 0;
-            used.push_back(index);
-          }
-      std::sort(used.begin(), used.end());
-      for (std::size_t u = 0; u < used.size(); ++u)
-        newIndex[static_cast<std::size_t>(used[u])] = static_cast<int32_t>(u);
-      if (singleRun && used.size() == source->Vertices.size()) {
-        // One material on every vertex, as nearly always: the sub-mesh is
-        // already what the split would copy it into.
-        for (QZOgreFaceInfoT& face : source->Faces) face.Material = nullptr;
-        source->Material = material;
-        FSubMeshes.push_back(std::move(source));
-        break;
-      }
-      auto target = std::make_unique<QZOgreSubMeshT>();
-      target->Material = material;
-      target->Vertices.reserve(used.size());
-      for (const int32_t v : used) {
-        // With one material the old sub-mesh is not needed again: move, don't copy.
-        QZOgreVertexT& vertex = source->Vertices[static_cast<std::size_t>(v)];
-        target->AddVertex(singleRun ? std::move(vertex) : vertex.Clone());
-      }
-      target->Faces.reserve(end - first);
-      for (std::size_t f = first; f < end; ++f) {
-        target->AddFaceCopy(faces[f]);
-        for (int32_t& index : target->Faces.back().Indices) index = newIndex[static_cast<std::size_t>(index)];
-      }
-      for (const int32_t v : used) newIndex[static_cast<std::size_t>(v)] = -1;
-      FSubMeshes.push_back(std::move(target));
-      first = end;
+    used.clear();
+    for (std::size_t f = first; f < end; ++f)
+      for (int32_t index : faces[f].Indices)
+        if (newIndex[static_cast<std::size_t>(index)] < 0) {
+          newIndex[static_cast<std::size_t>(index)] = 0;
+          used.push_back(index);
+        }
+    if (singleRun && used.size() == source->Vertices.size()) {
+      // One material on every vertex: the sub-mesh is already what the split
+      // would copy it into.
+      for (QZOgreFaceInfoT& face : source->Faces) face.Material = nullptr;
+      source->Material = material;
+      split.Whole = std::move(source);
+      return;
     }
-    // Its runs are copied: freed now, not when every primitive is split, so
-    // that the model is never held twice.
-    source.reset();
+    // The run's vertices keep their old order; each index becomes the number
+    // of used vertices before it.
+    std::sort(used.begin(), used.end());
+    for (std::size_t u = 0; u < used.size(); ++u) newIndex[static_cast<std::size_t>(used[u])] = static_cast<int32_t>(u);
+    auto target = std::make_unique<QZOgreSubMeshT>();
+    target->Material = material;
+    target->Vertices.reserve(used.size());
+    for (const int32_t v : used) {
+      // With one material the old sub-mesh is not needed again: move, don't copy.
+      QZOgreVertexT& vertex = source->Vertices[static_cast<std::size_t>(v)];
+      target->AddVertex(singleRun ? std::move(vertex) : vertex.Clone());
+    }
+    target->Faces.reserve(end - first);
+    for (std::size_t f = first; f < end; ++f) {
+      target->AddFaceCopy(faces[f]);
+      for (int32_t& index : target->Faces.back().Indices) index = newIndex[static_cast<std::size_t>(index)];
+    }
+    for (const int32_t v : used) newIndex[static_cast<std::size_t>(v)] = -1;
+    split.Pieces.push_back(std::move(target));
+    first = end;
+  }
+  // Its runs are copied: freed now, not when every primitive is split, so
+  // that the model is never held twice.
+  source.reset();
+}
+}  // namespace
+
+void QZOgreMeshExporterT::SplitSubMeshes() {
+  std::vector<std::unique_ptr<QZOgreSubMeshT>> old = std::move(FSubMeshes);
+  FSubMeshes.clear();
+  // Each sub-mesh is split on whichever thread takes it; the results follow
+  // in order.
+  std::vector<TSplitSubMesh> split(old.size());
+  ForEachInParallel(old.size(), [&](std::size_t s) { SplitSubMesh(old[s], split[s]); });
+  std::size_t count = 0;
+  for (const TSplitSubMesh& one : split) count += one.Whole ? 1 : one.Pieces.size();
+  FSubMeshes.reserve(count);
+  for (TSplitSubMesh& one : split) {
+    if (one.Whole) FSubMeshes.push_back(std::move(one.Whole));
+    for (auto& piece : one.Pieces) FSubMeshes.push_back(std::move(piece));
   }
 }
 

@@ -47,9 +47,11 @@ public:
   // A normal counts when one of its components is not exactly zero (-0.0 is zero).
   bool HasNormal() const { return Normal.X != 0 || Normal.Y != 0 || Normal.Z != 0; }
 
+  // Before the texture coordinates, where it fills the room the list's
+  // alignment would leave: a level's mesh holds millions of vertices.
+  QZOgreNormalT Normal;
   // Set i at index i; a vertex has one or two sets as a rule.
   TInlineList<QZOgreTextureCoordinatesT, 2> TextureCoordinates;
-  QZOgreNormalT Normal;
 };
 
 class QZOgreMaterialT;

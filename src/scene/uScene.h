@@ -178,12 +178,13 @@ public:
 private:
   const TUVCoordinates& UVSet(uint32_t layer) const { return layer == 0 ? FFirstUVSet : FMoreUVSets[layer - 1]; }
 
+  // Beside FaceNormal, in the room the lists' alignment would leave.
+  uint32_t FUVSetCount = 0;
   TInlineList<TVertex*, 4> FVertices;  // not owned
   // Set 0 inside the polygon, as nearly every polygon has one; sets 1 and
   // up, when there are any, after it on the heap.
   TUVCoordinates FFirstUVSet;
   std::vector<TUVCoordinates> FMoreUVSets;
-  uint32_t FUVSetCount = 0;
   TInlineList<TNormal, 4> FNormals;
 };
 
