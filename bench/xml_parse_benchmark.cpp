@@ -52,7 +52,7 @@ void ParseSceneDocument(benchmark::State& state) {
     TXMLStringReader reader(document);
     const int64_t before = gLiveBytes.load();
     state.ResumeTiming();
-    std::unique_ptr<TXMLNode> root = reader.GetRootNode();
+    std::unique_ptr<TXMLNode> root = reader.ReadRootNode();
     state.PauseTiming();
     treeBytes = static_cast<double>(gLiveBytes.load() - before);
     benchmark::DoNotOptimize(root.get());

@@ -11,7 +11,7 @@
 #include "../tests/support/SceneDifference.h"
 #include "FuzzSupport.h"
 #include "base/uException.h"
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 #include "scene/uXMLSceneReader.h"
 
 namespace {

@@ -67,7 +67,7 @@ void Compare(const TXMLNode& expected, const TXMLNode& actual) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::unique_ptr<TXMLNode> root;
   try {
-    root = TXMLStringReader(std::string(FuzzText(data, size))).GetRootNode();
+    root = TXMLStringReader(std::string(FuzzText(data, size))).ReadRootNode();
   } catch (const TException&) {
     return 0;  // refused with a message: fine
   }
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string written = Write(*root);
   std::unique_ptr<TXMLNode> again;
   try {
-    again = TXMLStringReader(written).GetRootNode();
+    again = TXMLStringReader(written).ReadRootNode();
   } catch (const TException& e) {
     FuzzFailure("our own output does not read again: " + e.Message());
   }

@@ -101,7 +101,7 @@ std::string BuildHostRequest(std::initializer_list<std::string_view> childNames,
 
 std::string GetInstallDirectory() {
   const std::string reply = SendHostRequest(BuildHostRequest({"installdirectory"}));
-  const std::unique_ptr<TXMLNode> root = TXMLStringReader(std::string(TrimHostReply(reply))).GetRootNode();
+  const std::unique_ptr<TXMLNode> root = TXMLStringReader(std::string(TrimHostReply(reply))).ReadRootNode();
 
   // Only the root's own children count, and the last one named wins.
   std::string directory;

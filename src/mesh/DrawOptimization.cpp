@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 #include "mesh/QZOgreVertexListCl.h"
 #include "mesh/SubMeshCutting.h"
 

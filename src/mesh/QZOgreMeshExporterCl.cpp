@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "base/uException.h"
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 #include "mesh/BoundingRadius.h"
 #include "mesh/DrawOptimization.h"
 #include "mesh/LevelsOfDetail.h"

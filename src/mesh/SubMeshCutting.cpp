@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 
 namespace {
 // One piece: the faces [first, end) of the source, with the vertices they use.

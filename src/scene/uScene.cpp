@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "base/uException.h"
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 #include "scene/uVector.h"
 
 namespace {
@@ -80,7 +80,7 @@ T& OwnedAt(const std::vector<std::unique_ptr<T>>& list, int index) {
 
 void TUVCoordinates::Add(float u, float v) { FCoordinates.push_back({u, v}); }
 
-TUVCoordinate& TUVCoordinates::GetCoordinate(int index) {
+TUVCoordinate& TUVCoordinates::EnsureCoordinate(int index) {
   if (index < 0) RaiseListIndexError(index);
   const auto position = static_cast<std::size_t>(index);
   if (position >= FCoordinates.size()) FCoordinates.resize(static_cast<uint32_t>(position + 1));
@@ -157,7 +157,7 @@ const TVertex* TPolygon::GetVertex(int index) const {
   return FVertices[static_cast<uint32_t>(index)];
 }
 
-TUVCoordinates& TPolygon::GetUVCoordinates(int layer) {
+TUVCoordinates& TPolygon::EnsureUVCoordinates(int layer) {
   if (layer < 0) RaiseListIndexError(layer);
   const auto position = static_cast<std::size_t>(layer);
   if (position >= FUVSetCount) {

@@ -91,12 +91,12 @@ struct TUVCoordinate {
 };
 
 // Coordinate j belongs to corner j of the polygon. References returned by
-// GetCoordinate stay valid until the set grows.
+// EnsureCoordinate stay valid until the set grows.
 class TUVCoordinates {
 public:
   void Add(float u, float v);
   // Appends coordinates (0, 0) until `index` exists.
-  TUVCoordinate& GetCoordinate(int index);
+  TUVCoordinate& EnsureCoordinate(int index);
   // (0, 0) beyond the list, which does not grow.
   TUVCoordinate CoordinateOrZero(int index) const;
   int Count() const { return static_cast<int>(FCoordinates.size()); }
@@ -150,8 +150,8 @@ public:
 
   // UV set `layer` belongs to material layer `layer`; missing sets up to it
   // are appended empty. References stay valid until the list of sets grows.
-  TUVCoordinates& GetUVCoordinates(int layer);
-  // The coordinate of corner `corner` in set `layer`, as GetUVCoordinates
+  TUVCoordinates& EnsureUVCoordinates(int layer);
+  // The coordinate of corner `corner` in set `layer`, as EnsureUVCoordinates
   // would give it, but reading changes nothing: (0, 0) where the set or the
   // coordinate is missing. Negative numbers raise the list index error.
   TUVCoordinate GetUVCoordinate(int layer, int corner) const;

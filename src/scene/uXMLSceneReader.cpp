@@ -12,7 +12,7 @@
 
 #include "base/uException.h"
 #include "base/uNumbers.h"
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 #include "scene/uXMLSceneConstants.h"
 #include "xml/uXMLNode.h"
 #include "xml/uXMLParser.h"
@@ -371,7 +371,7 @@ std::unique_ptr<TScene> TXMLSceneReader::Read(TXMLReader& reader) {
     reader.ElementReader = &primitives;
     reader.ElementReaderDepth = 2;
   }
-  FRootName = reader.GetRootNode()->Name();
+  FRootName = reader.ReadRootNode()->Name();
   if (failure) std::rethrow_exception(failure);
   return scene;
 }
@@ -515,7 +515,7 @@ void TXMLSceneReader::ReadPolygons(const TXMLNode& node, TPrimitive& primitive) 
       for (int n = 0; n < layers; ++n) {
         const float u = corner.GetFloatProperty(keys.UV[static_cast<std::size_t>(n)].first);
         const float v = corner.GetFloatProperty(keys.UV[static_cast<std::size_t>(n)].second);
-        TUVCoordinates& coordinates = polygon.GetUVCoordinates(n);
+        TUVCoordinates& coordinates = polygon.EnsureUVCoordinates(n);
         if (coordinates.Count() == 0) coordinates.Reserve(corners);
         coordinates.Add(u, v);
       }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/uReleasableBuffer.h"
-#include "scene/uPrimitiveTextReader.h"
+#include "scene/PrimitiveTextReader.h"
 #include "scene/uScene.h"
 #include "xml/uXMLNode.h"
 

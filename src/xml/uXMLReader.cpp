@@ -4,7 +4,7 @@
 #include "xml/uXMLParser.h"
 #include "xml/uXMLScanner.h"
 
-std::unique_ptr<TXMLNode> TXMLReader::GetRootNode() {
+std::unique_ptr<TXMLNode> TXMLReader::ReadRootNode() {
   constexpr std::string_view kNoData = "Could not read rootnode from xml: no data available.";
   const std::string_view text = Document();
   if (text.empty()) RaiseError(kNoData);

@@ -22,7 +22,7 @@ public:
   // "Could not read rootnode from xml: no data available." when the document
   // is empty or holds no element, and every syntax error of the scanner and
   // the parser.
-  std::unique_ptr<TXMLNode> GetRootNode();
+  std::unique_ptr<TXMLNode> ReadRootNode();
 
   // Progress while parsing: the position reached and the input length.
   std::function<void(int32_t position, int32_t total)> OnProgress;
@@ -49,7 +49,7 @@ public:
 
   // Set by an owner of a huge text that needs only the tree: the text's
   // memory is given back as the parse goes on, and the reader holds no text
-  // after GetRootNode (a second call finds no data).
+  // after ReadRootNode (a second call finds no data).
   bool ReleaseTextWhileParsing = false;
 
 protected:

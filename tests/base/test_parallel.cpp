@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 
 namespace {
 class TWorkers {

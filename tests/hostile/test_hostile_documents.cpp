@@ -102,7 +102,7 @@ TEST(HostileNesting, AMillionNestedElementsParseAndFreeOnAWindowsThreadStack) {
   const std::string text = Repeat("<n>", depth) + Repeat("</n>", depth);
   int levels = 0;
   RunOnStack(kWindowsThreadStack, [&] {
-    std::unique_ptr<TXMLNode> root = TXMLStringReader(text).GetRootNode();
+    std::unique_ptr<TXMLNode> root = TXMLStringReader(text).ReadRootNode();
     for (const TXMLNode* node = root.get(); node; node = node->ChildCount() > 0 ? node->GetChild(0) : nullptr)
       ++levels;
     root.reset();  // freed here, on the small stack
@@ -113,7 +113,7 @@ TEST(HostileNesting, AMillionNestedElementsParseAndFreeOnAWindowsThreadStack) {
 TEST(HostileNesting, AMillionUnclosedElementsAreAClearError) {
   const std::string text = Repeat("<n>", 1000000);
   std::string error;
-  RunOnStack(kWindowsThreadStack, [&] { error = ErrorOf([&] { TXMLStringReader(text).GetRootNode(); }); });
+  RunOnStack(kWindowsThreadStack, [&] { error = ErrorOf([&] { TXMLStringReader(text).ReadRootNode(); }); });
   EXPECT_EQ(error, "Closing tag missing for opening tag n");
 }
 
@@ -144,7 +144,7 @@ TEST(HostileNesting, HandBuiltChainsAreFreedWithoutRecursion) {
 TEST(HostileSizes, TextBetweenManyChildrenIsJoinedInLinearMemory) {
   // Text after each of 200,000 children: every piece must not copy all before it.
   const std::string text = "<a>" + Repeat("x<b />", 200000) + "</a>";
-  const std::unique_ptr<TXMLNode> root = TXMLStringReader(text).GetRootNode();
+  const std::unique_ptr<TXMLNode> root = TXMLStringReader(text).ReadRootNode();
   EXPECT_EQ(root->Text(), std::string(200000, 'x'));
   EXPECT_EQ(root->ChildCount(), 200000);
   EXPECT_LT(root->TreeBytes(), 40 * text.size());

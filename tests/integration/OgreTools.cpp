@@ -438,7 +438,7 @@ TOgreMesh ParseOgreMeshXml(std::string text) {
   }
   std::unique_ptr<TXMLNode> root;
   try {
-    root = TXMLStringReader(std::move(text)).GetRootNode();
+    root = TXMLStringReader(std::move(text)).ReadRootNode();
   } catch (const TException& e) {
     Fail("XML mesh: " + e.Message());
   }

@@ -186,7 +186,7 @@ TEST(MeshExporterGeometry, MissingUVsBecomeZeros) {
   EXPECT_EQ(vertex.GetTextureCoordinates(1).U, 0.0f);
   EXPECT_EQ(vertex.GetTextureCoordinates(1).V, 0.0f);
   EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).UVSetCount(), 1) << "the export only reads the scene";
-  EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).GetUVCoordinates(0).Count(), 3);
+  EXPECT_EQ(scene->GetPrimitive(0).GetPolygon(0).EnsureUVCoordinates(0).Count(), 3);
 }
 
 TEST(MeshExporterFailures, PolygonsNeedMaterialsAndNormals) {

@@ -64,7 +64,7 @@ void Answer(const std::string& reply, bool countsTerminatingZero = false) {
 }
 
 std::string Parsed(std::string_view reply) {
-  auto root = TXMLStringReader(std::string(TrimHostReply(reply))).GetRootNode();
+  auto root = TXMLStringReader(std::string(TrimHostReply(reply))).ReadRootNode();
   return std::string(root->Name());
 }
 

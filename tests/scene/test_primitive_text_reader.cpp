@@ -10,7 +10,7 @@
 
 #include "../support/SceneDifference.h"
 #include "base/uException.h"
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 #include "scene/uXMLSceneReader.h"
 
 namespace {

@@ -269,45 +269,45 @@ TEST(Properties, IndexOutsideTheListFails) {
 
 // ---- UV sets and coordinates, created on demand ----
 
-TEST(UVCoordinates, GetCoordinateAppendsZerosUpToTheIndex) {
+TEST(UVCoordinates, EnsureCoordinateAppendsZerosUpToTheIndex) {
   TUVCoordinates coordinates;
-  TUVCoordinate& fourth = coordinates.GetCoordinate(3);
+  TUVCoordinate& fourth = coordinates.EnsureCoordinate(3);
   EXPECT_EQ(coordinates.Count(), 4);
   EXPECT_EQ(fourth.U, 0.0f);
   EXPECT_EQ(fourth.V, 0.0f);
   fourth.U = 0.25f;
-  EXPECT_EQ(coordinates.GetCoordinate(3).U, 0.25f);
-  EXPECT_EQ(coordinates.GetCoordinate(0).U, 0.0f);
+  EXPECT_EQ(coordinates.EnsureCoordinate(3).U, 0.25f);
+  EXPECT_EQ(coordinates.EnsureCoordinate(0).U, 0.0f);
   EXPECT_EQ(coordinates.Count(), 4);
 
   coordinates.Add(0.5f, 0.75f);
   EXPECT_EQ(coordinates.Count(), 5);
-  EXPECT_EQ(coordinates.GetCoordinate(4).U, 0.5f);
-  EXPECT_EQ(coordinates.GetCoordinate(4).V, 0.75f);
+  EXPECT_EQ(coordinates.EnsureCoordinate(4).U, 0.5f);
+  EXPECT_EQ(coordinates.EnsureCoordinate(4).V, 0.75f);
 }
 
 TEST(UVCoordinates, NegativeIndexFailsAndAddsNothing) {
   TUVCoordinates coordinates;
-  EXPECT_EQ(ErrorOf([&] { coordinates.GetCoordinate(-1); }), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf([&] { coordinates.EnsureCoordinate(-1); }), "List index out of bounds (-1)");
   EXPECT_EQ(coordinates.Count(), 0);
 }
 
 TEST(UVCoordinates, PolygonCreatesMissingSetsUpToTheLayer) {
   TPolygon polygon;
-  TUVCoordinates& third = polygon.GetUVCoordinates(2);
+  TUVCoordinates& third = polygon.EnsureUVCoordinates(2);
   EXPECT_EQ(polygon.UVSetCount(), 3);
   EXPECT_EQ(third.Count(), 0);
   third.Add(1, 2);
-  EXPECT_EQ(polygon.GetUVCoordinates(2).Count(), 1);
-  EXPECT_EQ(polygon.GetUVCoordinates(0).Count(), 0);
+  EXPECT_EQ(polygon.EnsureUVCoordinates(2).Count(), 1);
+  EXPECT_EQ(polygon.EnsureUVCoordinates(0).Count(), 0);
   EXPECT_EQ(polygon.UVSetCount(), 3);
-  EXPECT_EQ(ErrorOf([&] { polygon.GetUVCoordinates(-1); }), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf([&] { polygon.EnsureUVCoordinates(-1); }), "List index out of bounds (-1)");
   EXPECT_EQ(polygon.UVSetCount(), 3);
 }
 
 TEST(UVCoordinates, ReadingWithoutGrowingGivesZerosWhereNothingIsStored) {
   TPolygon polygon;
-  polygon.GetUVCoordinates(0).Add(0.25f, 0.75f);
+  polygon.EnsureUVCoordinates(0).Add(0.25f, 0.75f);
   const TPolygon& reader = polygon;
   EXPECT_EQ(reader.GetUVCoordinate(0, 0).U, 0.25f);
   EXPECT_EQ(reader.GetUVCoordinate(0, 0).V, 0.75f);
@@ -317,7 +317,7 @@ TEST(UVCoordinates, ReadingWithoutGrowingGivesZerosWhereNothingIsStored) {
     EXPECT_EQ(missing.V, 0) << layer << "," << corner;
   }
   EXPECT_EQ(polygon.UVSetCount(), 1) << "no set was added by reading";
-  EXPECT_EQ(polygon.GetUVCoordinates(0).Count(), 1) << "no coordinate was added by reading";
+  EXPECT_EQ(polygon.EnsureUVCoordinates(0).Count(), 1) << "no coordinate was added by reading";
   EXPECT_EQ(ErrorOf([&] { reader.GetUVCoordinate(-1, 0); }), "List index out of bounds (-1)");
   EXPECT_EQ(ErrorOf([&] { reader.GetUVCoordinate(0, -2); }), "List index out of bounds (-2)");
   EXPECT_EQ(ErrorOf([&] { reader.GetUVCoordinate(3, -1); }), "List index out of bounds (-1)");
@@ -515,7 +515,7 @@ TEST(SceneOwnership, ObjectsHandedOverKeepTheirAddresses) {
   TVertex* corner = AddVertex(*primitive, "v", 1, 2, 3);
   TPolygon& polygon = AddPolygon(*primitive, {corner});
   polygon.Material = &scene.GetMaterial(0);
-  polygon.GetUVCoordinates(1).Add(0.5f, 0.5f);
+  polygon.EnsureUVCoordinates(1).Add(0.5f, 0.5f);
   polygon.AddNormal(0, 0, 1);
   primitive->Tag = "type box";
   primitive->Properties();

@@ -174,9 +174,9 @@ TEST(SceneReaderGeometry, VerticesPolygonsAndUVSets) {
   EXPECT_EQ(textured.Material, &scene->GetMaterial(0));
   EXPECT_EQ(textured.GetVertex(0), &primitive.GetVertex(0)) << "vertex identifiers ignore case";
   ASSERT_EQ(textured.UVSetCount(), 2);
-  EXPECT_EQ(textured.GetUVCoordinates(0).GetCoordinate(0).U, 0.5f);
-  EXPECT_EQ(textured.GetUVCoordinates(1).GetCoordinate(2).V, 11.0f);
-  EXPECT_EQ(textured.GetUVCoordinates(1).Count(), 3);
+  EXPECT_EQ(textured.EnsureUVCoordinates(0).EnsureCoordinate(0).U, 0.5f);
+  EXPECT_EQ(textured.EnsureUVCoordinates(1).EnsureCoordinate(2).V, 11.0f);
+  EXPECT_EQ(textured.EnsureUVCoordinates(1).Count(), 3);
   const TPolygon& bare = primitive.GetPolygon(1);
   EXPECT_EQ(bare.Material, nullptr);
   EXPECT_EQ(bare.UVSetCount(), 0) << "no UV attributes are read without a material";

@@ -97,8 +97,8 @@ inline std::string SceneDifference(const TScene& a, const TScene& b) {
         SCENE_SAME(s.GetVertex(k)->Index, t.GetVertex(k)->Index, polygon + "corner " + std::to_string(k));
       SCENE_SAME(s.UVSetCount(), t.UVSetCount(), polygon + "UV set count");
       for (int n = 0; n < s.UVSetCount(); ++n) {
-        const TUVCoordinates& c = const_cast<TPolygon&>(s).GetUVCoordinates(n);
-        const TUVCoordinates& d = const_cast<TPolygon&>(t).GetUVCoordinates(n);
+        const TUVCoordinates& c = const_cast<TPolygon&>(s).EnsureUVCoordinates(n);
+        const TUVCoordinates& d = const_cast<TPolygon&>(t).EnsureUVCoordinates(n);
         SCENE_SAME(c.Count(), d.Count(), polygon + "UV count of set " + std::to_string(n));
         for (int k = 0; k < c.Count(); ++k) {
           SCENE_SAME(c.CoordinateOrZero(k).U, d.CoordinateOrZero(k).U, polygon + "u of corner " + std::to_string(k));

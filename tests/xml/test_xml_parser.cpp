@@ -12,7 +12,7 @@
 #include "xml/uXMLReader.h"
 
 namespace {
-std::unique_ptr<TXMLNode> Parse(std::string text) { return TXMLStringReader(std::move(text)).GetRootNode(); }
+std::unique_ptr<TXMLNode> Parse(std::string text) { return TXMLStringReader(std::move(text)).ReadRootNode(); }
 
 std::string ParseError(std::string text) {
   return ErrorOf([&] { Parse(std::move(text)); });
@@ -103,7 +103,7 @@ TEST(XmlParser, ProgressIsReportedEvery32Tokens) {
   TXMLStringReader reader(text);
   std::vector<std::pair<int32_t, int32_t>> calls;
   reader.OnProgress = [&](int32_t position, int32_t total) { calls.emplace_back(position, total); };
-  reader.GetRootNode();
+  reader.ReadRootNode();
   // 1 + 40 * 4 + 1 = 162 tokens: reports after tokens 32, 64, 96, 128 and 160.
   ASSERT_EQ(calls.size(), 5u);
   for (const auto& [position, total] : calls) EXPECT_EQ(total, static_cast<int32_t>(text.size()));
@@ -176,7 +176,7 @@ std::string ParseErrorReleasing(std::string text) {
   return ErrorOf([&] {
     TXMLStringReader reader(std::move(text));
     reader.ReleaseTextWhileParsing = true;
-    reader.GetRootNode();
+    reader.ReadRootNode();
   });
 }
 
@@ -197,7 +197,7 @@ TEST(XmlParser, ReleasingTheTextWhileParsingGivesTheSameTree) {
   auto kept = Parse(text);
   TXMLStringReader reader(text);
   reader.ReleaseTextWhileParsing = true;
-  auto released = reader.GetRootNode();
+  auto released = reader.ReadRootNode();
   ASSERT_EQ(released->ChildCount(), kept->ChildCount());
   for (int i = 0; i < kept->ChildCount(); ++i) {
     ASSERT_EQ(released->GetChild(i)->Name(), kept->GetChild(i)->Name());
@@ -207,7 +207,7 @@ TEST(XmlParser, ReleasingTheTextWhileParsingGivesTheSameTree) {
     }
   }
   // The reader holds no text any more.
-  EXPECT_EQ(ErrorOf([&] { reader.GetRootNode(); }), "Could not read rootnode from xml: no data available.");
+  EXPECT_EQ(ErrorOf([&] { reader.ReadRootNode(); }), "Could not read rootnode from xml: no data available.");
 }
 
 TEST(XmlParser, ErrorsAfterTheReleasedTextNameTheirLineAndColumn) {
@@ -216,7 +216,7 @@ TEST(XmlParser, ErrorsAfterTheReleasedTextNameTheirLineAndColumn) {
       const std::string text = LargeDocument(tail, lineFeedsOnly);
       const std::string expected = ParseError(text);
       EXPECT_EQ(ParseErrorReleasing(text), expected) << tail;
-      EXPECT_EQ(ErrorOf([&] { BufferReader(text).GetRootNode(); }), expected) << tail;
+      EXPECT_EQ(ErrorOf([&] { BufferReader(text).ReadRootNode(); }), expected) << tail;
     }
   }
 }
@@ -229,7 +229,7 @@ TEST(XmlParser, ABufferedDocumentGivesBackItsAddressesWhileItIsParsed) {
   reader.OnProgress = [&](int32_t position, int32_t total) {
     if (position > total - total / 10) freedBeforeTheEnd = freedBeforeTheEnd || IsAddressFree(start);
   };
-  const auto root = reader.GetRootNode();
+  const auto root = reader.ReadRootNode();
   if (AddressesStayFreeAfterRelease) {
     EXPECT_TRUE(freedBeforeTheEnd) << "the start of the text was still in use near its end";
   }
@@ -266,7 +266,7 @@ TEST(XmlParser, HandedOverElementsLeaveTheTreeAndTheirStorageIsReused) {
     ++handedOver;
     return true;
   };
-  auto root = reader.GetRootNode();
+  auto root = reader.ReadRootNode();
   EXPECT_EQ(handedOver, 199800);
   ASSERT_EQ(root->ChildCount(), 200);
   for (int i = 0; i < root->ChildCount(); ++i) {
@@ -287,7 +287,7 @@ TEST(XmlParser, HandOverReachesOnlyTheDepthsAskedFor) {
     // <b> is handed over with its child; a large value has a block of its own.
     return element.Name() == "b" || element.Name() == "d";
   };
-  auto root = reader.GetRootNode();
+  auto root = reader.ReadRootNode();
   EXPECT_EQ(calls, (std::vector<std::string>{"a>b@2", "r>a@1", "r>d@1"}));
   ASSERT_EQ(root->ChildCount(), 1);
   EXPECT_EQ(root->GetChild(0)->Name(), "a");

@@ -25,7 +25,7 @@ TEST(XmlRoundTrip, WrittenFileReadsBackAsWritten) {
   // The declaration is what the reader refuses, as the editor never sends one.
   std::string text = TTempDir::Read(name);
   text.erase(0, text.find("\r\n") + 2);
-  auto root = TXMLStringReader(text).GetRootNode();
+  auto root = TXMLStringReader(text).ReadRootNode();
   EXPECT_EQ(root->Name(), "asset");
   EXPECT_EQ(root->GetProperty("name"), "Rock & \"Roll\" <1>");
   ASSERT_EQ(root->ChildCount(), 2);

@@ -1,4 +1,4 @@
-#include "base/uParallel.h"
+#include "base/Parallel.h"
 
 #include <algorithm>
 #include <atomic>

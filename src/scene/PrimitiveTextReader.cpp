@@ -1,4 +1,4 @@
-#include "scene/uPrimitiveTextReader.h"
+#include "scene/PrimitiveTextReader.h"
 
 #include <array>
 #include <bit>
@@ -435,7 +435,7 @@ bool TPrimitiveTextReader::ReadPolygons(TPrimitive& primitive) {
       polygon.AddVertex(FCorners[read.FirstCorner + k]);
       const TUVCoordinate* sets = FCoordinates.data() + read.FirstCoordinate + k * static_cast<uint32_t>(read.Layers);
       for (int n = 0; n < read.Layers; ++n) {
-        TUVCoordinates& coordinates = polygon.GetUVCoordinates(n);
+        TUVCoordinates& coordinates = polygon.EnsureUVCoordinates(n);
         if (coordinates.Count() == 0) coordinates.Reserve(corners);
         coordinates.Add(sets[n].U, sets[n].V);
       }
