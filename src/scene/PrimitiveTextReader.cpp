@@ -13,6 +13,7 @@
 #include "base/uException.h"
 #include "base/uNumbers.h"
 #include "scene/uXMLSceneConstants.h"
+#include "xml/XMLCharacters.h"
 #include "xml/uXMLEntities.h"
 #include "xml/uXMLNode.h"
 
@@ -27,19 +28,9 @@
 // and attributes count without regard to letter case, as the tree lower-cases
 // them; a repeated attribute counts with its last value.
 namespace {
-constexpr uint8_t kWhite = 1;
-constexpr uint8_t kName = 2;
-
-constexpr std::array<uint8_t, 256> MakeClasses() {
-  std::array<uint8_t, 256> classes{};
-  classes['\t'] = classes['\n'] = classes['\r'] = classes[' '] = kWhite;
-  for (std::size_t c = 'a'; c <= 'z'; ++c) classes[c] = kName;
-  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] = kName;
-  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] = kName;
-  classes['_'] = classes['.'] = classes['-'] = kName;
-  return classes;
-}
-constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
+using XMLCharacters::kClasses;
+using XMLCharacters::kName;
+using XMLCharacters::kWhite;
 
 inline bool IsWhite(char c) { return kClasses[static_cast<unsigned char>(c)] & kWhite; }
 inline bool IsName(char c) { return kClasses[static_cast<unsigned char>(c)] & kName; }

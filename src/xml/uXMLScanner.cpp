@@ -8,25 +8,16 @@
 
 #include "base/uException.h"
 #include "platform/uMemoryPages.h"
+#include "xml/XMLCharacters.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 namespace {
-constexpr uint8_t kWhite = 1;
-constexpr uint8_t kName = 2;
-
-constexpr std::array<uint8_t, 256> MakeClasses() {
-  std::array<uint8_t, 256> classes{};
-  classes['\t'] = classes['\n'] = classes['\r'] = classes[' '] = kWhite;
-  for (std::size_t c = 'a'; c <= 'z'; ++c) classes[c] = kName;
-  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] = kName;
-  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] = kName;
-  classes['_'] = classes['.'] = classes['-'] = kName;
-  return classes;
-}
-constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
+using XMLCharacters::kClasses;
+using XMLCharacters::kName;
+using XMLCharacters::kWhite;
 
 inline bool IsWhite(unsigned char c) { return kClasses[c] & kWhite; }
 inline bool IsName(unsigned char c) { return kClasses[c] & kName; }
