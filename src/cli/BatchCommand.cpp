@@ -260,8 +260,9 @@ std::string BatchProgressLine(std::size_t done, std::size_t total, std::size_t f
 
 int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {
   CheckCommonOptions(arguments);
-  const std::optional<TBatchShard> shard =
-      arguments.Shard.empty() ? std::nullopt : std::optional<TBatchShard>(ParseShard(arguments.Shard));
+  // Without --shard the whole batch is the one shard 1/1.
+  const bool sharded = !arguments.Shard.empty();
+  const TBatchShard shard = sharded ? ParseShard(arguments.Shard) : TBatchShard{};
   std::vector<TBatchEntry> all;
   try {
     all = ReadBatchSource(arguments.BatchSource, arguments.Category);
@@ -278,7 +279,7 @@ int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& s
   }
 
   std::vector<TBatchEntry> entries;
-  for (const std::size_t position : ShardPositions(all.size(), shard.value_or(TBatchShard{})))
+  for (const std::size_t position : ShardPositions(all.size(), shard))
     entries.push_back(std::move(all[position]));
 
   std::vector<std::optional<TAssetExportOptions>> options(entries.size());
@@ -298,7 +299,7 @@ int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& s
   const TBatchTotals totals = CountOutcomes(outcomes);
 
   const double seconds = run.Seconds();
-  const std::string shardText = shard ? std::to_string(shard->Index) + "/" + std::to_string(shard->Count) : "";
+  const std::string shardText = sharded ? std::to_string(shard.Index) + "/" + std::to_string(shard.Count) : "";
 
   int status = totals.Failed > 0 ? kFailure : 0;
   if (!arguments.Report.empty()) {
@@ -311,7 +312,7 @@ int RunBatchCommand(const TCommandArguments& arguments, const TCommandStreams& s
     }
   }
   streams.Err << "batch: " << totals.Assets << " assets";
-  if (shard) streams.Err << " (shard " << shardText << " of " << all.size() << ")";
+  if (sharded) streams.Err << " (shard " << shardText << " of " << all.size() << ")";
   streams.Err << ": " << totals.Exported << " exported, " << totals.Skipped << " skipped, " << totals.Failed
               << " failed, " << totals.Warnings << (totals.Warnings == 1 ? " warning, " : " warnings, ")
               << FormatDuration(seconds) << '\n';

@@ -291,7 +291,7 @@ TEST(StrToFloat, PlainDecimalsUpToDoublePrecisionMatchTheFullConversion) {
     }
     // Zeros after the decimals take the digits past 19 as often as not,
     // where all of them no longer fit 64 bits.
-    if (decimals > 0 && i % 3 == 0) digits += std::string(random() % 12, '0');
+    if (decimals > 0 && i % 3 == 0) digits += std::string(static_cast<std::size_t>(random() % 12), '0');
     expectSameAsFull((i % 2 ? "-" : "") + digits);
   }
   // The midpoints between neighbouring floats, written with 15 to 17
