@@ -2,6 +2,7 @@
 
 #include <meshoptimizer.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <unordered_map>
 
@@ -15,7 +16,15 @@ namespace {
 void Append(QZOgreSubMeshT& source, QZOgreVertexListT& vertices, QZOgreSubMeshT& merged,
             std::vector<int32_t>& newIndex) {
   newIndex.resize(source.Vertices.size());
-  for (std::size_t v = 0; v < source.Vertices.size(); ++v) newIndex[v] = vertices.AddOrMerge(source.Vertices[v]);
+  // The merged index spans megabytes: each vertex's place in it is fetched
+  // a few vertices ahead of its lookup.
+  constexpr std::size_t kAhead = 8;
+  const std::size_t count = source.Vertices.size();
+  for (std::size_t v = 0; v < std::min(kAhead, count); ++v) vertices.Prefetch(source.Vertices[v]);
+  for (std::size_t v = 0; v < count; ++v) {
+    if (v + kAhead < count) vertices.Prefetch(source.Vertices[v + kAhead]);
+    newIndex[v] = vertices.AddOrMerge(source.Vertices[v]);
+  }
   for (const QZOgreFaceInfoT& face : source.Faces) {
     merged.AddFaceCopy(face);
     for (int32_t& index : merged.Faces.back().Indices) index = newIndex[static_cast<std::size_t>(index)];

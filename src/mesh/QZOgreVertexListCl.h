@@ -36,6 +36,9 @@ public:
   // position, texture coordinates and normal; otherwise the index of a copy of
   // the corner, appended. The caller keeps its vertex.
   int32_t AddOrMerge(const QZOgreVertexT& vertex);
+  // Brings the index's place for the vertex into the cache ahead of its
+  // AddOrMerge; changes nothing.
+  void Prefetch(const QZOgreVertexT& vertex) const { FList.Prefetch(vertex); }
   // Room for this many vertices, for a caller that knows how many corners
   // it will offer at most.
   void Reserve(std::size_t count) { FList.Reserve(count); }

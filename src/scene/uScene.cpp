@@ -411,10 +411,6 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
 
 // ---- TScene ----
 
-TScene::~TScene() {
-  ForEachInParallel(FPrimitives.size(), [this](std::size_t p) { FPrimitives[p].reset(); });
-}
-
 void TScene::AddMaterial(std::unique_ptr<TMaterial> material) {
   CheckPresent(material);
   // Categories are told apart without regard to letter case: keyed by

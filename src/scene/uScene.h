@@ -323,13 +323,6 @@ public:
 
 class TScene {
 public:
-  TScene() = default;
-  // A level's primitives hold millions of objects: each primitive is freed
-  // on whichever thread takes it.
-  ~TScene();
-  TScene(TScene&&) = default;
-  TScene& operator=(TScene&&) = default;
-
   // Takes ownership and files the material into the category named by its
   // Category; categories match ignoring letter case and keep the spelling of
   // the first material that named them.

@@ -73,8 +73,9 @@ bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
 // starts at the first "<primitive" that follows "</primitive>" and white
 // space at or after c chunk lengths in. Chunk 0 and every chunk whose number
 // is a multiple of the thread count are the parser's; each other thread
-// reads the chunks of its own residue, one chunk ahead of the parser at
-// most (so that the text read ahead and not yet given back stays small):
+// reads the chunks of its own residue, two rounds of chunks ahead of the
+// parser at most (so that the text read ahead and not yet given back stays
+// small):
 // the primitives from the chunk's start up to the next chunk's start, until
 // the text reader gives up or something else than a primitive comes. When
 // the parser offers the element that starts exactly where such a chunk
@@ -198,8 +199,8 @@ private:
     try {
       TPrimitiveTextReader reader(FOwner.Scale, FOwner.FMaterialsById);
       for (std::size_t c = t;; c += FThreadCount) {
-        // One chunk ahead of the parser's at most.
-        FChanged.wait(lock, [&] { return FStopping || FParserChunk + FThreadCount > c; });
+        // Two rounds of chunks ahead of the parser's at most.
+        FChanged.wait(lock, [&] { return FStopping || FParserChunk + 2 * FThreadCount > c; });
         if (FStopping) break;
         const char* const start = Chunk(c, lock).Start;
         if (!start) break;  // no chunk here, nor behind

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -274,4 +275,36 @@ TEST(PrimitiveTextReader, ManyPrimitivesWithOddOnesAmongThem) {
   const std::string failing = Document(primitives + Odd(kAttributes, kTriangle) + Plain(999));
   ExpectSameAsTheTree(failing, "an unknown vertex late in the document");
   ExpectSameAsTheTree(failing.substr(0, failing.size() - 20) + "<bad<", "then a syntax error");
+}
+
+TEST(PrimitiveTextReader, NumbersInTheEditorsFormReadAsTheNumberReaderReadsThem) {
+  // Every number must come out of the text as StrToFloat reads it for the
+  // tree: random numbers of every length of both parts, and texts at the
+  // edges of the quick road and of the grammar.
+  std::mt19937_64 random(20261210);
+  std::vector<std::string> numbers = {"0",       "-0",         "0.0",          "-0.000000",  "5.",       "-5.",
+                                      ".5",      "1234567",    "12345678",     "1234567.5",  "0.12345678", "0.123456789",
+                                      "9999999.99999999", "16777217", "16777217.0", "1.5e3", "+2", " 3",
+                                      "3.4028235e37", "0.00000001", "7.00000000"};
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = i % 2 ? "-" : "";
+    const int integerDigits = 1 + static_cast<int>(random() % 8);
+    for (int d = 0; d < integerDigits; ++d) text += static_cast<char>('0' + random() % 10);
+    const int decimals = static_cast<int>(random() % 10);
+    if (decimals > 0 || i % 7 == 0) text += '.';
+    for (int d = 0; d < decimals; ++d) text += static_cast<char>('0' + random() % 10);
+    numbers.push_back(text);
+  }
+  std::string vertices, corners;
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    const std::string id = "n" + std::to_string(i);
+    const std::string& number = numbers[i];
+    vertices += "<vertex id=\"" + id + "\" x=\"" + number + "\" y=\"" + number + "\" z=\"1\" />\n";
+    corners += "<vertex vid=\"" + id + "\" u0=\"" + number + "\" v0=\"" + numbers[numbers.size() - 1 - i] + "\" />\n";
+  }
+  const std::string primitive =
+      Odd(kAttributes, "<vertices>" + vertices + "</vertices><polygons><poly mid=\"one\">" + corners + "</poly></polygons>");
+  const std::string document = Among(primitive);
+  ASSERT_EQ(Read(document, false, 1, 1).Error, "");
+  ExpectSameAsTheTree(document, "numbers in the editor's form");
 }
