@@ -36,6 +36,7 @@ TAssetExportResult ExportAsset(const TSceneSource& source, const TAssetExportOpt
 
   TXMLSceneReader reader;
   reader.Scale = options.Scale;
+  reader.SmoothingAngle = ExportSmoothingAngle;
   reader.OnProgress = [&](int percent) { sinks.Report(source.Step, percent); };
   sinks.Report(source.Step, 0);
   const std::unique_ptr<TScene> scene = source.Read(reader);

@@ -61,6 +61,7 @@ TMeshFileResult ExportMeshFile(const TSceneSource& source, const TMeshFileOption
 
   TXMLSceneReader reader;
   reader.Scale = options.Scale;
+  reader.SmoothingAngle = ExportSmoothingAngle;
   reader.OnProgress = [&](int percent) { sinks.Report(source.Step, percent); };
   sinks.Report(source.Step, 0);
   const std::unique_ptr<TScene> scene = source.Read(reader);

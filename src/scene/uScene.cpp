@@ -407,6 +407,7 @@ void TPrimitive::CalculateNormals(float smoothingAngle) {
       polygon.AddNormal(static_cast<float>(smoothed.X), static_cast<float>(smoothed.Y), static_cast<float>(smoothed.Z));
     }
   }
+  FHasNormals = true;
 }
 
 // ---- TScene ----
@@ -458,5 +459,7 @@ const TMaterial* TScene::FindMaterial(std::string_view id) const {
 void TScene::CalculateNormals(float smoothingAngle) {
   // Each primitive's normals depend on that primitive alone: they are
   // computed on every core, and raise as a loop in order would.
-  ForEachInParallel(FPrimitives.size(), [&](std::size_t p) { FPrimitives[p]->CalculateNormals(smoothingAngle); });
+  ForEachInParallel(FPrimitives.size(), [&](std::size_t p) {
+    if (!FPrimitives[p]->HasNormals()) FPrimitives[p]->CalculateNormals(smoothingAngle);
+  });
 }

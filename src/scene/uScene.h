@@ -269,6 +269,8 @@ public:
   // Raises "List index out of bounds (-1)" for a polygon without corners or a
   // corner whose vertex is not one of this primitive's; no normals are added then.
   void CalculateNormals(float smoothingAngle);
+  // Whether CalculateNormals has given the polygons their normals.
+  bool HasNormals() const { return FHasNormals; }
 
   std::string Id;
   std::string Name;
@@ -298,6 +300,7 @@ private:
   TObjectBlocks<TPolygon> FPolygonBlocks;
   std::vector<std::unique_ptr<TPolygon>> FAdoptedPolygons;
   std::unique_ptr<TProperties> FProperties;
+  bool FHasNormals = false;
 };
 
 class TLight {
@@ -352,10 +355,11 @@ public:
   const TMaterial* FindMaterial(std::string_view id) const;
   TMaterial* FindMaterial(std::string_view id) { return const_cast<TMaterial*>(std::as_const(*this).FindMaterial(id)); }
 
-  // Smoothed normals for every primitive; see TPrimitive. Primitives are
-  // taken on several threads (see WorkerCount); the first primitive in
-  // order that raises is the error, and primitives after it may have their
-  // normals then.
+  // Smoothed normals for every primitive that has none yet (the reader may
+  // have given most of them already, see TXMLSceneReader::SmoothingAngle);
+  // see TPrimitive. Primitives are taken on several threads (see
+  // WorkerCount); the first primitive in order that raises is the error, and
+  // primitives after it may have their normals then.
   void CalculateNormals(float smoothingAngle);
 
   std::string Name = "Tarnix Scene";

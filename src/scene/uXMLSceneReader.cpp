@@ -61,6 +61,16 @@ bool ReadPoint(const TXMLNode& node, TVertex& point, float scale, const Name& x,
 bool ReadPoint(const TXMLNode& node, TVertex& point, float scale) {
   return ReadPoint(node, point, scale, std::string_view("x"), std::string_view("y"), std::string_view("z"));
 }
+
+// See TXMLSceneReader::SmoothingAngle. Only the scene's own errors are left
+// for later: the normals are then not added at all.
+void GiveNormals(TPrimitive& primitive, const std::optional<float>& angle) {
+  if (!angle) return;
+  try {
+    primitive.CalculateNormals(*angle);
+  } catch (const TException&) {
+  }
+}
 }  // namespace
 
 // The primitives of a <primitives> section, offered by the parser before it
@@ -107,7 +117,10 @@ public:
     }
     std::unique_ptr<TPrimitive> primitive;
     const std::size_t length = FReader.Read(text, primitive);
-    if (length > 0) FScene.AddPrimitive(std::move(primitive));
+    if (length > 0) {
+      GiveNormals(*primitive, FOwner.SmoothingAngle);
+      FScene.AddPrimitive(std::move(primitive));
+    }
     return length;
   }
 
@@ -215,6 +228,7 @@ private:
             std::unique_ptr<TPrimitive> primitive;
             const std::size_t length = reader.Read({p, static_cast<std::size_t>(FEnd - p)}, primitive);
             if (length == 0) break;
+            GiveNormals(*primitive, FOwner.SmoothingAngle);
             primitives.push_back(std::move(primitive));
             p += length;
             end = p;

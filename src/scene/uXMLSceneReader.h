@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -30,6 +31,13 @@ bool IsValidScale(std::string_view text);
 class TXMLSceneReader {
 public:
   float Scale = 1.0f;
+  // When set, each primitive read straight from the text gets its smoothed
+  // normals for this angle at once, on the thread that read it, while its
+  // polygons are still in the processor's cache: a later pass over a large
+  // scene would fetch them all from memory again. A primitive whose normals
+  // fail is left without them, so that TScene::CalculateNormals raises the
+  // error at its place in order.
+  std::optional<float> SmoothingAngle;
   // Progress in percent, as far as the document has been read; the scene is
   // built while it is read.
   std::function<void(int percent)> OnProgress;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,10 +28,12 @@ public:
   ~TWorkers() { SetWorkerCount(0); }
 };
 
-TOutcome Read(const std::string& document, bool fromText, unsigned threads, std::size_t minimumText) {
+TOutcome Read(const std::string& document, bool fromText, unsigned threads, std::size_t minimumText,
+              std::optional<float> smoothingAngle = std::nullopt) {
   const TWorkers workers(threads);
   TXMLSceneReader reader;
   reader.Scale = 10;
+  reader.SmoothingAngle = smoothingAngle;
   reader.ReadPrimitivesFromText = fromText;
   reader.MinTextPerReadThread = minimumText;
   TOutcome outcome;
@@ -139,7 +142,7 @@ TEST(PrimitiveTextReader, SpellingsTheTreeTakesAlike) {
       {"white space everywhere markup allows it",
        "<primitive\t" + kAttributes + " \r\n>\r\n<vertices\n>\t<vertex id = \"a\"\tx=\"1\"y=\"2\"z=\"3\"/>"
        "<vertex id=\"b\" x=\"1\" y=\"2\" z=\"4\" ></vertex ><vertex id=\"c\" x=\"0\" y=\"0\" z=\"0\">\r\n</vertex>"
-       "</vertices> <polygons ><poly mid=\"bare\" ><vertex vid=\"a\" /><vertex vid=\"b\"></vertex>"
+       "</vertices> <polygons ><poly mid=\"bare\" ><vertex vid=\"a\" u0=\"0\" v0=\"0\" /><vertex vid=\"b\"></vertex>"
        "<vertex vid=\"c\"/></poly></polygons>\n</primitive>"},
       {"entity references in values",
        Odd("id=\"&#113;\" name=\"A &amp; B &lt;&gt;&quot;&apos; &#65; &unknown; &\" type=\"&#103;rid\" visible=\"1\" "
@@ -168,7 +171,7 @@ TEST(PrimitiveTextReader, SpellingsTheTreeTakesAlike) {
       {"an empty primitive", "<primitive " + kAttributes + " />"},
       {"empty sections", Odd(kAttributes, "<vertices /><polygons></polygons><vertices></vertices>")},
       {"a polygon without corners", Odd(kAttributes, kVertices + "<polygons><poly mid=\"two\" /></polygons>")},
-      {"an unknown material", Odd(kAttributes, kVertices + "<polygons><poly mid=\"ONE\"><vertex vid=\"a\" /></poly>"
+      {"an unknown material", Odd(kAttributes, kVertices + "<polygons><poly mid=\"ONE\"><vertex vid=\"a\" u0=\"0\" v0=\"0\" /></poly>"
                                                            "</polygons>")},
       {"a material without layers", Odd(kAttributes, kVertices + "<polygons><poly mid=\"bare\"><vertex vid=\"a\" "
                                                                  "u0=\"x\" /></poly></polygons>")},
@@ -182,7 +185,7 @@ TEST(PrimitiveTextReader, SpellingsTheTreeTakesAlike) {
                                     "u00=\"x\" v=\"x\" /></poly></polygons>")},
       {"vertex identifiers in other letter case, and twice",
        Odd(kAttributes, "<vertices><vertex id=\"a\" x=\"1\" y=\"2\" z=\"3\" /><vertex id=\"A\" x=\"4\" y=\"5\" z=\"6\" />"
-                        "</vertices><polygons><poly mid=\"bare\"><vertex vid=\"A\" /><vertex vid=\"a\" /></poly>"
+                        "</vertices><polygons><poly mid=\"bare\"><vertex vid=\"A\" /><vertex vid=\"a\" u0=\"0\" v0=\"0\" /></poly>"
                         "</polygons><vertices><vertex id=\"b\" x=\"0\" y=\"0\" z=\"0\" /></vertices>"
                         "<polygons><poly mid=\"bare\"><vertex vid=\"B\" /></poly></polygons>")},
       {"a primitive inside a primitive", Odd(kAttributes, Odd(kAttributes, kVertices))},
@@ -206,11 +209,11 @@ TEST(PrimitiveTextReader, ErrorsAreTheTreesErrors) {
                                                           "</vertices>")},
       {"a coordinate beyond the float range once scaled",
        Odd(kAttributes, "<vertices><vertex id=\"a\" x=\"1\" y=\"3.4e38\" z=\"3\" /></vertices>")},
-      {"a polygon without material", Odd(kAttributes, kVertices + "<polygons><poly><vertex vid=\"a\" /></poly>"
+      {"a polygon without material", Odd(kAttributes, kVertices + "<polygons><poly><vertex vid=\"a\" u0=\"0\" v0=\"0\" /></poly>"
                                                                   "</polygons>")},
       {"a corner without vertex", Odd(kAttributes, kVertices + "<polygons><poly mid=\"bare\"><vertex /></poly>"
                                                                "</polygons>")},
-      {"an unknown vertex", Odd(kAttributes, kVertices + "<polygons><poly mid=\"bare\"><vertex vid=\"d\" /></poly>"
+      {"an unknown vertex", Odd(kAttributes, kVertices + "<polygons><poly mid=\"bare\"><vertex vid=\"d\" u0=\"0\" v0=\"0\" /></poly>"
                                                          "</polygons>")},
       {"polygons before their vertices", Odd(kAttributes, kTriangle + kVertices)},
       {"a missing texture coordinate", Odd(kAttributes, kVertices + "<polygons><poly mid=\"two\"><vertex vid=\"a\" "
@@ -307,4 +310,56 @@ TEST(PrimitiveTextReader, NumbersInTheEditorsFormReadAsTheNumberReaderReadsThem)
   const std::string document = Among(primitive);
   ASSERT_EQ(Read(document, false, 1, 1).Error, "");
   ExpectSameAsTheTree(document, "numbers in the editor's form");
+}
+
+TEST(PrimitiveTextReader, NormalsGivenWhileReadingAreThoseOfTheScenesPass) {
+  // Primitives read from the text get their normals on the thread that read
+  // them; the scene's pass then does the rest (those the tree read). The
+  // result must be the pass's alone, and a primitive whose normals fail must
+  // fail at the pass, as before, and not the read.
+  // Two triangles meeting at a right angle: smoothed or not by the angle.
+  const std::string hinge = Odd(kAttributes,
+                                "<vertices><vertex id=\"a\" x=\"0\" y=\"0\" z=\"0\" /><vertex id=\"b\" x=\"1\" y=\"0\" z=\"0\" />"
+                                "<vertex id=\"c\" x=\"0\" y=\"1\" z=\"0\" /><vertex id=\"d\" x=\"0\" y=\"0\" z=\"1\" /></vertices>"
+                                "<polygons><poly mid=\"one\"><vertex vid=\"a\" u0=\"0\" v0=\"0\" /><vertex vid=\"b\" u0=\"0\" v0=\"0\" /><vertex vid=\"c\" u0=\"0\" v0=\"0\" /></poly>"
+                                "<poly mid=\"one\"><vertex vid=\"b\" u0=\"0\" v0=\"0\" /><vertex vid=\"a\" u0=\"0\" v0=\"0\" /><vertex vid=\"d\" u0=\"0\" v0=\"0\" /></poly></polygons>");
+  std::string primitives;
+  for (int i = 0; i < 60; ++i) {
+    primitives += Plain(i) + "\n" + hinge + "\n";
+    if (i % 23 == 5) primitives += Odd(kAttributes, "<!-- odd -->" + kVertices + kTriangle) + "\n";
+  }
+  const auto withPass = [](TOutcome outcome) {
+    if (outcome.Scene) {
+      try {
+        outcome.Scene->CalculateNormals(66);
+      } catch (const TException& e) {
+        outcome.Error = e.Message();
+      }
+    }
+    return outcome;
+  };
+  const std::string document = Document(primitives);
+  const TOutcome expected = withPass(Read(document, false, 1, 1));
+  ASSERT_EQ(expected.Error, "");
+  for (const unsigned threads : {1u, 2u, 3u}) {
+    const TOutcome read = Read(document, true, threads, 1, 66.0f);
+    ASSERT_EQ(read.Error, "");
+    EXPECT_TRUE(read.Scene->GetPrimitive(0).HasNormals()) << "the reader gave none";
+    EXPECT_FALSE(read.Scene->GetPrimitive(12).HasNormals()) << "the tree's primitive is the pass's";
+    const TOutcome actual = withPass(Read(document, true, threads, 1, 66.0f));
+    EXPECT_EQ(SceneDifference(*expected.Scene, *actual.Scene), "") << threads << " threads";
+  }
+
+  // A polygon without corners: the read succeeds, the pass raises.
+  const std::string failing = Document(primitives + Odd(kAttributes, kVertices + "<polygons><poly mid=\"one\"></poly></polygons>") +
+                                       "\n" + Plain(999));
+  ASSERT_EQ(withPass(Read(failing, false, 1, 1)).Error, "List index out of bounds (-1)");
+  for (const unsigned threads : {1u, 2u, 3u}) {
+    const TOutcome read = Read(failing, true, threads, 1, 66.0f);
+    ASSERT_EQ(read.Error, "") << threads << " threads";
+    EXPECT_FALSE(read.Scene->GetPrimitive(read.Scene->PrimitiveCount() - 2).HasNormals());
+    EXPECT_EQ(withPass(Read(failing, true, threads, 1, 66.0f)).Error, "List index out of bounds (-1)");
+  }
+  // With a syntax error behind it, the syntax error is the one reported.
+  EXPECT_EQ(Read(failing + "<", true, 2, 1, 66.0f).Error, Read(failing + "<", false, 1, 1).Error);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The first difference between two scenes, in words, or "" when they hold
 // the same: every field of the settings, materials, categories, primitives,
-// vertices, polygons, texture coordinates and lights, numbers bit for bit
+// vertices, polygons, texture coordinates, normals and lights, numbers bit for bit
 // (so that -0 and 0 differ), and polygons' references as indices.
 
 #include <cstring>
@@ -74,6 +74,7 @@ inline std::string SceneDifference(const TScene& a, const TScene& b) {
     SCENE_SAME(x.SnapMethod, y.SnapMethod, "snap");
     SCENE_SAME(x.Visible, y.Visible, "visible");
     SCENE_SAME(x.AutoUV, y.AutoUV, "auto UV");
+    SCENE_SAME(x.HasNormals(), y.HasNormals(), "normals");
     SCENE_SAME(x.VertexCount(), y.VertexCount(), "vertex count");
     for (int v = 0; v < x.VertexCount(); ++v) {
       const TVertex& s = x.GetVertex(v);
@@ -104,6 +105,15 @@ inline std::string SceneDifference(const TScene& a, const TScene& b) {
           SCENE_SAME(c.CoordinateOrZero(k).U, d.CoordinateOrZero(k).U, polygon + "u of corner " + std::to_string(k));
           SCENE_SAME(c.CoordinateOrZero(k).V, d.CoordinateOrZero(k).V, polygon + "v of corner " + std::to_string(k));
         }
+      }
+      SCENE_SAME(s.FaceNormal.X, t.FaceNormal.X, polygon + "face normal");
+      SCENE_SAME(s.FaceNormal.Y, t.FaceNormal.Y, polygon + "face normal");
+      SCENE_SAME(s.FaceNormal.Z, t.FaceNormal.Z, polygon + "face normal");
+      SCENE_SAME(s.NormalCount(), t.NormalCount(), polygon + "normal count");
+      for (int k = 0; k < s.NormalCount(); ++k) {
+        SCENE_SAME(s.NormalAt(k).X, t.NormalAt(k).X, polygon + "normal of corner " + std::to_string(k));
+        SCENE_SAME(s.NormalAt(k).Y, t.NormalAt(k).Y, polygon + "normal of corner " + std::to_string(k));
+        SCENE_SAME(s.NormalAt(k).Z, t.NormalAt(k).Z, polygon + "normal of corner " + std::to_string(k));
       }
     }
   }
