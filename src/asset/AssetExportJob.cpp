@@ -6,6 +6,7 @@
 #include "asset/KVMeshExporterCl.h"
 #include "asset/KVPhysicsExporterCl.h"
 #include "asset/uRepository.h"
+#include "base/ProcessEnd.h"
 #include "platform/uFileLock.h"
 #include "platform/uFileSystem.h"
 #include "platform/uFileTransaction.h"
@@ -39,7 +40,7 @@ TAssetExportResult ExportAsset(const TSceneSource& source, const TAssetExportOpt
   reader.SmoothingAngle = ExportSmoothingAngle;
   reader.OnProgress = [&](int percent) { sinks.Report(source.Step, percent); };
   sinks.Report(source.Step, 0);
-  const std::unique_ptr<TScene> scene = source.Read(reader);
+  std::unique_ptr<TScene> scene = source.Read(reader);
   // A mistyped repository must not receive half an asset: the folders that
   // the export does not create itself must be there before anything is written.
   layout.CheckFolders(KVPhysicsExporterT::HasCollisionVolumes(*scene));
@@ -58,5 +59,7 @@ TAssetExportResult ExportAsset(const TSceneSource& source, const TAssetExportOpt
   KVMeshExporterT exporter(options, sinks);
   exporter.Write(*scene, transaction);
   transaction.Commit();
-  return {exporter.GetWrittenFiles(), exporter.GetTextureSources(), PolygonCount(*scene)};
+  TAssetExportResult result{exporter.GetWrittenFiles(), exporter.GetTextureSources(), PolygonCount(*scene)};
+  if (options.KeepSceneToProcessEnd) KeepToProcessEnd(std::move(scene));
+  return result;
 }

@@ -31,4 +31,9 @@ struct TAssetExportOptions {
   // process (the batch): their textures are claimed there (see
   // TextureClaims.h). Unset, the repository's files alone are compared.
   TTextureClaims* TextureClaims = nullptr;
+  // For a process that ends right after the job (the command line's export):
+  // the scene is kept to its end rather than freed, which for a level of a
+  // million polygons took longer than writing its mesh (see ProcessEnd.h).
+  // The dialog and the batch, which run on, free it.
+  bool KeepSceneToProcessEnd = false;
 };

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "asset/KVMeshExporterCl.h"
+#include "base/ProcessEnd.h"
 #include "base/uException.h"
 #include "mesh/QZOgreMeshExporterCl.h"
 #include "platform/uFileLock.h"
@@ -64,7 +65,7 @@ TMeshFileResult ExportMeshFile(const TSceneSource& source, const TMeshFileOption
   reader.SmoothingAngle = ExportSmoothingAngle;
   reader.OnProgress = [&](int percent) { sinks.Report(source.Step, percent); };
   sinks.Report(source.Step, 0);
-  const std::unique_ptr<TScene> scene = source.Read(reader);
+  std::unique_ptr<TScene> scene = source.Read(reader);
   sinks.Report("Calculating normals...", 0);
   scene->CalculateNormals(ExportSmoothingAngle);
 
@@ -98,5 +99,6 @@ TMeshFileResult ExportMeshFile(const TSceneSource& source, const TMeshFileOption
   transaction.Commit();
   TMeshFileResult result{{folder + name, script}};
   for (const std::string& texture : exporter.GetPlacedTextures()) result.WrittenFiles.push_back(folder + texture);
+  if (options.KeepSceneToProcessEnd) KeepToProcessEnd(std::move(scene));
   return result;
 }

@@ -32,6 +32,9 @@ struct TMeshFileOptions {
   bool AllPrimitives = false;
   // The folder the textures are read from, ending with a delimiter.
   std::string TextureFolder;
+  // For a process that ends right after the job: the scene is kept to its
+  // end rather than freed (see ProcessEnd.h).
+  bool KeepSceneToProcessEnd = false;
 };
 
 struct TMeshFileResult {

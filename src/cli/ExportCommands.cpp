@@ -27,8 +27,9 @@ namespace {
 }  // namespace
 
 void RunExportCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {
-  const TAssetExportOptions options =
-      AssetExportOptions(arguments, arguments.SceneFile, arguments.AssetName, arguments.Category);
+  TAssetExportOptions options = AssetExportOptions(arguments, arguments.SceneFile, arguments.AssetName, arguments.Category);
+  // The tool ends right after its one export.
+  options.KeepSceneToProcessEnd = true;
   TWarningPrinter warnings(streams.Err, streams.Progress, arguments.Strict);
   TAssetExportResult result;
   try {
@@ -51,6 +52,7 @@ void RunMeshCommand(const TCommandArguments& arguments, const TCommandStreams& s
   options.MeshFile = arguments.Output;
   options.SceneFile = arguments.SceneFile;
   options.AllPrimitives = arguments.AllPrimitives;
+  options.KeepSceneToProcessEnd = true;
   TWarningPrinter warnings(streams.Err, streams.Progress, arguments.Strict);
   const TMeshFileResult result = ExportMeshFile(SceneFileSource(arguments.SceneFile), options, warnings.Sinks());
   streams.Progress.Erase();

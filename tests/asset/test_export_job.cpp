@@ -163,3 +163,26 @@ TEST(MeshExportJob, ASecondExportOfTheSameMeshIsRefusedAtOnce) {
   EXPECT_FALSE(read);
   EXPECT_FALSE(std::filesystem::exists(dir.File("out/Quad.mesh")));
 }
+
+// The command line keeps the scene to its process's end: nothing the job
+// writes or returns may change with that, for the asset as for a mesh file.
+TEST(AssetExportJob, KeepingTheSceneToTheProcessEndChangesNoFile) {
+  TTempDir dir;
+  std::vector<std::vector<std::string>> contents;
+  for (const bool keep : {false, true}) {
+    const std::string root = dir.File(keep ? "Kept" : "Freed");
+    TAssetExportOptions options = Options(root, "Quad");
+    options.CreateRepositoryFolders = true;
+    options.KeepSceneToProcessEnd = keep;
+    const TAssetExportResult result = ExportAsset(SceneText(Document(true)), options, {});
+    EXPECT_EQ(result.Polygons, 2u);
+    TMeshFileOptions meshOptions;
+    meshOptions.MeshFile = root + "/Alone/Quad.mesh";
+    meshOptions.KeepSceneToProcessEnd = keep;
+    ExportMeshFile(SceneText(Document(true)), meshOptions, {});
+    contents.emplace_back();
+    for (const std::string& file : result.WrittenFiles) contents.back().push_back(TTempDir::Read(file));
+    contents.back().push_back(TTempDir::Read(meshOptions.MeshFile));
+  }
+  EXPECT_EQ(contents[0], contents[1]);
+}
