@@ -1,6 +1,7 @@
 #include "mesh/QZOgreBinaryMeshWriter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -8,8 +9,10 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "base/Parallel.h"
 #include "base/uException.h"
 #include "xml/uBufferedFileStream.h"
 
@@ -135,6 +138,8 @@ constexpr int64_t kIndexLimit = 65536;     // indices are 16-bit, there is no 32
 
 constexpr std::size_t kStreamBufferSize = 64 * 1024;
 constexpr std::size_t kPackBufferSize = 16 * 1024;
+// Sub-meshes packed on other threads go to the stream in blocks of about this size.
+constexpr uint64_t kPieceBytes = 1024 * 1024;
 
 std::string Decimal(uint64_t value) { return std::to_string(value); }
 
@@ -216,6 +221,10 @@ public:
   void Run(const Items& items, std::size_t recordSize, Record&&) {
     FCount += static_cast<uint64_t>(items.size()) * recordSize;
   }
+  template <typename Items, typename Put>
+  void Pieces(const Items& items, Put&& put) {
+    for (const auto& item : items) put(*this, item);
+  }
 
   uint64_t Count() const { return FCount; }
 
@@ -260,6 +269,22 @@ private:
   unsigned char* const FAt;
   const std::size_t FSize;
   std::size_t FUsed = 0;
+};
+
+// A block of the file packed apart (see TByteWriter::Pieces).
+class TBlockStream : public TStream {
+public:
+  void Reserve(uint64_t size) { FBytes.reserve(static_cast<std::size_t>(size)); }
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    FBytes.insert(FBytes.end(), bytes, bytes + count);
+    return count;
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return static_cast<int64_t>(FBytes.size()); }
+  const std::vector<unsigned char>& Bytes() const { return FBytes; }
+
+private:
+  std::vector<unsigned char> FBytes;
 };
 
 // Packs the values little-endian into a local buffer and hands the stream
@@ -328,6 +353,55 @@ public:
         RaiseError("Internal error: mesh record announced %d bytes but holds %d.",
                    {Decimal(recordSize), Decimal(written)});
     }
+  }
+
+  // Pieces that need nothing from each other (the sub-meshes), each put by
+  // `put`: on several threads they are packed in groups of about
+  // kPieceBytes, each group into a block of its own, and this thread hands
+  // the blocks to the stream in their order as they are done. The bytes are
+  // a loop's; an error is the one a loop would meet first.
+  template <typename Items, typename Put>
+  void Pieces(const Items& items, Put&& put) {
+    if (WorkerCount() < 2 || items.size() < 2) {
+      for (const auto& item : items) put(*this, item);
+      return;
+    }
+    std::vector<std::size_t> firsts{0};  // group g: items firsts[g] up to firsts[g + 1]
+    std::vector<uint64_t> sizes;
+    uint64_t size = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      TByteCounter counter;
+      put(counter, items[i]);
+      size += counter.Count();
+      if (size >= kPieceBytes || i + 1 == items.size()) {
+        firsts.push_back(i + 1);
+        sizes.push_back(size);
+        size = 0;
+      }
+    }
+    const std::size_t groups = sizes.size();
+    std::vector<TBlockStream> blocks(groups);
+    const auto done = std::make_unique<std::atomic<bool>[]>(groups);
+    std::size_t next = 0;  // the first group not yet handed to the stream
+    const auto handOver = [&] {
+      for (; next < groups && done[next].load(std::memory_order_acquire); ++next) {
+        Flush();
+        const std::vector<unsigned char>& bytes = blocks[next].Bytes();
+        FStream.Write(bytes.data(), bytes.size());
+        FFlushed += bytes.size();
+        blocks[next] = TBlockStream();
+      }
+    };
+    const std::thread::id caller = std::this_thread::get_id();
+    ForEachInParallel(groups, [&](std::size_t g) {
+      blocks[g].Reserve(sizes[g]);
+      TByteWriter writer(blocks[g]);
+      for (std::size_t i = firsts[g]; i < firsts[g + 1]; ++i) put(writer, items[i]);
+      writer.Flush();
+      done[g].store(true, std::memory_order_release);
+      if (std::this_thread::get_id() == caller) handOver();
+    });
+    handOver();
   }
 
   void Flush() {
@@ -512,7 +586,9 @@ void PutMesh(Out& out, const TSubMeshView& subMeshes, const TMeshBounds& bounds,
              const std::vector<TDetailLevel>& levels) {
   out.Chunk(kMeshChunk, [&](auto& body) {
     body.U8(0);  // not skeletally animated
-    for (const auto& subMesh : subMeshes) PutSubMesh(body, *subMesh, exportNormals, exportLightmaps, layout);
+    body.Pieces(subMeshes, [&](auto& piece, const QZOgreSubMeshT* subMesh) {
+      PutSubMesh(piece, *subMesh, exportNormals, exportLightmaps, layout);
+    });
     if (!levels.empty()) PutLevelsOfDetail(body, levels, layout);
     PutBounds(body, bounds);
     if (layout.NameTable) body.Chunk(kSubMeshNameTableChunk, [](auto&) {});

@@ -24,6 +24,14 @@ TBufferedFileStream::~TBufferedFileStream() {
 std::size_t TBufferedFileStream::Write(const void* buffer, std::size_t count) {
   auto bytes = static_cast<const unsigned char*>(buffer);
   std::size_t rest = count;
+  // A block as large as the buffer goes to the file as it is, behind what
+  // the buffer holds: copying it through the buffer would gain nothing.
+  if (rest >= FCapacity) {
+    Flush();
+    if (!FOpen || FileOperations.Write(bytes, rest, FTransaction->File(FFile)) != rest) FailWrite();
+    FWritten += static_cast<int64_t>(rest);
+    return count;
+  }
   while (FCapacity - FUsed < rest) {
     const std::size_t part = FCapacity - FUsed;
     if (part > 0) std::memcpy(FBuffer.get() + FUsed, bytes, part);

@@ -15,6 +15,7 @@
 
 #include "../support/MeshModelBuilder.h"
 #include "../support/TempDir.h"
+#include "base/Parallel.h"
 #include "mesh/QZOgreBinaryMeshWriter.h"
 #include "mesh/QZOgreMeshModelCl.h"
 
@@ -534,5 +535,55 @@ TEST(BinaryMeshFile, MillionCornersAcrossManyBufferFillsComeOutWhole) {
     vertex.F32(static_cast<float>(i)).F32(0.5f).F32(-1.0f).F32(0).F32(0).F32(1);
     vertex.F32(static_cast<float>(i) / 65536.0f).F32(1);
     EXPECT_BYTES(file.substr(dataStart + 32u * static_cast<std::size_t>(i), 32), vertex.Bytes) << i;
+  }
+}
+
+// --- Many sub-meshes, packed on several threads ---
+
+namespace {
+// 120 sub-meshes of 1,000 vertices and 500 faces each, about 5 MB in all:
+// several blocks of sub-meshes packed apart and joined in order.
+void AddManySubMeshes(TModel& model) {
+  QZOgreMaterialT& material = model.Material("many", 2);
+  for (int s = 0; s < 120; ++s) {
+    QZOgreSubMeshT& subMesh = model.SubMesh(&material, {}, {});
+    for (int i = 0; i < 1000; ++i) {
+      QZOgreVertexT vertex(static_cast<float>(s), static_cast<float>(i), -0.0f);
+      vertex.AddTextureCoordinates(static_cast<float>(i), 0.5f);
+      vertex.AddTextureCoordinates(0.25f, static_cast<float>(s));
+      subMesh.AddVertex(std::move(vertex));
+    }
+    for (int f = 0; f < 500; ++f) subMesh.AddFace(f, 999 - f, (f * 7) % 1000, subMesh.Material);
+  }
+}
+
+std::string WrittenWithThreads(const TTempDir& dir, const TModel& model, unsigned threads) {
+  SetWorkerCount(threads);
+  std::string file;
+  const std::string error = ErrorOf([&] { file = Write(dir, model, true, true); });
+  SetWorkerCount(0);
+  return error == "no error" ? file : "error: " + error;
+}
+}  // namespace
+
+TEST(BinaryMeshFile, SubMeshesPackedOnSeveralThreadsGiveTheBytesOfOneThread) {
+  TTempDir dir;
+  TModel model;
+  AddManySubMeshes(model);
+  const std::string alone = WrittenWithThreads(dir, model, 1);
+  ASSERT_GT(alone.size(), 5'000'000u);
+  for (const unsigned threads : {2u, 3u, 8u}) EXPECT_TRUE(WrittenWithThreads(dir, model, threads) == alone) << threads;
+
+  // Two broken sub-meshes far apart: the error is the first one's, as one
+  // thread meets it, either way round, and the file written before stays.
+  for (const bool indexFirst : {true, false}) {
+    TModel broken;
+    AddManySubMeshes(broken);
+    broken.SubMeshes[indexFirst ? 30 : 100]->Faces[300].Indices[1] = 70000;
+    broken.SubMeshes[indexFirst ? 100 : 30]->Vertices[700].ClearTextureCoordinates();
+    const std::string expected = indexFirst ? "error: Submeshes containing > 65536 vertices not supported."
+                                            : "error: List index out of bounds (0)";
+    for (const unsigned threads : {1u, 2u, 3u}) EXPECT_EQ(WrittenWithThreads(dir, broken, threads), expected) << threads;
+    EXPECT_TRUE(TTempDir::Read(dir.File("out.mesh")) == alone);
   }
 }
