@@ -3,6 +3,8 @@
 #include <chrono>
 #include <random>
 #include <set>
+#include <system_error>
+#include <utility>
 
 #include "base/uException.h"
 #include "platform/uFileSystem.h"
@@ -80,18 +82,42 @@ std::size_t TFileTransaction::Create(const std::string& target) {
 }
 
 void TFileTransaction::Finish(std::size_t file) {
-  TStagedFile& staged = FFiles[file];
-  const bool synced = FileOperations.Sync(staged.Handle);
-  const bool closed = FileOperations.Close(staged.Handle);
-  staged.Handle = nullptr;
-  if (!synced || !closed) {
-    Abandon(file);
-    RaiseError("Cannot write file %s", {staged.Target});
+  AwaitFlush();
+  std::FILE* const handle = std::exchange(FFiles[file].Handle, nullptr);
+  FFlushing = file;
+  FFlushPending = true;
+  // The thread owns the handle and touches nothing else: the list of files
+  // may grow meanwhile.
+  const auto flush = [this, handle] {
+    const bool synced = FileOperations.Sync(handle);
+    FFlushed = FileOperations.Close(handle) && synced;
+  };
+  try {
+    FFlushThread = std::thread(flush);
+  } catch (const std::system_error&) {
+    flush();  // no thread to be had: here, then
+    AwaitFlush();
   }
-  staged.Finished = true;
+}
+
+void TFileTransaction::AwaitFlush() {
+  if (!FFlushPending) return;
+  if (FFlushThread.joinable()) FFlushThread.join();
+  FFlushPending = false;
+  TStagedFile& staged = FFiles[FFlushing];
+  if (FFlushed) {
+    staged.Finished = true;
+    return;
+  }
+  Abandon(FFlushing);
+  RaiseError("Cannot write file %s", {staged.Target});
 }
 
 void TFileTransaction::Abandon(std::size_t file) {
+  if (FFlushPending && FFlushing == file) {
+    if (FFlushThread.joinable()) FFlushThread.join();
+    FFlushPending = false;
+  }
   TStagedFile& staged = FFiles[file];
   if (staged.Handle) FileOperations.Close(staged.Handle);
   staged.Handle = nullptr;
@@ -128,6 +154,7 @@ TSourceFile TFileTransaction::Copy(const std::string& folder, const std::string&
 }
 
 void TFileTransaction::Commit() {
+  AwaitFlush();
   // What would stop a move is found before the first one: a folder where a
   // file goes. A file marked read-only is kept from changes on purpose (a
   // source-control checkout does so): replacing it would quietly undo that.

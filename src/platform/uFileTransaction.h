@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/uFileSystem.h"
@@ -33,8 +34,11 @@ public:
   // in the calls below. Raises "Cannot create file %s" with the target.
   std::size_t Create(const std::string& target);
   std::FILE* File(std::size_t file) const { return FFiles[file].Handle; }
-  // The file is complete: flushed to the disk and closed. Raises "Cannot
-  // write file %s" with the target.
+  // The file is complete: it is flushed to the disk and closed on a thread
+  // of its own while the caller writes the next file, as a large mesh takes
+  // the disk tens of milliseconds. Raises "Cannot write file %s" with the
+  // target when the file system refuses that, at the next Finish, Abandon or
+  // Commit, which wait for the file before.
   void Finish(std::size_t file);
   // The file will not be written after all: closed and removed.
   void Abandon(std::size_t file);
@@ -72,10 +76,18 @@ private:
   };
 
   std::string FreshName(const std::string& target, const char* extension);
+  // Waits for the file whose flush runs; raises when it failed.
+  void AwaitFlush();
   void RollBack(std::size_t moved);
   void RemoveEarlierFiles();
 
   std::string FMark;  // from the owner; empty: none
   std::vector<TStagedFile> FFiles;
+  // The file last finished, while it is flushed and closed on FFlushThread
+  // (FFlushPending); FFlushed tells how that went once the thread is joined.
+  std::thread FFlushThread;
+  std::size_t FFlushing = 0;
+  bool FFlushPending = false;
+  bool FFlushed = false;
   unsigned long long FSequence;
 };

@@ -79,6 +79,27 @@ TEST(FileTransaction, AnyFailedStepLeavesEveryEarlierFileAndNoTemporaryFile) {
   }
 }
 
+// A file is flushed to the disk while the next one is written: its failure
+// comes up at the next step (the next file's Finish, or the commit for the
+// last file), still naming that file, and nothing is published.
+TEST(FileTransaction, AFlushThatFailsBehindTheNextFileNamesItsOwnFile) {
+  for (const std::size_t failing : {0u, 1u, 2u}) {
+    for (const TFileFault fault : {TFileFault::ffSync, TFileFault::ffClose}) {
+      TThreeFiles files;
+      const std::string target = files.Targets[failing];
+      SCOPED_TRACE(target + (fault == TFileFault::ffSync ? " sync" : " close"));
+      const std::vector<std::string> names = TTempDir::Tree(files.Dir.Path());
+      {
+        TFileFaults faults(fault, fs::path(target).filename().string());
+        EXPECT_EQ(ErrorOf([&] { files.Write(); }), "Cannot write file " + target);
+        EXPECT_EQ(faults.Hits(), 1);
+      }
+      EXPECT_EQ(files.State(), "earlier");
+      EXPECT_EQ(TTempDir::Tree(files.Dir.Path()), names);
+    }
+  }
+}
+
 TEST(FileTransaction, FilesAreOnTheDiskBeforeTheyArePublishedAndTheFoldersAfter) {
   TThreeFiles files;
   TFileFaults counting(TFileFault::ffNone, "");

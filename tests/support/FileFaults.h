@@ -5,13 +5,15 @@
 // folder, or reading a copy's source. Only files whose path contains a given
 // text are affected; everything else goes to the platform as usual. Every
 // flush, move and folder flush is also logged, so that tests can check what
-// was made durable before it was published.
+// was made durable before it was published. A transaction flushes a file on
+// a thread of its own while the next is written: the hooks take a lock.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,10 @@ private:
     static TState state;
     return state;
   }
+  static std::recursive_mutex& Mutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+  }
   // The part is written with "/"; Windows paths reach here with "\\".
   static std::string Normal(const char* path) {
     std::string normal(path);
@@ -76,12 +82,14 @@ private:
   }
 
   static std::FILE* CreateNew(const char* path) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     if (Strike(TFileFault::ffCreate, Affects(path))) return nullptr;
     std::FILE* file = PlatformFileOperations.CreateNew(path);
     if (file) State().Files[file] = {Affects(path), 0, Normal(path)};
     return file;
   }
   static std::FILE* OpenRead(const char* folder, const char* name, TSourceFile& found) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     std::FILE* file = PlatformFileOperations.OpenRead(folder, name, found);
     std::string path = folder;
     if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
@@ -90,20 +98,24 @@ private:
     return file;
   }
   static bool Sync(std::FILE* file) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     State().Events.push_back("sync " + State().Files[file].Path);
     if (Strike(TFileFault::ffSync, State().Files[file].Affected)) return false;
     return PlatformFileOperations.Sync(file);
   }
   static bool SyncFolder(const char* path) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     State().Events.push_back("folder " + Normal(path));
     if (Strike(TFileFault::ffSyncFolder, Affects(path))) return false;
     return PlatformFileOperations.SyncFolder(path);
   }
   static bool Read(void* buffer, std::size_t capacity, std::FILE* file, std::size_t& count) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     if (Strike(TFileFault::ffRead, State().Files[file].Affected)) return false;
     return PlatformFileOperations.Read(buffer, capacity, file, count);
   }
   static std::size_t Write(const void* buffer, std::size_t count, std::FILE* file) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     TOpenFile& open = State().Files[file];
     std::size_t allowed = count;
     if (open.Affected && State().Fault == TFileFault::ffWrite && open.Written + count > State().AtByte) {
@@ -115,12 +127,14 @@ private:
     return written;
   }
   static bool Close(std::FILE* file) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     const bool affected = State().Files[file].Affected;
     State().Files.erase(file);
     const bool closed = PlatformFileOperations.Close(file);
     return !Strike(TFileFault::ffClose, affected) && closed;
   }
   static bool Replace(const char* from, const char* to) {
+    const std::lock_guard<std::recursive_mutex> lock(Mutex());
     State().Events.push_back("move " + Normal(from) + " " + Normal(to));
     if (Strike(TFileFault::ffReplace, Affects(to))) return false;
     return PlatformFileOperations.Replace(from, to);
