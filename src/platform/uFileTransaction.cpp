@@ -1,5 +1,6 @@
 #include "platform/uFileTransaction.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <set>
@@ -82,42 +83,76 @@ std::size_t TFileTransaction::Create(const std::string& target) {
 }
 
 void TFileTransaction::Finish(std::size_t file) {
-  AwaitFlush();
+  TakeFlushes(false);
   std::FILE* const handle = std::exchange(FFiles[file].Handle, nullptr);
-  FFlushing = file;
-  FFlushPending = true;
-  // The thread owns the handle and touches nothing else: the list of files
-  // may grow meanwhile.
-  const auto flush = [this, handle] {
-    const bool synced = FileOperations.Sync(handle);
-    FFlushed = FileOperations.Close(handle) && synced;
-  };
+  {
+    const std::lock_guard<std::mutex> lock(FFlushMutex);
+    FFlushes.push_back({file, handle, false, false});
+    if (FFlushing) return;  // the running thread takes it
+    FFlushing = true;
+  }
+  if (FFlushThread.joinable()) FFlushThread.join();  // ended with its last file
   try {
-    FFlushThread = std::thread(flush);
+    FFlushThread = std::thread([this] { FlushQueued(); });
   } catch (const std::system_error&) {
-    flush();  // no thread to be had: here, then
-    AwaitFlush();
+    FlushQueued();  // no thread to be had: here, then
   }
 }
 
-void TFileTransaction::AwaitFlush() {
-  if (!FFlushPending) return;
-  if (FFlushThread.joinable()) FFlushThread.join();
-  FFlushPending = false;
-  TStagedFile& staged = FFiles[FFlushing];
-  if (FFlushed) {
-    staged.Finished = true;
-    return;
+void TFileTransaction::FlushQueued() {
+  std::unique_lock<std::mutex> lock(FFlushMutex);
+  for (;;) {
+    // The first file not yet flushed. The queue grows at its end and loses
+    // only files done at its front, which leaves this one where it is.
+    const auto next = std::find_if(FFlushes.begin(), FFlushes.end(), [](const TFlush& flush) { return !flush.Done; });
+    if (next == FFlushes.end()) break;
+    TFlush& flush = *next;
+    lock.unlock();
+    const bool synced = FileOperations.Sync(flush.Handle);
+    const bool flushed = FileOperations.Close(flush.Handle) && synced;
+    lock.lock();
+    flush.Flushed = flushed;
+    flush.Done = true;
   }
-  Abandon(FFlushing);
-  RaiseError("Cannot write file %s", {staged.Target});
+  FFlushing = false;
+  FFlushEnded.notify_all();
+}
+
+void TFileTransaction::AwaitFlushes() {
+  {
+    std::unique_lock<std::mutex> lock(FFlushMutex);
+    FFlushEnded.wait(lock, [&] { return !FFlushing; });
+  }
+  if (FFlushThread.joinable()) FFlushThread.join();
+}
+
+void TFileTransaction::TakeFlushes(bool wait) {
+  if (wait) AwaitFlushes();
+  std::vector<TFlush> done;
+  {
+    const std::lock_guard<std::mutex> lock(FFlushMutex);
+    while (!FFlushes.empty() && FFlushes.front().Done) {
+      done.push_back(FFlushes.front());
+      FFlushes.pop_front();
+    }
+  }
+  for (std::size_t i = 0; i < done.size(); ++i) {
+    TStagedFile& staged = FFiles[done[i].File];
+    if (staged.Temporary.empty()) continue;  // abandoned meanwhile
+    if (done[i].Flushed) {
+      staged.Finished = true;
+      continue;
+    }
+    // The rest are abandoned with the transaction; this one goes now, as
+    // its error names it.
+    Abandon(done[i].File);
+    RaiseError("Cannot write file %s", {staged.Target});
+  }
 }
 
 void TFileTransaction::Abandon(std::size_t file) {
-  if (FFlushPending && FFlushing == file) {
-    if (FFlushThread.joinable()) FFlushThread.join();
-    FFlushPending = false;
-  }
+  // A file still in the queue is closed by its flush: that is waited for.
+  AwaitFlushes();
   TStagedFile& staged = FFiles[file];
   if (staged.Handle) FileOperations.Close(staged.Handle);
   staged.Handle = nullptr;
@@ -154,7 +189,7 @@ TSourceFile TFileTransaction::Copy(const std::string& folder, const std::string&
 }
 
 void TFileTransaction::Commit() {
-  AwaitFlush();
+  TakeFlushes(true);
   // What would stop a move is found before the first one: a folder where a
   // file goes. A file marked read-only is kept from changes on purpose (a
   // source-control checkout does so): replacing it would quietly undo that.

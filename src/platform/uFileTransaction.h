@@ -15,7 +15,10 @@
 // the owner's next transaction recognises and removes what a killed one
 // left behind, without touching the files that another owner is writing.
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -35,10 +38,10 @@ public:
   std::size_t Create(const std::string& target);
   std::FILE* File(std::size_t file) const { return FFiles[file].Handle; }
   // The file is complete: it is flushed to the disk and closed on a thread
-  // of its own while the caller writes the next file, as a large mesh takes
-  // the disk tens of milliseconds. Raises "Cannot write file %s" with the
-  // target when the file system refuses that, at the next Finish, Abandon or
-  // Commit, which wait for the file before.
+  // of the transaction, file after file, while the caller writes the next
+  // ones, as a large mesh takes the disk tens of milliseconds. When the file
+  // system refuses that, a later Finish or the commit raises "Cannot write
+  // file %s" with the target.
   void Finish(std::size_t file);
   // The file will not be written after all: closed and removed.
   void Abandon(std::size_t file);
@@ -76,18 +79,30 @@ private:
   };
 
   std::string FreshName(const std::string& target, const char* extension);
-  // Waits for the file whose flush runs; raises when it failed.
-  void AwaitFlush();
+  // The flushing thread's loop: takes the queued files in order.
+  void FlushQueued();
+  // Waits for every queued flush when `wait` is set; marks the flushed files
+  // finished, or abandons the first that failed and raises.
+  void TakeFlushes(bool wait);
+  // Waits for every queued flush and keeps the results for TakeFlushes.
+  void AwaitFlushes();
   void RollBack(std::size_t moved);
   void RemoveEarlierFiles();
 
   std::string FMark;  // from the owner; empty: none
   std::vector<TStagedFile> FFiles;
-  // The file last finished, while it is flushed and closed on FFlushThread
-  // (FFlushPending); FFlushed tells how that went once the thread is joined.
+  // Finished files waiting for their flush and close, and how those done
+  // went; the thread runs while any wait. Guarded by FFlushMutex.
+  struct TFlush {
+    std::size_t File;
+    std::FILE* Handle;  // closed by the flush
+    bool Done;
+    bool Flushed;
+  };
+  std::deque<TFlush> FFlushes;
+  bool FFlushing = false;
+  std::mutex FFlushMutex;
+  std::condition_variable FFlushEnded;
   std::thread FFlushThread;
-  std::size_t FFlushing = 0;
-  bool FFlushPending = false;
-  bool FFlushed = false;
   unsigned long long FSequence;
 };

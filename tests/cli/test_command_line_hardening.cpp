@@ -158,7 +158,9 @@ TEST(CommandLineFaults, EachFailedFileOfAnExportReachesTheUserAndKeepsTheWholeEa
 
       TFileFaults faults(fault, file, 100);
       const TRun run = RunTool({"export", kCrate, "--repository", dir.File("Repo"), "--asset", "Crate"});
-      EXPECT_EQ(faults.Hits(), 1);
+      // A file's flush fails behind the export, which meets that at its next
+      // file; meanwhile a read of the same path may strike again.
+      EXPECT_GE(faults.Hits(), 1);
       EXPECT_FALSE(TemporaryFilesLeft(dir.Path()));
       // A texture that cannot be written is an error like any other file.
       EXPECT_EQ(run.Status, 1);
