@@ -267,11 +267,18 @@ QZOgreMeshExporterT::TBuiltPrimitive QZOgreMeshExporterT::BuildPrimitive(const T
   std::vector<TCornerPosition> positions;
   std::vector<TCornerTriangle> triangleCorners;
   TTriangulationScratch scratch;
+  // Nearly every primitive has one material for all its polygons: it is
+  // looked up when it changes from one polygon to the next.
+  const TMaterial* lastSource = nullptr;
+  QZOgreMaterialT* material = nullptr;
   for (int i = 0; i < primitive.PolygonCount(); ++i) {
     const TPolygon& polygon = primitive.GetPolygon(i);
-    const int materialIndex = FScene.IndexOfMaterial(polygon.Material);
-    if (materialIndex < 0) RaiseListIndexError(-1);
-    QZOgreMaterialT* material = FMaterials[static_cast<std::size_t>(materialIndex)].get();
+    if (polygon.Material != lastSource) {  // never null: refused above
+      const int materialIndex = FScene.IndexOfMaterial(polygon.Material);
+      if (materialIndex < 0) RaiseListIndexError(-1);
+      material = FMaterials[static_cast<std::size_t>(materialIndex)].get();
+      lastSource = polygon.Material;
+    }
     const int cornerCount = polygon.VertexCount();
     if (cornerCount < 3) continue;
     if (std::find(built.UsedMaterials.begin(), built.UsedMaterials.end(), material) == built.UsedMaterials.end())
