@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -359,7 +360,7 @@ public:
   // `put`: on several threads they are packed in groups of about
   // kPieceBytes, each group into a block of its own, and this thread hands
   // the blocks to the stream in their order as they are done. The bytes are
-  // a loop's; an error is the one a loop would meet first.
+  // a loop's, and of the sub-meshes that cannot be packed the first raises.
   template <typename Items, typename Put>
   void Pieces(const Items& items, Put&& put) {
     if (WorkerCount() < 2 || items.size() < 2) {
