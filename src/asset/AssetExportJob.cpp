@@ -11,7 +11,6 @@
 #include "platform/uFileSystem.h"
 #include "platform/uFileTransaction.h"
 #include "scene/uScene.h"
-#include "scene/uXMLSceneReader.h"
 
 namespace {
 std::size_t PolygonCount(const TScene& scene) {
@@ -35,12 +34,7 @@ TAssetExportResult ExportAsset(const TSceneSource& source, const TAssetExportOpt
   const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(layout.LockFile());
   if (!lock) RaiseError("The asset \"%s\" is being exported by another process.", {VisibleText(options.AssetName)});
 
-  TXMLSceneReader reader;
-  reader.Scale = options.Scale;
-  reader.SmoothingAngle = ExportSmoothingAngle;
-  reader.OnProgress = [&](int percent) { sinks.Report(source.Step, percent); };
-  sinks.Report(source.Step, 0);
-  std::unique_ptr<TScene> scene = source.Read(reader);
+  std::unique_ptr<TScene> scene = ReadExportScene(source, options.Scale, sinks);
   // A mistyped repository must not receive half an asset: the folders that
   // the export does not create itself must be there before anything is written.
   layout.CheckFolders(KVPhysicsExporterT::HasCollisionVolumes(*scene));

@@ -12,7 +12,6 @@
 #include "platform/uFileSystem.h"
 #include "platform/uFileTransaction.h"
 #include "scene/uScene.h"
-#include "scene/uXMLSceneReader.h"
 
 namespace {
 // A file that the export would write must not replace the scene file nor
@@ -60,12 +59,7 @@ TMeshFileResult ExportMeshFile(const TSceneSource& source, const TMeshFileOption
   const std::unique_ptr<TFileLock> lock = TFileLock::TryAcquire(folder + "." + name + ".lock");
   if (!lock) RaiseError("The mesh %s is being exported by another process.", {output});
 
-  TXMLSceneReader reader;
-  reader.Scale = options.Scale;
-  reader.SmoothingAngle = ExportSmoothingAngle;
-  reader.OnProgress = [&](int percent) { sinks.Report(source.Step, percent); };
-  sinks.Report(source.Step, 0);
-  std::unique_ptr<TScene> scene = source.Read(reader);
+  std::unique_ptr<TScene> scene = ReadExportScene(source, options.Scale, sinks);
   sinks.Report("Calculating normals...", 0);
   scene->CalculateNormals(ExportSmoothingAngle);
 

@@ -9,9 +9,16 @@
 
 class TScene;
 class TXMLSceneReader;
+struct TReportSinks;
 
 struct TSceneSource {
   // The step shown while the scene is read ("Reading scene file...").
   std::string Step;
   std::function<std::unique_ptr<TScene>(TXMLSceneReader& reader)> Read;
 };
+
+// Reads the source's scene as the export jobs read it: positions times
+// `scale`, each primitive's normals for the export's smoothing angle given as
+// it is read (the jobs' normals pass does the rest), and the progress
+// reported under the source's step.
+std::unique_ptr<TScene> ReadExportScene(const TSceneSource& source, float scale, const TReportSinks& sinks);

@@ -28,12 +28,8 @@
 // and attributes count without regard to letter case, as the tree lower-cases
 // them; a repeated attribute counts with its last value.
 namespace {
-using XMLCharacters::kClasses;
-using XMLCharacters::kName;
-using XMLCharacters::kWhite;
-
-inline bool IsWhite(char c) { return kClasses[static_cast<unsigned char>(c)] & kWhite; }
-inline bool IsName(char c) { return kClasses[static_cast<unsigned char>(c)] & kName; }
+using XMLCharacters::IsName;
+using XMLCharacters::IsWhite;
 
 // The first character at or after `p` that is no white space, or `end`.
 // Elements stand on lines of their own, indented: sixteen characters are

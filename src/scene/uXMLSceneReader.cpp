@@ -14,11 +14,14 @@
 #include "base/uNumbers.h"
 #include "base/Parallel.h"
 #include "scene/uXMLSceneConstants.h"
+#include "xml/XMLCharacters.h"
 #include "xml/uXMLNode.h"
 #include "xml/uXMLParser.h"
 #include "xml/uXMLReader.h"
 
 namespace {
+using XMLCharacters::IsWhite;
+
 // Percentages are rounded to the nearest integer, halves to the even one.
 int RoundPercent(double value) { return static_cast<int>(std::nearbyint(value)); }
 
@@ -152,7 +155,6 @@ private:
     std::atomic<bool> Dropped{false};
   };
 
-  static bool IsWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
   // The first "<primitive" at or after `from` in the text that follows
   // "</primitive>" and white space, or nullptr.

@@ -22,4 +22,9 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
   return classes;
 }
 inline constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
+
+inline bool IsWhite(unsigned char c) { return kClasses[c] & kWhite; }
+inline bool IsName(unsigned char c) { return kClasses[c] & kName; }
+inline bool IsWhite(char c) { return IsWhite(static_cast<unsigned char>(c)); }
+inline bool IsName(char c) { return IsName(static_cast<unsigned char>(c)); }
 }  // namespace XMLCharacters

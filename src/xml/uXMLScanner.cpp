@@ -18,9 +18,8 @@ namespace {
 using XMLCharacters::kClasses;
 using XMLCharacters::kName;
 using XMLCharacters::kWhite;
-
-inline bool IsWhite(unsigned char c) { return kClasses[c] & kWhite; }
-inline bool IsName(unsigned char c) { return kClasses[c] & kName; }
+using XMLCharacters::IsName;
+using XMLCharacters::IsWhite;
 
 // Index of the first character at or after `from` that is not of the class.
 inline std::size_t SkipClass(const char* s, std::size_t from, std::size_t n, uint8_t cls) {
