@@ -280,6 +280,15 @@ std::string WriteWithLevels(const TTempDir& dir, const TModel& model, TMeshForma
   return TTempDir::Read(name);
 }
 
+// The older formats' generated chunk of one sub-mesh's level: u32 index
+// count, bool 32-bit, the indices.
+TBytes Generated(std::initializer_list<unsigned> indices) {
+  TBytes list;
+  list.U32(static_cast<uint32_t>(indices.size())).U8(0);
+  for (const unsigned index : indices) list.U16(index);
+  return TBytes().Chunk(0x8120, list);
+}
+
 // The mesh chunk's content up to the levels: the skeleton flag and both sub-meshes.
 TBytes TwoLevelsSubMeshes(bool operation) {
   TBytes mesh;
@@ -292,17 +301,10 @@ TBytes TwoLevelsSubMeshes(bool operation) {
 TEST(BinaryMeshLevelsOfDetail, TheOldestFormatHasAUsageChunkPerLevelWithTheSquaredDistance) {
   TTempDir dir;
   const TTwoLevels two;
-  // A generated chunk per sub-mesh: u32 index count, bool 32-bit, the indices.
-  const auto generated = [](std::initializer_list<unsigned> indices) {
-    TBytes list;
-    list.U32(static_cast<uint32_t>(indices.size())).U8(0);
-    for (const unsigned index : indices) list.U16(index);
-    return TBytes().Chunk(0x8120, list);
-  };
   TBytes levels;
   levels.U16(3).U8(0);  // three levels with the full mesh, generated ones
-  levels.Chunk(0x8100, TBytes().F32(62500.0f).Raw(generated({0, 1, 2}).Bytes).Raw(generated({2, 1, 0}).Bytes));
-  levels.Chunk(0x8100, TBytes().F32(250000.0f).Raw(generated({2, 1, 0}).Bytes).Raw(generated({}).Bytes));
+  levels.Chunk(0x8100, TBytes().F32(62500.0f).Raw(Generated({0, 1, 2}).Bytes).Raw(Generated({2, 1, 0}).Bytes));
+  levels.Chunk(0x8100, TBytes().F32(250000.0f).Raw(Generated({2, 1, 0}).Bytes).Raw(Generated({}).Bytes));
   TBytes mesh = TwoLevelsSubMeshes(false);
   const std::size_t at = kFileStart.size() + 6 + mesh.Bytes.size();
   mesh.Chunk(0x8000, levels).Raw(BoundsChunk(kBounds).Bytes);
@@ -315,16 +317,10 @@ TEST(BinaryMeshLevelsOfDetail, TheOldestFormatHasAUsageChunkPerLevelWithTheSquar
 TEST(BinaryMeshLevelsOfDetail, TheOlderFormatNamesItsStrategyAndStoresTheDistance) {
   TTempDir dir;
   const TTwoLevels two;
-  const auto generated = [](std::initializer_list<unsigned> indices) {
-    TBytes list;
-    list.U32(static_cast<uint32_t>(indices.size())).U8(0);
-    for (const unsigned index : indices) list.U16(index);
-    return TBytes().Chunk(0x8120, list);
-  };
   TBytes levels;
   levels.Text("Distance").U16(3).U8(0);
-  levels.Chunk(0x8100, TBytes().F32(250.0f).Raw(generated({0, 1, 2}).Bytes).Raw(generated({2, 1, 0}).Bytes));
-  levels.Chunk(0x8100, TBytes().F32(500.0f).Raw(generated({2, 1, 0}).Bytes).Raw(generated({}).Bytes));
+  levels.Chunk(0x8100, TBytes().F32(250.0f).Raw(Generated({0, 1, 2}).Bytes).Raw(Generated({2, 1, 0}).Bytes));
+  levels.Chunk(0x8100, TBytes().F32(500.0f).Raw(Generated({2, 1, 0}).Bytes).Raw(Generated({}).Bytes));
   TBytes mesh = TwoLevelsSubMeshes(true);
   mesh.Chunk(0x8000, levels).Raw(BoundsChunk(kBounds).Bytes).Chunk(0xA000, TBytes());
   EXPECT_BYTES(WriteWithLevels(dir, two.Model, TMeshFormat::V1_8, two.Levels),
