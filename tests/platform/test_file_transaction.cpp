@@ -225,9 +225,16 @@ TEST(FileTransaction, AKilledTransactionsLeftoversAreRemovedByItsOwnerOnly) {
   TTempDir dir;
   const std::string target = dir.File("A.mesh");
   // What a killed transaction leaves: its temporary file, created but never
-  // committed nor removed (a transaction whose destructor never ran).
-  auto* killed = new TFileTransaction("asset a");
-  WriteInto(*killed, target, "half");
+  // committed nor removed. A transaction makes it, and it is put back after
+  // the transaction's end, closed, as a killed process leaves it (a live
+  // transaction may still hold it open while it flushes it to the disk).
+  std::string leftover;
+  {
+    TFileTransaction killed("asset a");
+    WriteInto(killed, target, "half");
+    leftover = TTempDir::Tree(dir.Path()).at(0);
+  }
+  TTempDir::Write(dir.File(leftover), "half");
   auto* other = new TFileTransaction("asset b");
   WriteInto(*other, dir.File("B.mesh"), "in flight");
   TTempDir::Write(dir.File(".A.mesh.tmp"), "not ours");
@@ -242,8 +249,6 @@ TEST(FileTransaction, AKilledTransactionsLeftoversAreRemovedByItsOwnerOnly) {
   other->Commit();
   EXPECT_EQ(TTempDir::Read(dir.File("B.mesh")), "in flight");
   delete other;
-  // The killed one's bookkeeping goes without touching the disk again.
-  delete killed;
   EXPECT_FALSE(fs::exists(target));
 }
 
