@@ -22,7 +22,8 @@ TEST(Parallel, EveryIndexOnceWhateverTheThreadCount) {
   for (const unsigned threads : {1u, 2u, 3u, 8u}) {
     const TWorkers workers(threads);
     EXPECT_EQ(WorkerCount(), threads);
-    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{1000}}) {
+    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{1000}, std::size_t{1001},
+                                     std::size_t{99991}}) {
       std::vector<int> calls(count, 0);
       ForEachInParallel(count, [&](std::size_t i) { ++calls[i]; });
       EXPECT_EQ(calls, std::vector<int>(count, 1)) << threads << " threads, " << count << " calls";
