@@ -15,13 +15,15 @@ bool QZOgreVertexListTraits::KeyOf(const QZOgreVertexT& vertex, KeyT& key) {
 
 uint64_t QZOgreVertexListTraits::HashKey(const KeyT& key) {
   // Positions of one mesh lie close together and differ mostly in the low
-  // mantissa bits; two multiply-xorshift rounds spread those into the top
-  // bits, which pick the slot.
-  uint64_t h = (uint64_t{key.X} | uint64_t{key.Y} << 32) * 0x9E3779B97F4A7C15u;
-  h ^= h >> 32;
-  h = (h ^ key.Z) * 0xBF58476D1CE4E5B9u;
+  // mantissa bits; a multiplication per coordinate and a multiply-xorshift
+  // round spread those into the top bits, which pick the slot. Each
+  // coordinate is taken on its own: the key was just stored one coordinate
+  // at a time, and reading two at once would wait for both stores to land.
+  uint64_t h = uint64_t{key.X} * 0x9E3779B97F4A7C15u ^ uint64_t{key.Y} * 0xC2B2AE3D27D4EB4Fu ^
+               uint64_t{key.Z} * 0x165667B19E3779F9u;
   h ^= h >> 29;
-  return h * 0x94D049BB133111EBu;
+  h *= 0xBF58476D1CE4E5B9u;
+  return h ^ h >> 32;
 }
 
 bool QZOgreVertexListTraits::Compare(const QZOgreVertexT& vertex, const QZOgreVertexT& stored) {
