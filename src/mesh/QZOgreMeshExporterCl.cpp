@@ -260,8 +260,9 @@ QZOgreMeshExporterT::TBuiltPrimitive QZOgreMeshExporterT::BuildPrimitive(const T
   QZOgreVertexListT vertices;
   vertices.Reserve(corners);
   // Grids share each position among four corners, boxes among three: room
-  // for a quarter of the corners' positions seldom needs to grow.
-  vertices.ReservePositions(corners / 4);
+  // for a third of the corners' positions seldom needs to grow (a quarter
+  // made every box's index grow once, at its eighth corner).
+  vertices.ReservePositions(corners / 3);
   QZOgreVertexT corner;  // reused for every corner: no allocation per corner
   std::vector<int32_t> indices;
   std::vector<TCornerPosition> positions;
