@@ -102,8 +102,9 @@ TEST(ProcessMemory, ReleasedAfterTheProcessEndsWithItsOwnStatusAndOutput) {
   std::vector<std::string> files;
   const bool helperFound = Eventually([&] { return !(helpers = ChildrenOf(worker)).empty(); });
   const pid_t helper = helperFound ? helpers.front() : -1;
-  const char stateWhileRunning = helperFound ? ProcessState(helper) : 0;
   const bool onlyItsPipe = helperFound && Eventually([&] { return (files = OpenFilesOf(helper)).size() == 1; });
+  // Waits while the process lives (it may still be on its way there).
+  const bool waiting = onlyItsPipe && Eventually([&] { return ProcessState(helper) == 'S'; });
   if (!onlyItsPipe) {
     // A helper holding the process's files would keep both waiting for ever.
     if (helperFound) kill(helper, SIGKILL);
@@ -112,7 +113,7 @@ TEST(ProcessMemory, ReleasedAfterTheProcessEndsWithItsOwnStatusAndOutput) {
   }
   ASSERT_TRUE(helperFound);
   EXPECT_EQ(helpers.size(), 1u);
-  EXPECT_EQ(stateWhileRunning, 'S');  // waits while the process lives
+  EXPECT_TRUE(waiting) << ProcessState(helper);
   ASSERT_TRUE(onlyItsPipe) << files.size() << " files open";
   EXPECT_EQ(files.front().rfind("pipe:", 0), 0u) << files.front();
 
