@@ -11,35 +11,16 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <functional>
 #include <cstdint>
-#include <latch>
-#include <thread>
-#include <vector>
 
 namespace {
+// A heap that glibc makes for a thread is this much address space, of which
+// it makes usable what the thread's allocations need, one system call at a
+// time as they grow.
+constexpr std::size_t kThreadHeap = 64u << 20;
 // glibc takes a block of this size or more straight from the system, as a
-// mapping of its own; below it, a thread's heap (at most 64 MB) grows for it.
-constexpr std::size_t kHeapBlockLimit = 32u << 20;
-// What each prepared heap may grow into without another system call.
-constexpr std::size_t kPreparedHeap = 2 * (kHeapBlockLimit - (1u << 20));
-
-std::atomic<bool> gPrepared{false};
-
-// One thread's first allocations make glibc give it a heap of its own; grown
-// for two large blocks and left when they are freed, the heap keeps its room
-// (freed pages go back to the system, but the room stays the heap's), and so
-// does the next thread that takes it over when this one ends. No block is
-// freed before every preparer holds its own: a heap freed early would be
-// handed to the next preparer instead of a new one.
-void PrepareOwnHeap(std::latch& allHold) noexcept {
-  void* first = std::malloc(kPreparedHeap / 2);
-  void* second = std::malloc(kPreparedHeap / 2);
-  allHold.arrive_and_wait();
-  std::free(second);
-  std::free(first);
-}
+// mapping of its own, freed back to it when the block is freed.
+constexpr std::size_t kLargestHeapBlock = 32u << 20;
 
 // The helper's whole life: it shares the process's memory, so it touches none
 // of it beyond its own stack and makes only system calls. It closes its copies
@@ -61,27 +42,16 @@ __attribute__((no_sanitize("address"))) int WaitForProcessEnd(void* argument) {
 }
 }  // namespace
 
-void PrepareThreadHeaps(unsigned threads) noexcept {
-  if (gPrepared.exchange(true)) return;
-  // Blocks of the prepared size come from the heap only below the limit; this
-  // also stops glibc from moving the limit itself, which it would otherwise
-  // do the first time a large mapped block is freed.
-  if (mallopt(M_MMAP_THRESHOLD, static_cast<int>(kHeapBlockLimit)) != 1) return;
-  // The main thread's heap: grow it by large steps too, and keep the top's
-  // free room instead of handing it back each time a large block is freed.
-  mallopt(M_TOP_PAD, static_cast<int>(kHeapBlockLimit));
-  mallopt(M_TRIM_THRESHOLD, static_cast<int>(kPreparedHeap));
-  std::latch allHold(threads);
-  std::vector<std::thread> preparers;
-  try {
-    preparers.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t) preparers.emplace_back(PrepareOwnHeap, std::ref(allHold));
-  } catch (...) {
-    // No more threads to be had: those started prepare theirs, the rest of
-    // the heaps grow as they would have.
-    allHold.count_down(static_cast<std::ptrdiff_t>(threads - preparers.size()));
-  }
-  for (std::thread& preparer : preparers) preparer.join();
+void PrepareHeaps() noexcept {
+  // Padding of a whole thread's heap: every heap is made usable whole when
+  // it is made, and the main one grows by as much at a time; only address
+  // space, no memory is used until it is written. It also keeps each heap's
+  // free room at its top instead of handing it back piece by piece.
+  mallopt(M_TOP_PAD, static_cast<int>(kThreadHeap));
+  // Blocks of up to tens of megabytes (a large primitive's vertices, the
+  // mesh's blocks) from the heaps too, which reuse freed room, rather than
+  // from mappings that the system clears anew each time.
+  mallopt(M_MMAP_THRESHOLD, static_cast<int>(kLargestHeapBlock));
 }
 
 void ReleaseMemoryAfterExit() noexcept {
@@ -103,7 +73,7 @@ void ReleaseMemoryAfterExit() noexcept {
 
 #else
 
-void PrepareThreadHeaps(unsigned) noexcept {}
+void PrepareHeaps() noexcept {}
 void ReleaseMemoryAfterExit() noexcept {}
 
 #endif

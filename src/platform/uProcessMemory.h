@@ -10,10 +10,10 @@
 // waits while the system clears every page it used, milliseconds for each
 // hundred megabytes, although nothing needs that to happen first.
 
-// Gives the heaps of the next `threads` threads that allocate room to grow
-// into at once: address space only, no memory is used until it is written.
-// Call it before those threads start. Later calls do nothing.
-void PrepareThreadHeaps(unsigned threads) noexcept;
+// Makes every heap grow by whole heaps of address space at once instead of
+// page by page: no memory is used until it is written. Call it before the
+// threads start; it holds for the rest of the process.
+void PrepareHeaps() noexcept;
 
 // Lets the system clear the process's memory after the process has ended,
 // while whoever waits for it goes on: a helper that shares the memory and

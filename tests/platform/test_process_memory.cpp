@@ -133,16 +133,21 @@ TEST(ProcessMemory, ReleasedAfterTheProcessEndsWithItsOwnStatusAndOutput) {
 }
 
 // Preparing the heaps reserves room only: the process uses no more memory
-// for it, threads allocate and free as before, and a second call changes
-// nothing.
+// for it, even once threads have made their heaps, and blocks of every size
+// hold what is written into them.
 TEST(ProcessMemory, PreparedHeapsUseNoMemoryUntilWritten) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     const std::size_t before = ResidentBytes();
-    PrepareThreadHeaps(4);
-    PrepareThreadHeaps(4);
+    PrepareHeaps();
     if (ResidentBytes() > before + 8 * kMegabyte) _exit(1);
+    // Four threads' heaps of 64 MB each, and the main one grown by as much.
+    std::vector<std::thread> makers;
+    for (int t = 0; t < 4; ++t) makers.emplace_back([] { std::free(std::malloc(64)); });
+    for (std::thread& maker : makers) maker.join();
+    std::free(std::malloc(1024 * 1024));
+    if (ResidentBytes() > before + 16 * kMegabyte) _exit(1);
     // Blocks of many sizes on several threads, each still holding what was
     // written into it once all are made.
     std::vector<std::thread> threads;
@@ -173,7 +178,7 @@ TEST(ProcessMemory, PreparedHeapsUseNoMemoryUntilWritten) {
 
 // Elsewhere both leave the process as it is.
 TEST(ProcessMemory, NothingChangesWhereUnsupported) {
-  PrepareThreadHeaps(2);
+  PrepareHeaps();
   void* block = std::malloc(1024);
   EXPECT_NE(block, nullptr);
   std::free(block);
