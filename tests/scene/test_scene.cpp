@@ -619,6 +619,51 @@ TEST(PrimitiveVertices, ManyIdentifiersAllFound) {
   EXPECT_EQ(primitive.FindVertex("vtx-1"), nullptr);
 }
 
+// Identifiers of every length up to three words, in every case: only the 26
+// ASCII letters fold; the characters beside them ('@' and '`', '[' and '{')
+// and bytes from 0x80 on, which differ by the same bit, stay apart, in every
+// place of the identifier.
+TEST(PrimitiveVertices, OnlyAsciiLettersFoldAtEveryLengthAndPlace) {
+  const auto flipCase = [](std::string text) {
+    for (char& c : text)
+      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
+    return text;
+  };
+  for (std::size_t length = 1; length <= 24; ++length) {
+    TPrimitive primitive;
+    std::vector<std::string> ids;
+    for (std::size_t place = 0; place < length; ++place) {
+      std::string id;
+      for (std::size_t i = 0; i < length; ++i) id += static_cast<char>("kQ7zA_m"[(i + place) % 7]);
+      ids.push_back(id);
+      for (const auto& [kept, apart] : {std::pair{'@', '`'}, std::pair{'[', '{'}, std::pair{'\xC1', '\xE1'}}) {
+        std::string with = id, without = id;
+        with[place] = kept;
+        without[place] = apart;
+        ids.push_back(with);
+        ids.push_back(without);
+      }
+    }
+    std::vector<TVertex*> added;
+    for (const std::string& id : ids) added.push_back(AddVertex(primitive, id, 0, 0, 0));
+    const auto lower = [](std::string text) {
+      for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+      return text;
+    };
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      // The first identifier equal to it but for letter case wins.
+      const TVertex* expected = added[i];
+      for (std::size_t j = i; j-- > 0;)
+        if (lower(ids[j]) == lower(ids[i])) expected = added[j];
+      ASSERT_EQ(primitive.FindVertex(ids[i]), expected) << length << ": " << ids[i];
+      ASSERT_EQ(primitive.FindVertex(flipCase(ids[i])), expected) << length << ": " << ids[i];
+    }
+    EXPECT_EQ(primitive.FindVertex(ids.front() + "x"), nullptr) << length;
+    EXPECT_EQ(primitive.FindVertex(ids.front().substr(1)), nullptr) << length;
+  }
+}
+
 TEST(Primitive, PolygonsAndMainMaterial) {
   TPrimitive primitive;
   TMaterial first, second;
