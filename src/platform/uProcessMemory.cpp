@@ -63,8 +63,9 @@ void ReleaseMemoryAfterExit() noexcept {
     // A process of its own, not a thread, so that the process's end neither
     // waits for it nor takes it along; its exit signal lets whoever adopts
     // it collect it as any ended child.
-    clone(WaitForProcessEnd, static_cast<char*>(stack) + kStack, CLONE_VM | SIGCHLD,
-          reinterpret_cast<void*>(static_cast<std::intptr_t>(ends[0])));
+    if (clone(WaitForProcessEnd, static_cast<char*>(stack) + kStack, CLONE_VM | SIGCHLD,
+              reinterpret_cast<void*>(static_cast<std::intptr_t>(ends[0]))) < 0)
+      munmap(stack, kStack);
   }
   // The writing end stays open to the process's end: its closing is the
   // helper's signal. Without a helper it is closed by the process's end.
