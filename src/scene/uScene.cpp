@@ -64,28 +64,22 @@ uint64_t LowerWord(uint64_t word) {
   return word | upper >> 2;
 }
 
-// The text in words: the whole words from the front, then the last eight
-// bytes (overlapping the words before) or, for a text shorter than eight,
-// its one short word.
+// Calls visit(at, count) for the words of a text of `size` bytes, as long as
+// it returns true: the whole words from the front, then the last eight bytes
+// (overlapping the words before) or, for a text shorter than eight, its one
+// short word. Returns whether every call returned true.
 template <typename Visit>
-void ForEachWord(std::string_view text, Visit&& visit) {
-  const std::size_t size = text.size();
-  if (size < 8) {
-    visit(WordAt(text.data(), size));
-    return;
-  }
-  std::size_t at = 0;
-  for (; at + 8 < size; at += 8) visit(WordAt(text.data() + at, 8));
-  visit(WordAt(text.data() + size - 8, 8));
+bool AllWords(std::size_t size, Visit&& visit) {
+  if (size < 8) return visit(0, size);
+  for (std::size_t at = 0; at + 8 < size; at += 8)
+    if (!visit(at, 8)) return false;
+  return visit(size - 8, 8);
 }
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const std::size_t size = a.size();
-  if (size < 8) return LowerWord(WordAt(a.data(), size)) == LowerWord(WordAt(b.data(), size));
-  for (std::size_t at = 0; at + 8 < size; at += 8)
-    if (LowerWord(WordAt(a.data() + at, 8)) != LowerWord(WordAt(b.data() + at, 8))) return false;
-  return LowerWord(WordAt(a.data() + size - 8, 8)) == LowerWord(WordAt(b.data() + size - 8, 8));
+  return a.size() == b.size() && AllWords(a.size(), [&](std::size_t at, std::size_t count) {
+           return LowerWord(WordAt(a.data() + at, count)) == LowerWord(WordAt(b.data() + at, count));
+         });
 }
 
 // The lower-cased words and the length, multiplied in and mixed at the end,
@@ -93,7 +87,10 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
 // only in their last digits.
 uint32_t HashIgnoringCase(std::string_view text) {
   uint64_t hash = text.size() * 0x9E3779B97F4A7C15u;
-  ForEachWord(text, [&](uint64_t word) { hash = (hash ^ LowerWord(word)) * 0xBF58476D1CE4E5B9u; });
+  AllWords(text.size(), [&](std::size_t at, std::size_t count) {
+    hash = (hash ^ LowerWord(WordAt(text.data() + at, count))) * 0xBF58476D1CE4E5B9u;
+    return true;
+  });
   hash ^= hash >> 31;
   hash *= 0x94D049BB133111EBu;
   return static_cast<uint32_t>(hash >> 32);
