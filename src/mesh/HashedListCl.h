@@ -80,7 +80,7 @@ public:
       slot = FindSlot(key, hash);
     }
     const int32_t index = Append(make(), -1);
-    FSlots[slot] = {key, index};
+    FSlots[slot] = {TagOf(hash), index};
     ++FKeyCount;
     return index;
   }
@@ -124,18 +124,30 @@ public:
   }
 
 private:
+  // Eight bytes: the key itself is the newest item's, and the hash's top
+  // bits, which place the key, tell the keys of a probe apart without
+  // reading an item but where they match.
   struct TSlot {
-    KeyT Key;
+    uint32_t Tag;  // the top 32 bits of the key's hash
     int32_t Head;  // newest item with this key; -1 while the slot is empty
   };
+
+  static uint32_t TagOf(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+
+  bool HasKey(int32_t index, const KeyT& key) const {
+    KeyT stored{};
+    Traits::KeyOf(FItems[static_cast<std::size_t>(index)], stored);
+    return stored == key;
+  }
 
   // The slot that holds the key, or the empty slot where it belongs (linear
   // probing from the hash's top bits; the table is at most half full).
   std::size_t FindSlot(const KeyT& key, uint64_t hash) const {
     const std::size_t mask = FSlots.size() - 1;
+    const uint32_t tag = TagOf(hash);
     for (std::size_t i = static_cast<std::size_t>(hash >> FShift);; i = (i + 1) & mask) {
       const TSlot& slot = FSlots[i];
-      if (slot.Head < 0 || slot.Key == key) return i;
+      if (slot.Head < 0 || (slot.Tag == tag && HasKey(slot.Head, key))) return i;
     }
   }
 
@@ -165,11 +177,12 @@ private:
     if (capacity == 0) capacity = FSlots.empty() ? 16 : FSlots.size() * 2;
     unsigned shift = 64;
     for (std::size_t c = capacity; c > 1; c >>= 1) --shift;
-    std::vector<TSlot> slots(capacity, TSlot{KeyT{}, -1});
+    std::vector<TSlot> slots(capacity, TSlot{0, -1});
     const std::size_t mask = capacity - 1;
     for (const TSlot& old : FSlots) {
       if (old.Head < 0) continue;
-      std::size_t i = static_cast<std::size_t>(Traits::HashKey(old.Key) >> shift);
+      // The tag holds the hash's top bits, all that a slot's place takes.
+      std::size_t i = static_cast<std::size_t>((uint64_t{old.Tag} << 32) >> shift);
       while (slots[i].Head >= 0) i = (i + 1) & mask;
       slots[i] = old;
     }
