@@ -5,7 +5,7 @@
 # dominates), it measures, in the same run,
 #   - `veldara-export export` from the scene file to the finished repository
 #     (wall time and CPU time by bash's time, peak resident memory by GNU time),
-#     and the same with `--optimize`;
+#     and the same with `--optimize`, the two in turn;
 #   - pugixml parsing the same document (bench/pugixml_parse.cpp), the
 #     yardstick of a fast DOM parser: cold, one parse per process as our
 #     export runs (the median CPU time of RUNS processes), and warm, the best
@@ -86,17 +86,15 @@ for size in $SIZES; do
   bytes=$(stat -c %s "$scene")
   polygons=$(grep -c '<poly ' "$scene")
 
-  echo "== $size polygons: veldara-export export" >&2
+  # The plain export and the one with --optimize take turns, so that the
+  # ratio of the two compares runs made under the same load of the machine.
+  echo "== $size polygons: veldara-export export, without and with --optimize in turn" >&2
   : >"$WORK/export.txt"
+  : >"$WORK/optimize.txt"
   for ((run = 1; run <= RUNS; run++)); do
     rm -rf "$WORK/Repository"
     timed "$WORK/export.txt" "$BIN/src/cli/veldara-export" export "$scene" --repository "$WORK/Repository" \
       --asset Level --category Benchmark --init
-  done
-
-  echo "== $size polygons: veldara-export export --optimize" >&2
-  : >"$WORK/optimize.txt"
-  for ((run = 1; run <= RUNS; run++)); do
     rm -rf "$WORK/Repository"
     timed "$WORK/optimize.txt" "$BIN/src/cli/veldara-export" export "$scene" --repository "$WORK/Repository" \
       --asset Level --category Benchmark --init --optimize
