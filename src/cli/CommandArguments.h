@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "base/uException.h"
 
@@ -54,6 +55,9 @@ struct TCommandArguments {
   std::string PreviewLod = "0";
   // help
   std::string HelpTopic;
+  // The words after the program's name, as given: what `preview` hands over
+  // to the program that renders (see PreviewRendering.h).
+  std::vector<std::string> CommandLine;
 };
 
 // Where a command prints: its results, its warnings and errors, its progress line.

@@ -4,9 +4,8 @@
 
 #include "asset/uRepository.h"
 #include "cli/ExportOptions.h"
-#ifdef VELDARA_HAS_PREVIEW
-#include "preview/uAssetPreview.h"
-#endif
+#include "cli/PreviewRendering.h"
+#include "platform/RunningProgram.h"
 
 namespace {
 // "WxH", each from 2 to 8192 pixels.
@@ -31,6 +30,12 @@ int ParseDetailLevel(const std::string& text) {
 }
 }  // namespace
 
+std::string PreviewProgramPath() {
+  const std::string self = RunningProgramPath();
+  const std::size_t slash = self.find_last_of("/\\");
+  return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + "veldara-export-preview";
+}
+
 void RunPreviewCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {
   const bool ofAsset = arguments.MeshFile.empty();
   if (ofAsset && (arguments.Repository.empty() || arguments.AssetName.empty()))
@@ -41,14 +46,6 @@ void RunPreviewCommand(const TCommandArguments& arguments, const TCommandStreams
   int width = 0, height = 0;
   ParsePictureSize(arguments.Size, width, height);
   // Checked on every build, so that a wrong level is the same usage error everywhere.
-  [[maybe_unused]] const int detailLevel = ParseDetailLevel(arguments.PreviewLod);
-#ifdef VELDARA_HAS_PREVIEW
-  RunAssetPreview({arguments.Repository, assetName, arguments.MeshFile, arguments.Output, width, height,
-                   arguments.Views, arguments.Timings, detailLevel},
-                  streams.Out, streams.Err);
-#else
-  static_cast<void>(streams);
-  RaiseError("This build of veldara-export has no preview: it renders with OGRE's OpenGL render system, which "
-             "only the Linux build includes.");
-#endif
+  const int detailLevel = ParseDetailLevel(arguments.PreviewLod);
+  RenderPreview(arguments, {assetName, width, height, detailLevel}, streams);
 }

@@ -47,6 +47,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   app.require_subcommand(1);
 
   TCommandArguments arguments;
+  arguments.CommandLine.assign(argv + std::min(argc, 1), argv + argc);
   std::string& sceneFile = arguments.SceneFile;
   CLI::App* inspect = app.add_subcommand("inspect", "Print a summary of a scene file.");
   inspect->add_option("SCENE", sceneFile, "scene document as the editor writes it")->required()->type_name("FILE");

@@ -389,15 +389,17 @@ struct TProcess {
   std::string Out, Err;
 };
 
-// Runs the tool in `folder` without DISPLAY, so that it starts its own Xvfb,
-// and with the environment's `settings` ("NAME=VALUE"), through the
-// `launcher` command if one is given.
+// Runs the tool (veldara-export unless `tool` names another program) in
+// `folder` without DISPLAY, so that it starts its own Xvfb, and with the
+// environment's `settings` ("NAME=VALUE"), through the `launcher` command if
+// one is given.
 TProcess RunPreviewTool(const TTempDir& folder, std::vector<std::string> arguments,
-                        const std::vector<std::string>& settings = {}, const std::vector<std::string>& launcher = {}) {
+                        const std::vector<std::string>& settings = {}, const std::vector<std::string>& launcher = {},
+                        const std::string& tool = VELDARA_EXPORT_TOOL) {
   std::vector<std::string> command = {"env", "-u", "DISPLAY"};
   command.insert(command.end(), settings.begin(), settings.end());
   command.insert(command.end(), launcher.begin(), launcher.end());
-  command.push_back(VELDARA_EXPORT_TOOL);
+  command.push_back(tool);
   arguments.insert(arguments.begin(), command.begin(), command.end());
   const std::string out = folder.File("tool.out"), err = folder.File("tool.err");
   posix_spawn_file_actions_t actions;
@@ -618,6 +620,22 @@ TEST(PreviewCommand, WithoutDisplayAndXvfbSaysSo) {
   EXPECT_EQ(run.Status, 1) << run.Err;
   EXPECT_EQ(run.Err, "error: DISPLAY is not set and Xvfb was not found, so there is no display for OpenGL (install the "
                      "package xvfb).\n");
+}
+
+// veldara-export hands `preview` over to the program that renders, beside it.
+TEST(PreviewCommand, WithoutThePreviewProgramBesideItSaysWhereItBelongs) {
+  TTempDir dir;
+  TTempDir::Write(dir.File("Any.mesh"), "not a mesh");
+  const std::string alone = dir.File("bin/veldara-export");
+  std::filesystem::create_directories(dir.File("bin"));
+  std::filesystem::copy_file(VELDARA_EXPORT_TOOL, alone);
+  const TProcess run = RunPreviewTool(dir, {"preview", "--mesh", "Any.mesh"}, {}, {}, alone);
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(run.Out, "");
+  EXPECT_EQ(run.Err, "error: The preview program " + dir.File("bin/veldara-export-preview") +
+                         " is missing: veldara-export renders previews with it, and it belongs in the same folder.\n");
+  // Its other commands need no preview program.
+  EXPECT_EQ(RunPreviewTool(dir, {"--version"}, {}, {}, alone).Out, "veldara-export 1.0\n");
 }
 
 TEST(PreviewCommand, ADisplayThatDoesNotOpenIsAnError) {
