@@ -193,7 +193,13 @@ private:
     FBase = text.data();
     FEnd = text.data() + text.size();
     FThreadCount = threads;
-    FChunkLength = std::clamp<std::size_t>(text.size() / (threads * 4), minimum, std::max(minimum, kLargestChunk));
+    // Four rounds of chunks at least, more where chunks would pass
+    // kLargestChunk, and whole rounds: the parser takes a round's first
+    // chunk and each thread one of the others, so a last round cut short
+    // would leave the parser a chunk of its own while the threads wait.
+    const std::size_t round = threads * kLargestChunk;
+    const std::size_t rounds = std::max<std::size_t>(4, (text.size() + round - 1) / round);
+    FChunkLength = std::max(minimum, (text.size() + rounds * threads - 1) / (rounds * threads));
     FNextChunk = 1;
     FParserChunk = 0;
     FThreadEnded.assign(threads, false);
