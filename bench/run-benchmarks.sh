@@ -4,7 +4,8 @@
 # (25 tiles of 100 x 100 quads sharing their corners, where welding
 # dominates), it measures, in the same run,
 #   - `veldara-export export` from the scene file to the finished repository
-#     (wall time and CPU time by bash's time, peak resident memory by GNU time),
+#     (wall time, CPU time and peak resident memory of the process, by
+#     bench/run_timed.cpp),
 #     and the same with `--optimize`, the two in turn;
 #   - pugixml parsing the same document (bench/pugixml_parse.cpp), the
 #     yardstick of a fast DOM parser: cold, one parse per process as our
@@ -41,11 +42,10 @@ WORK=build/bench-work
 
 cmake --preset release >/dev/null
 cmake --build --preset release
-for tool in "$BIN/src/cli/veldara-export" "$BIN/tools/generate-scene" "$BIN/bench/pugixml-parse"; do
+for tool in "$BIN/src/cli/veldara-export" "$BIN/tools/generate-scene" "$BIN/bench/pugixml-parse" "$BIN/bench/run-timed"; do
   [ -x "$tool" ] || { echo "run-benchmarks: $tool is missing (run scripts/setup.sh)" >&2; exit 1; }
 done
 command -v OgreXMLConverter >/dev/null || { echo "run-benchmarks: OgreXMLConverter is missing (run scripts/setup.sh)" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "run-benchmarks: /usr/bin/time is missing (run scripts/setup.sh)" >&2; exit 1; }
 
 mkdir -p "$SCENES"
 rm -rf "$WORK"
@@ -55,19 +55,15 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 # The median of the numbers on standard input.
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Runs a command under GNU time; appends "wall cpu peak_kB" to file $1.
+# Runs a command under bench/run-timed, which appends "wall cpu peak_kB" to
+# file $1: the process's own wall and CPU seconds and peak memory, without
+# the start of a timing program of its own (GNU time's took a millisecond).
+# Warnings (the generated scenes' textures do not exist) go to a log. A
+# failed or stopped command has no figures; the caller decides.
 timed() {
   local into=$1
   shift
-  # bash's `time` gives milliseconds, GNU time only hundredths of a second,
-  # too coarse for the smallest scene; GNU time gives the peak memory.
-  # Warnings (the generated scenes' textures do not exist) go to a log.
-  local TIMEFORMAT='%3R %3U %3S' status=0
-  { time /usr/bin/time -f "%M" -o "$WORK/rss.txt" "$@" >/dev/null 2>>"$WORK/stderr.log"; } 2>"$WORK/time.txt" || status=$?
-  # A failed or stopped command has no figures; the caller decides.
-  [ "$status" -eq 0 ] || return "$status"
-  echo "$(cat "$WORK/time.txt") $(cat "$WORK/rss.txt")" |
-    awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' >>"$into"
+  "$BIN/bench/run-timed" "$into" "$@" >/dev/null 2>>"$WORK/stderr.log"
 }
 
 rows="$WORK/rows.txt"

@@ -52,8 +52,9 @@ test_packages=(
   # assimp's command line: a reader of binary meshes other than OGRE's, which
   # the integration tests let read the 1.8 format.
   assimp-utils
-  # Only the end-to-end benchmark (bench/run-benchmarks.sh): pugixml as the
-  # yardstick parser, and GNU time for wall time, CPU time and peak memory.
+  # Only the benchmarks: pugixml as the end-to-end script's yardstick parser
+  # (bench/run-benchmarks.sh), and GNU time for the plug-in's peak memory
+  # under Wine (bench/plugin-under-wine.sh).
   libpugixml-dev time
 )
 # Wine's 32-bit half runs the plug-in as it ships. It is an i386 package, and
