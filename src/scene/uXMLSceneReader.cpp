@@ -84,15 +84,16 @@ void GiveNormals(TPrimitive& primitive, const std::optional<float>& angle) {
 // A large section is read on several threads at once. From its first
 // primitive on, the document is cut into chunks of a few megabytes; chunk c
 // starts at the first "<primitive" that follows "</primitive>" and white
-// space at or after c chunk lengths in. Chunk 0 and every chunk whose number
-// is a multiple of the thread count are the parser's; each other thread
-// reads the chunks of its own residue, two rounds of chunks ahead of the
-// parser at most (so that the text read ahead and not yet given back stays
-// small):
-// the primitives from the chunk's start up to the next chunk's start, until
-// the text reader gives up or something else than a primitive comes. When
-// the parser offers the element that starts exactly where such a chunk
-// starts, it takes the chunk's primitives in one go and goes on behind them.
+// space at or after c chunk lengths in. Each thread takes the first chunk
+// nobody has taken, within two rounds of chunks (one per thread) of the
+// parser's at most (so that the text read ahead and not yet given back stays
+// small), and reads it: the primitives from the chunk's start up to the next
+// chunk's start, until the text reader gives up or something else than a
+// primitive comes. When the parser offers the element that starts exactly
+// where a chunk starts, it takes the chunk's primitives in one go and goes on
+// behind them: a chunk nobody took it reads there and then, and while a
+// thread is still reading the chunk, the parser reads the next chunk nobody
+// has taken instead of waiting.
 // The parser stands there only if that "<primitive" really starts an element
 // of the section (not one inside a comment, a value, or an element the tree
 // reads), and then the chunk holds exactly what the parser would have read;
@@ -152,6 +153,8 @@ private:
     const char* End = nullptr;    // behind its last primitive read
     std::vector<std::unique_ptr<TPrimitive>> Primitives;
     bool Done = false;
+    bool Taken = false;      // by Reader: 0 the parser, t thread t
+    std::size_t Reader = 0;
     std::atomic<bool> Dropped{false};
   };
 
@@ -193,14 +196,17 @@ private:
     FBase = text.data();
     FEnd = text.data() + text.size();
     FThreadCount = threads;
-    // Four rounds of chunks at least, more where chunks would pass
-    // kLargestChunk, and whole rounds: the parser takes a round's first
-    // chunk and each thread one of the others, so a last round cut short
-    // would leave the parser a chunk of its own while the threads wait.
+    // Four rounds of chunks (one per reader a round) at least, more where
+    // chunks would pass kLargestChunk, all of one length: no short chunk at
+    // the end, and the readers end within about a chunk of each other. More
+    // and smaller chunks cost more than they save.
     const std::size_t round = threads * kLargestChunk;
     const std::size_t rounds = std::max<std::size_t>(4, (text.size() + round - 1) / round);
     FChunkLength = std::max(minimum, (text.size() + rounds * threads - 1) / (rounds * threads));
-    FNextChunk = 1;
+    // Chunk 0 starts where the parser stands: it is the parser's.
+    FNextChunk = 0;
+    FNextClaim = 1;
+    FNoMoreChunks = false;
     FParserChunk = 0;
     FThreadEnded.assign(threads, false);
     for (unsigned t = 1; t < threads; ++t) {
@@ -214,44 +220,23 @@ private:
     }
   }
 
-  // The chunks t, t + threads, t + 2 threads... on a thread of its own.
+  // Thread t: the first chunk nobody has taken, again and again.
   void ReadChunks(std::size_t t) noexcept {
     std::unique_lock<std::mutex> lock(FMutex);
     try {
       TPrimitiveTextReader reader(FOwner.Scale, FOwner.FMaterialsById);
-      for (std::size_t c = t;; c += FThreadCount) {
-        // Two rounds of chunks ahead of the parser's at most.
-        FChanged.wait(lock, [&] { return FStopping || FParserChunk + 2 * FThreadCount > c; });
-        if (FStopping) break;
-        const char* const start = Chunk(c, lock).Start;
-        if (!start) break;  // no chunk here, nor behind
-        const char* const next = Chunk(c + 1, lock).Start;
-        const char* const limit = next ? next : FEnd;
-        TChunk& chunk = FChunks[c];
-        std::vector<std::unique_ptr<TPrimitive>> primitives;
-        const char* end = start;
-        lock.unlock();
-        try {
-          for (const char* p = start; !chunk.Dropped.load(std::memory_order_relaxed);) {
-            std::unique_ptr<TPrimitive> primitive;
-            const std::size_t length = reader.Read({p, static_cast<std::size_t>(FEnd - p)}, primitive);
-            if (length == 0) break;
-            GiveNormals(*primitive, FOwner.SmoothingAngle);
-            primitives.push_back(std::move(primitive));
-            p += length;
-            end = p;
-            while (p != FEnd && IsWhite(*p)) ++p;
-            if (p >= limit || FEnd - p < 2 || p[1] != 'p') break;
-          }
-        } catch (...) {
-          // Out of memory, say: the chunk ends here, and the parser, reading
-          // the rest itself, meets the problem where it belongs.
+      for (;;) {
+        std::size_t c = kNoChunk;
+        for (;;) {
+          if (FStopping || FNoMoreChunks) break;
+          c = ClaimChunk(t, lock);
+          // ClaimChunk may have let the lock go: what it does not cover is
+          // asked again before waiting, or a change meanwhile goes unseen.
+          if (c != kNoChunk || FStopping || FNoMoreChunks) break;
+          FChanged.wait(lock);
         }
-        lock.lock();
-        chunk.Primitives = std::move(primitives);
-        chunk.End = end;
-        chunk.Done = true;
-        FChanged.notify_all();
+        if (c == kNoChunk) break;
+        ReadChunk(c, reader, lock);
       }
     } catch (...) {
       if (!lock.owns_lock()) lock.lock();
@@ -261,20 +246,87 @@ private:
     FChanged.notify_all();
   }
 
-  // When the element at `at` starts the next chunk of another thread: its
-  // primitives go to the scene, `taken` is set and the length of the chunk
-  // is returned. Chunks whose start the parser has passed are dropped.
+  // The first chunk nobody has taken, now taken by `reader` (0: the parser,
+  // t: thread t), if it lies within two rounds of chunks of the parser's;
+  // kNoChunk otherwise. Called with the lock, which the search for a chunk's
+  // start runs without.
+  std::size_t ClaimChunk(std::size_t reader, std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+      const std::size_t c = FNextClaim;
+      if (FNoMoreChunks || c >= FParserChunk + 2 * FThreadCount) return kNoChunk;
+      const char* const start = Chunk(c, lock).Start;
+      if (FNextClaim != c) continue;  // taken, or passed, meanwhile
+      if (!start) {
+        FNoMoreChunks = true;  // no chunk here, nor behind
+        return kNoChunk;
+      }
+      FNextClaim = c + 1;
+      FChunks[c].Taken = true;
+      FChunks[c].Reader = reader;
+      return c;
+    }
+  }
+
+  // Reads chunk c, taken by the caller, into the chunk. Called with the
+  // lock, which the reading runs without.
+  void ReadChunk(std::size_t c, TPrimitiveTextReader& reader, std::unique_lock<std::mutex>& lock) {
+    const char* const next = Chunk(c + 1, lock).Start;
+    TChunk& chunk = FChunks[c];
+    const char* const start = chunk.Start;
+    std::vector<std::unique_ptr<TPrimitive>> primitives;
+    const char* end = start;
+    lock.unlock();
+    try {
+      end = ReadRun(reader, start, next ? next : FEnd, [&](std::unique_ptr<TPrimitive> primitive) {
+        primitives.push_back(std::move(primitive));
+        return !chunk.Dropped.load(std::memory_order_relaxed);
+      });
+    } catch (...) {
+      // Out of memory, say: the chunk ends here, and the parser, reading
+      // the rest itself, meets the problem where it belongs.
+    }
+    lock.lock();
+    chunk.Primitives = std::move(primitives);
+    chunk.End = end;
+    chunk.Done = true;
+    FChanged.notify_all();
+  }
+
+  // The primitives from `start` on, each with its normals, handed to `take`
+  // (which returns whether to go on), until the text reader gives up,
+  // something else than a primitive comes or `limit` is passed; returns the
+  // end of the last one read.
+  template <typename Take>
+  const char* ReadRun(TPrimitiveTextReader& reader, const char* start, const char* limit, Take&& take) {
+    const char* end = start;
+    for (const char* p = start;;) {
+      std::unique_ptr<TPrimitive> primitive;
+      const std::size_t length = reader.Read({p, static_cast<std::size_t>(FEnd - p)}, primitive);
+      if (length == 0) break;
+      GiveNormals(*primitive, FOwner.SmoothingAngle);
+      p += length;
+      end = p;
+      if (!take(std::move(primitive))) break;
+      while (p != FEnd && IsWhite(*p)) ++p;
+      if (p >= limit || FEnd - p < 2 || p[1] != 'p') break;
+    }
+    return end;
+  }
+
+  // When the element at `at` starts the next chunk: its primitives go to the
+  // scene, `taken` is set and the length of what they cover is returned.
+  // Chunks whose start the parser has passed are dropped.
   std::size_t TakeChunk(const char* at, bool& taken) {
     const auto offset = static_cast<std::size_t>(at - FBase);
-    if (FNextChunk % FThreadCount == 0) ++FNextChunk;  // the parser's own
-    if (offset < FNextChunk * FChunkLength) return 0;   // not there yet
+    if (offset < FNextChunk * FChunkLength) return 0;  // not there yet
     std::unique_lock<std::mutex> lock(FMutex);
     for (;;) {
-      if (FNextChunk % FThreadCount == 0) ++FNextChunk;
       if (offset < FNextChunk * FChunkLength) return 0;
       TChunk& chunk = Chunk(FNextChunk, lock);
       if (!chunk.Start || at < chunk.Start) return 0;
       const std::size_t c = FNextChunk++;
+      // Passed or reached: nobody takes it any more.
+      if (FNextClaim <= c) FNextClaim = c + 1;
       if (at > chunk.Start) {
         chunk.Dropped = true;
         FParserChunk = c;
@@ -283,7 +335,27 @@ private:
       }
       FParserChunk = c + 1;
       FChanged.notify_all();
-      FChanged.wait(lock, [&] { return chunk.Done || FThreadEnded[c % FThreadCount]; });
+      if (!chunk.Taken) {
+        // Nobody read ahead here: the parser reads the chunk now, in one go.
+        const char* const next = Chunk(c + 1, lock).Start;
+        lock.unlock();
+        const auto add = [&](std::unique_ptr<TPrimitive> primitive) {
+          FScene.AddPrimitive(std::move(primitive));
+          return true;
+        };
+        const char* const end = ReadRun(FReader, chunk.Start, next ? next : FEnd, add);
+        taken = end > chunk.Start;
+        return static_cast<std::size_t>(end - chunk.Start);
+      }
+      // While a thread reads it, the parser reads ahead what nobody has taken.
+      const auto ready = [&] { return chunk.Done || FThreadEnded[chunk.Reader]; };
+      while (!ready()) {
+        const std::size_t ahead = ClaimChunk(0, lock);
+        if (ahead != kNoChunk)
+          ReadChunk(ahead, FReader, lock);
+        else if (!ready())  // asked again: ClaimChunk may have let the lock go
+          FChanged.wait(lock);
+      }
       if (!chunk.Done) return 0;
       taken = true;
       for (auto& primitive : chunk.Primitives) FScene.AddPrimitive(std::move(primitive));
@@ -293,6 +365,7 @@ private:
   }
 
   static constexpr std::size_t kLargestChunk = 8 * 1024 * 1024;
+  static constexpr std::size_t kNoChunk = static_cast<std::size_t>(-1);
 
   TXMLSceneReader& FOwner;
   TPrimitiveTextReader FReader;
@@ -309,7 +382,9 @@ private:
   std::condition_variable FChanged;
   // Guarded by FMutex from here on.
   std::deque<TChunk> FChunks;
-  std::size_t FNextChunk = 1;    // the next chunk the parser may take
+  std::size_t FNextChunk = 0;    // the next chunk the parser may take
+  std::size_t FNextClaim = 1;    // the first chunk nobody has taken
+  bool FNoMoreChunks = false;    // the text holds no chunk from FNextClaim on
   std::size_t FParserChunk = 0;  // the chunk the parser is in
   std::vector<bool> FThreadEnded;
   bool FStopping = false;
