@@ -5,7 +5,6 @@
 #include "asset/uRepository.h"
 #include "cli/ExportOptions.h"
 #include "cli/PreviewRendering.h"
-#include "platform/RunningProgram.h"
 
 namespace {
 // "WxH", each from 2 to 8192 pixels.
@@ -29,12 +28,6 @@ int ParseDetailLevel(const std::string& text) {
   return std::stoi(text);
 }
 }  // namespace
-
-std::string PreviewProgramPath() {
-  const std::string self = RunningProgramPath();
-  const std::size_t slash = self.find_last_of("/\\");
-  return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + "veldara-export-preview";
-}
 
 void RunPreviewCommand(const TCommandArguments& arguments, const TCommandStreams& streams) {
   const bool ofAsset = arguments.MeshFile.empty();

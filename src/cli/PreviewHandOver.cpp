@@ -6,6 +6,16 @@
 #include <vector>
 
 #include "cli/PreviewRendering.h"
+#include "platform/RunningProgram.h"
+
+namespace {
+// The preview program's file: beside the running program's.
+std::string PreviewProgramPath() {
+  const std::string self = RunningProgramPath();
+  const std::size_t slash = self.find_last_of('/');
+  return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + "veldara-export-preview";
+}
+}  // namespace
 
 void RenderPreview(const TCommandArguments& arguments, const TPreviewPicture&, const TCommandStreams& streams) {
   const std::string program = PreviewProgramPath();

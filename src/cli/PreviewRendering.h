@@ -24,6 +24,3 @@ struct TPreviewPicture {
 // does (which then ends this process, with that program's output and status),
 // or raises that this build has no preview.
 void RenderPreview(const TCommandArguments& arguments, const TPreviewPicture& picture, const TCommandStreams& streams);
-
-// The preview program's file: beside the running program's.
-std::string PreviewProgramPath();
